@@ -1,0 +1,78 @@
+#include "ArchiveObject.h"
+
+#include <QStringDecoder>
+
+ArchiveValue ArchiveValue::ofObject(ArchiveObjectRef object) {
+    ArchiveValue value;
+    value.type = '@';
+    value.object = std::move(object);
+    return value;
+}
+
+ArchiveValue ArchiveValue::ofInteger(char type, qint64 integer) {
+    ArchiveValue value;
+    value.type = type;
+    value.integer = integer;
+    return value;
+}
+
+ArchiveValue ArchiveValue::ofBytes(QByteArray bytes) {
+    ArchiveValue value;
+    value.type = '+';
+    value.bytes = std::move(bytes);
+    return value;
+}
+
+QByteArray ArchiveObject::className() const {
+    return classChain.isEmpty() ? QByteArray() : classChain.first().name;
+}
+
+ArchiveObjectRef ArchiveObject::string(const QString& text) {
+    auto object = std::make_shared<ArchiveObject>();
+    object->classChain = {{"NSString", 1}, {"NSObject", 0}};
+    object->values = {ArchiveValue::ofBytes(text.toUtf8())};
+    return object;
+}
+
+ArchiveObjectRef ArchiveObject::array(const QList<ArchiveObjectRef>& elements) {
+    auto object = std::make_shared<ArchiveObject>();
+    object->classChain = {{"NSMutableArray", 0}, {"NSArray", 0}, {"NSObject", 0}};
+    object->values.reserve(elements.size() + 1);
+    object->values.append(ArchiveValue::ofInteger('i', elements.size()));
+    for (const ArchiveObjectRef& element : elements)
+        object->values.append(ArchiveValue::ofObject(element));
+    return object;
+}
+
+std::optional<QString> ArchiveObject::toString() const {
+    const QByteArray name = className();
+    if (name != "NSString" && name != "NSMutableString")
+        return std::nullopt;
+    if (values.size() != 1 || values.first().type != '+')
+        return std::nullopt;
+    // A leading U+FEFF is part of the text, not a byte order mark to drop; stateless so that a
+    // sequence cut short at the end counts as an error.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom |
+                                                     QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(values.first().bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+std::optional<QList<ArchiveObjectRef>> ArchiveObject::toArray() const {
+    const QByteArray name = className();
+    if (name != "NSArray" && name != "NSMutableArray")
+        return std::nullopt;
+    if (values.isEmpty() || values.first().type != 'i' ||
+        values.first().integer != values.size() - 1)
+        return std::nullopt;
+    QList<ArchiveObjectRef> elements;
+    elements.reserve(values.size() - 1);
+    for (qsizetype i = 1; i < values.size(); ++i) {
+        if (values.at(i).type != '@' || !values.at(i).object)
+            return std::nullopt;
+        elements.append(values.at(i).object);
+    }
+    return elements;
+}
