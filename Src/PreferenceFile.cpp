@@ -1,0 +1,306 @@
+#include "PreferenceFile.h"
+
+#include <QDateTime>
+#include <QStringList>
+
+#include <cstdlib>
+#include <limits>
+#include <utility>
+
+namespace {
+
+// libplist recurses once per level when it copies, writes or frees a tree, and writes every
+// level's indentation on every line below it. Real preferences nest a few levels; refusing
+// anything far deeper keeps a hostile file from exhausting the stack or the disk.
+constexpr int maxDepth = 64;
+// Checked on the bytes before parsing, because freeing an over-deep tree would already overflow.
+constexpr qsizetype maxContainerTags = 10000;
+
+const QDateTime referenceDate(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
+
+bool startsWithNoCase(QByteArrayView text, QByteArrayView word) {
+    return text.size() >= word.size() &&
+           qstrnicmp(text.data(), word.data(), size_t(word.size())) == 0;
+}
+
+// Counts every "<array" and "<dict", in any case and wherever it stands, so the count is never
+// below the number of containers the parser can make.
+qsizetype containerTags(QByteArrayView bytes) {
+    qsizetype count = 0;
+    for (qsizetype at = bytes.indexOf('<'); at >= 0; at = bytes.indexOf('<', at + 1)) {
+        const QByteArrayView rest = bytes.sliced(at + 1);
+        if (startsWithNoCase(rest, "array") || startsWithNoCase(rest, "dict"))
+            ++count;
+    }
+    return count;
+}
+
+template <typename Visit> void forEachItem(plist_t array, Visit visit) {
+    plist_array_iter iter = nullptr;
+    plist_array_new_iter(array, &iter);
+    for (plist_t item = nullptr;;) {
+        plist_array_next_item(array, iter, &item);
+        if (!item)
+            break;
+        visit(item);
+    }
+    std::free(iter);
+}
+
+template <typename Visit> void forEachEntry(plist_t dict, Visit visit) {
+    plist_dict_iter iter = nullptr;
+    plist_dict_new_iter(dict, &iter);
+    for (;;) {
+        char* key = nullptr;
+        plist_t value = nullptr;
+        plist_dict_next_item(dict, iter, &key, &value);
+        if (!value) {
+            std::free(key);
+            break;
+        }
+        visit(QString::fromUtf8(key), value);
+        std::free(key);
+    }
+    std::free(iter);
+}
+
+bool nestsWithin(plist_t node, int levels) {
+    const plist_type type = plist_get_node_type(node);
+    if (type != PLIST_ARRAY && type != PLIST_DICT)
+        return true;
+    if (levels == 0)
+        return false;
+    bool within = true;
+    const auto check = [&](plist_t child) { within = within && nestsWithin(child, levels - 1); };
+    if (type == PLIST_ARRAY)
+        forEachItem(node, check);
+    else
+        forEachEntry(node, [&](const QString&, plist_t child) { check(child); });
+    return within;
+}
+
+QVariant toVariant(plist_t node) {
+    switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+        uint8_t value = 0;
+        plist_get_bool_val(node, &value);
+        return bool(value);
+    }
+    case PLIST_UINT: {
+        uint64_t value = 0;
+        plist_get_uint_val(node, &value);
+        return qint64(value);
+    }
+    case PLIST_UID: {
+        uint64_t value = 0;
+        plist_get_uid_val(node, &value);
+        return qint64(value);
+    }
+    case PLIST_REAL: {
+        double value = 0;
+        plist_get_real_val(node, &value);
+        return value;
+    }
+    case PLIST_STRING: {
+        uint64_t length = 0;
+        const char* text = plist_get_string_ptr(node, &length);
+        return QString::fromUtf8(text, qsizetype(length));
+    }
+    case PLIST_DATA: {
+        uint64_t length = 0;
+        const char* bytes = plist_get_data_ptr(node, &length);
+        return QByteArray(bytes, qsizetype(length));
+    }
+    case PLIST_DATE: {
+        int32_t seconds = 0;
+        int32_t microseconds = 0;
+        plist_get_date_val(node, &seconds, &microseconds);
+        return referenceDate.addMSecs(qint64(seconds) * 1000 + microseconds / 1000);
+    }
+    case PLIST_ARRAY: {
+        QVariantList items;
+        bool allStrings = true;
+        forEachItem(node, [&](plist_t item) {
+            items.append(toVariant(item));
+            allStrings = allStrings && items.last().typeId() == QMetaType::QString;
+        });
+        if (!allStrings)
+            return items;
+        QStringList strings;
+        for (const QVariant& item : std::as_const(items))
+            strings.append(item.toString());
+        return strings;
+    }
+    case PLIST_DICT: {
+        QVariantMap entries;
+        forEachEntry(node, [&](const QString& key, plist_t value) {
+            entries.insert(key, toVariant(value));
+        });
+        return entries;
+    }
+    default:
+        return {};
+    }
+}
+
+// The dictionary the bytes hold; null when they hold none, or one nested too deep.
+plist_t parseTree(QByteArrayView bytes) {
+    if (bytes.isEmpty() || bytes.size() > qsizetype(std::numeric_limits<uint32_t>::max()) ||
+        containerTags(bytes) > maxContainerTags)
+        return nullptr;
+    // A terminated copy: the parser must never run past the end of the caller's bytes.
+    const QByteArray text = bytes.toByteArray();
+    plist_t tree = nullptr;
+    plist_from_xml(text.constData(), uint32_t(text.size()), &tree);
+    if (tree && (plist_get_node_type(tree) != PLIST_DICT || !nestsWithin(tree, maxDepth))) {
+        plist_free(tree);
+        return nullptr;
+    }
+    return tree;
+}
+
+plist_t arrayNode(const QVariantList& items);
+plist_t dictNode(const QVariantMap& entries);
+
+// A new node holding the value; null when a property list has no kind for it.
+plist_t toNode(const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return plist_new_bool(value.toBool());
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::Short:
+    case QMetaType::Int:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+        return plist_new_uint(uint64_t(value.toLongLong()));
+    case QMetaType::UChar:
+    case QMetaType::UShort:
+    case QMetaType::UInt:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+        return plist_new_uint(value.toULongLong());
+    case QMetaType::Float:
+    case QMetaType::Double:
+        return plist_new_real(value.toDouble());
+    case QMetaType::QString:
+        return plist_new_string(value.toString().toUtf8().constData());
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        return plist_new_data(bytes.constData(), uint64_t(bytes.size()));
+    }
+    case QMetaType::QStringList:
+    case QMetaType::QVariantList:
+        return arrayNode(value.toList());
+    case QMetaType::QVariantMap:
+        return dictNode(value.toMap());
+    case QMetaType::QDateTime: {
+        const QDateTime date = value.toDateTime();
+        const qint64 milliseconds = date.isValid() ? referenceDate.msecsTo(date) : 0;
+        const qint64 seconds = milliseconds / 1000;
+        if (!date.isValid() || seconds < std::numeric_limits<int32_t>::min() ||
+            seconds > std::numeric_limits<int32_t>::max())
+            return nullptr;
+        return plist_new_date(int32_t(seconds), int32_t(milliseconds % 1000 * 1000));
+    }
+    default:
+        return nullptr;
+    }
+}
+
+plist_t arrayNode(const QVariantList& items) {
+    plist_t array = plist_new_array();
+    for (const QVariant& item : items) {
+        plist_t node = toNode(item);
+        if (!node) {
+            plist_free(array);
+            return nullptr;
+        }
+        plist_array_append_item(array, node);
+    }
+    return array;
+}
+
+plist_t dictNode(const QVariantMap& entries) {
+    plist_t dict = plist_new_dict();
+    for (auto entry = entries.cbegin(); entry != entries.cend(); ++entry) {
+        plist_t node = toNode(entry.value());
+        if (!node) {
+            plist_free(dict);
+            return nullptr;
+        }
+        plist_dict_set_item(dict, entry.key().toUtf8().constData(), node);
+    }
+    return dict;
+}
+
+} // namespace
+
+PreferenceFile::PreferenceFile()
+    : root(plist_new_dict()) {}
+
+PreferenceFile::PreferenceFile(plist_t root)
+    : root(root) {}
+
+PreferenceFile::~PreferenceFile() {
+    if (root)
+        plist_free(root);
+}
+
+PreferenceFile::PreferenceFile(PreferenceFile&& other) noexcept
+    : root(std::exchange(other.root, nullptr)) {}
+
+PreferenceFile& PreferenceFile::operator=(PreferenceFile&& other) noexcept {
+    std::swap(root, other.root);
+    return *this;
+}
+
+std::optional<PreferenceFile> PreferenceFile::parse(QByteArrayView bytes) {
+    plist_t tree = parseTree(bytes);
+    if (!tree)
+        return std::nullopt;
+    PreferenceFile file(tree);
+    // libplist accepts some nodes (a malformed date) that it writes in a form it reads as another
+    // value, or not at all. Such a file would change or be lost at our next write, so it counts as
+    // damaged now, while its bytes are still intact.
+    const QByteArray written = file.serialise();
+    plist_t again = parseTree(written);
+    if (!again || PreferenceFile(again).serialise() != written)
+        return std::nullopt;
+    return file;
+}
+
+QByteArray PreferenceFile::serialise() const {
+    char* xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(root, &xml, &length);
+    if (!xml)
+        return {};
+    const QByteArray bytes(xml, qsizetype(length));
+    plist_to_xml_free(xml);
+    return bytes;
+}
+
+QVariantMap PreferenceFile::values() const {
+    return toVariant(root).toMap();
+}
+
+bool PreferenceFile::setValue(const QString& key, const QVariant& value) {
+    plist_t node = toNode(value);
+    if (!node)
+        return false;
+    plist_dict_set_item(root, key.toUtf8().constData(), node);
+    return true;
+}
+
+void PreferenceFile::remove(const QString& key) {
+    plist_dict_remove_item(root, key.toUtf8().constData());
+}
+
+bool PreferenceFile::canHold(const QVariant& value) {
+    plist_t node = toNode(value);
+    if (!node)
+        return false;
+    plist_free(node);
+    return true;
+}
