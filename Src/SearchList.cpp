@@ -1,0 +1,131 @@
+#include "SearchList.h"
+
+#include "Log.h"
+#include "Unarchiver.h"
+
+namespace {
+
+const QString kNewSiteTemplate = QStringLiteral("http://www.skerrin.org/search.html?%@");
+
+ArchiveObjectRef codedObject(const QByteArray& className, QList<ArchiveValue> values) {
+    auto object = std::make_shared<ArchiveObject>();
+    object->classChain = {{className, 0}, {"NSObject", 0}};
+    object->values = std::move(values);
+    return object;
+}
+
+// The single object a coder wrote for a class that holds `count` objects, or nothing.
+std::optional<QList<ArchiveObjectRef>> codedObjects(const ArchiveObject& coded,
+                                                    const QByteArray& className, qsizetype count) {
+    if (coded.className() != className || coded.values.size() != count)
+        return std::nullopt;
+    QList<ArchiveObjectRef> objects;
+    for (const ArchiveValue& value : coded.values) {
+        if (value.type != '@' || !value.object)
+            return std::nullopt;
+        objects.append(value.object);
+    }
+    return objects;
+}
+
+} // namespace
+
+SearchUrl::SearchUrl(QString url, QString title, QString commandKey)
+    : url_(std::move(url))
+    , commandKey_(std::move(commandKey))
+    , title_(std::move(title)) {}
+
+ArchiveObjectRef SearchUrl::encodeWithCoder() const {
+    return codedObject("SearchUrl", {ArchiveValue::ofObject(ArchiveObject::string(url_)),
+                                     ArchiveValue::ofObject(ArchiveObject::string(commandKey_)),
+                                     ArchiveValue::ofObject(ArchiveObject::string(title_))});
+}
+
+std::optional<SearchUrl> SearchUrl::initWithCoder(const ArchiveObject& coded) {
+    const auto objects = codedObjects(coded, "SearchUrl", 3);
+    if (!objects)
+        return std::nullopt;
+    const auto url = objects->at(0)->toString();
+    const auto commandKey = objects->at(1)->toString();
+    const auto title = objects->at(2)->toString();
+    if (!url || !commandKey || !title)
+        return std::nullopt;
+    return SearchUrl(*url, *title, *commandKey);
+}
+
+SearchList::SearchList() {
+    list.reserve(6);
+    list.append(SearchUrl("http://www.google.com/search?q=%@", "Web", "1"));
+    list.append(SearchUrl("http://groups.google.com/groups?q=%@&hl=en&lr=&ie=UTF-8&sa=N&tab=wg",
+                          "Usenet", "2"));
+    list.append(SearchUrl("http://images.google.com/images?q=%@&hl=en&lr=&ie=UTF-8&sa=N&tab=gi",
+                          "Images", "3"));
+    list.append(SearchUrl(
+        "http://www.google.com/search?q=%@&svnum=10&hl=en&lr=&ie=UTF-8&cat=gwd/Top&sa=N&tab=id",
+        "Directory", "4"));
+    list.append(
+        SearchUrl("http://www.youtube.com/cgi-bin/find.cgi?query=%@", "Streaming Media", "5"));
+    list.append(
+        SearchUrl("http://www.merriam-webster.com/results.asp?searchword=%@&phonetics=checked",
+                  "Dictionary", "6"));
+}
+
+SearchList SearchList::empty() {
+    return SearchList(Empty{});
+}
+
+const QString& SearchList::fallbackTemplate() {
+    static const QString fallback = SearchList().list.first().url();
+    return fallback;
+}
+
+void SearchList::addNewBlankSearchUrl() {
+    list.append(SearchUrl(kNewSiteTemplate, "New Search", QString::number(list.size() + 1)));
+}
+
+void SearchList::removeSearchUrlAtIndex(int index) {
+    if (index >= 0 && index < list.size())
+        list.removeAt(index);
+}
+
+QString SearchList::getUrlForTitle(const QString& selected) const {
+    if (!selected.isNull()) {
+        for (const SearchUrl& site : list) {
+            if (site.title() == selected)
+                return site.url();
+        }
+    }
+    logLine("Unexpected error- returning nil from getUrlForTitle");
+    return QString();
+}
+
+ArchiveObjectRef SearchList::encodeWithCoder() const {
+    QList<ArchiveObjectRef> sites;
+    sites.reserve(list.size());
+    for (const SearchUrl& site : list)
+        sites.append(site.encodeWithCoder());
+    return codedObject("SearchList", {ArchiveValue::ofObject(ArchiveObject::array(sites))});
+}
+
+std::unique_ptr<SearchList> SearchList::initWithCoder(const ArchiveObject& coded) {
+    const auto objects = codedObjects(coded, "SearchList", 1);
+    if (!objects)
+        return nullptr;
+    const auto sites = objects->first()->toArray();
+    if (!sites)
+        return nullptr;
+    auto searchList = std::unique_ptr<SearchList>(new SearchList(Empty{}));
+    searchList->list.reserve(sites->size());
+    for (const ArchiveObjectRef& site : *sites) {
+        auto searchUrl = SearchUrl::initWithCoder(*site);
+        if (!searchUrl)
+            return nullptr;
+        searchList->list.append(std::move(*searchUrl));
+    }
+    return searchList;
+}
+
+std::unique_ptr<SearchList> SearchList::fromArchivedData(QByteArrayView data) {
+    const ArchiveObjectRef root = Unarchiver::unarchiveObjectWithData(data);
+    return root ? initWithCoder(*root) : nullptr;
+}
