@@ -1,0 +1,143 @@
+#include "CommandLine.h"
+
+#include "ConsoleAlert.h"
+#include "Prefs.h"
+#include "SearchList.h"
+#include "SkerrinController.h"
+#include "UserDefaults.h"
+#include "XdgUrlOpener.h"
+
+#include <QCommandLineParser>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+enum ExitCode { Success = 0, BlankText = 1, BadUsage = 2, NotHandedOver = 3 };
+
+void print(FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+int usageError(const QCommandLineParser& parser, const QString& message) {
+    print(stderr, "skerrin: " + message + "\n\n" + parser.helpText());
+    return BadUsage;
+}
+
+int listSites(const SearchList& list) {
+    QString out;
+    for (const SearchUrl& site : list.searchUrls()) {
+        out += CommandLine::escapeField(site.commandKey()) + '\t' +
+               CommandLine::escapeField(site.title()) + '\t' +
+               CommandLine::escapeField(site.url()) + '\n';
+    }
+    print(stdout, out);
+    return Success;
+}
+
+int search(Prefs& prefs, SearchList& list, const QString& text,
+           const std::optional<QString>& site) {
+    const auto& sites = list.searchUrls();
+    if (site && std::none_of(sites.begin(), sites.end(),
+                             [&](const SearchUrl& s) { return s.title() == *site; })) {
+        print(stderr, "skerrin: no search site is titled \"" + *site + "\" (see --list-sites)\n");
+        return BadUsage;
+    }
+    XdgUrlOpener opener;
+    ConsoleAlert alert;
+    SkerrinController controller(prefs, list, opener, alert);
+    if (site)
+        controller.setSelectedTitle(*site);
+    else if (!list.searchUrls().isEmpty())
+        controller.setSelectedTitle(list.searchUrls().first().title());
+
+    const auto result = controller.searchForString(text);
+    prefs.defaults().synchronize();
+    switch (result) {
+    case SkerrinController::SearchResult::Opened:
+        return Success;
+    case SkerrinController::SearchResult::NotOpened:
+        print(stderr, "skerrin: the address could not be handed to the browser\n");
+        return NotHandedOver;
+    case SkerrinController::SearchResult::NoText:
+    case SkerrinController::SearchResult::Blank:
+        break;
+    }
+    return BlankText;
+}
+
+} // namespace
+
+bool CommandLine::wants(const QStringList& arguments) {
+    return arguments.size() > 1;
+}
+
+QString CommandLine::escapeField(const QString& field) {
+    QString escaped;
+    escaped.reserve(field.size());
+    for (const QChar c : field) {
+        switch (c.unicode()) {
+        case '\\':
+            escaped += QLatin1String("\\\\");
+            break;
+        case '\t':
+            escaped += QLatin1String("\\t");
+            break;
+        case '\n':
+            escaped += QLatin1String("\\n");
+            break;
+        case '\r':
+            escaped += QLatin1String("\\r");
+            break;
+        default:
+            if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+                escaped += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+            else
+                escaped += c;
+        }
+    }
+    return escaped;
+}
+
+int CommandLine::run(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Searches the web for a text, on one of the search sites of Skerrin's list.\n"
+        "Without options, starts Skerrin's window.");
+    const QCommandLineOption searchOption("search", "Search for TEXT and open the result.", "TEXT");
+    const QCommandLineOption siteOption(
+        "site", "Search on the site titled TITLE (default: the first of the list).", "TITLE");
+    const QCommandLineOption listOption("list-sites",
+                                        "Print the search sites: key, title and template.");
+    const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
+    const QCommandLineOption versionOption({"v", "version"}, "Show the version.");
+    parser.addOptions({searchOption, siteOption, listOption, helpOption, versionOption});
+
+    if (!parser.parse(arguments))
+        return usageError(parser, parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(parser, "unexpected argument: " + parser.positionalArguments().first());
+    if (parser.isSet(helpOption)) {
+        print(stdout, parser.helpText());
+        return Success;
+    }
+    if (parser.isSet(versionOption)) {
+        print(stdout, QStringLiteral("skerrin " SKERRIN_VERSION "\n"));
+        return Success;
+    }
+    const bool searching = parser.isSet(searchOption);
+    if (searching == parser.isSet(listOption))
+        return usageError(parser, "give either --search TEXT or --list-sites");
+    if (parser.isSet(siteOption) && !searching)
+        return usageError(parser, "--site goes with --search");
+
+    Prefs& prefs = Prefs::sharedInstance();
+    const auto list = SkerrinController::loadSearchList(prefs.defaults());
+    if (!searching)
+        return listSites(*list);
+    const std::optional<QString> site =
+        parser.isSet(siteOption) ? std::optional(parser.value(siteOption)) : std::nullopt;
+    return search(prefs, *list, parser.value(searchOption), site);
+}

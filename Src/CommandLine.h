@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QStringList>
+
+// skerrin --search TEXT [--site TITLE] | --list-sites | --help | --version.
+// Runs without a display; the exit code is the result.
+class CommandLine {
+public:
+    // True when the arguments ask for a command-line run rather than the window.
+    static bool wants(const QStringList& arguments);
+    static int run(const QStringList& arguments);
+
+    // One field of --list-sites output: backslash, tab, line ends and control characters escaped.
+    static QString escapeField(const QString& field);
+};

@@ -1,0 +1,193 @@
+#include "ArchiveObject.h"
+#include "Archiver.h"
+#include "Prefs.h"
+#include "SearchList.h"
+#include "UserDefaults.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs the built program as a person would, with its own config folder and a browser that
+// only writes down what it was asked to open.
+class CommandLineRun : public testing::Test {
+protected:
+    CommandLineRun() {
+        const QString recorder = dir.filePath("browser");
+        QFile script(recorder);
+        script.open(QIODevice::WriteOnly);
+        script.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$SKERRIN_RECORD\"\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+        env.insert("HOME", dir.path());
+        env.insert("BROWSER", recorder);
+        env.insert("SKERRIN_RECORD", recordFile());
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.remove("XDG_CURRENT_DESKTOP");
+    }
+
+    QString recordFile() const { return dir.filePath("opened.txt"); }
+    QString prefsFile() const { return dir.filePath("config/skerrin/org.skerrin.Skerrin.plist"); }
+
+    Outcome run(const QStringList& arguments) {
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(SKERRIN_BIN, arguments);
+        EXPECT_TRUE(process.waitForFinished(20000));
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    // What the browser was asked to open, waiting for `count` addresses (xdg-open runs detached).
+    QStringList opened(int count = 1) {
+        QDeadlineTimer deadline(10000);
+        QStringList lines;
+        do {
+            QFile file(recordFile());
+            if (file.open(QIODevice::ReadOnly))
+                lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+            if (lines.size() >= count)
+                break;
+            QThread::msleep(10);
+        } while (!deadline.hasExpired());
+        return lines;
+    }
+
+    void storeList(const SearchList& list) {
+        UserDefaults defaults(prefsFile());
+        Prefs(defaults).saveSearchList(list, "searchList");
+        ASSERT_TRUE(defaults.synchronize());
+    }
+
+    QTemporaryDir dir;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+};
+
+} // namespace
+
+TEST_F(CommandLineRun, SearchOpensTheFirstSiteAndKeepsTheHistory) {
+    const Outcome result = run({"--search", "two words"});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(opened(), QStringList{"http://www.google.com/search?q=two%20words"});
+
+    EXPECT_EQ(run({"--search", "example.com"}).exitCode, 0);
+    EXPECT_EQ(opened(2).last(), "http://example.com");
+
+    UserDefaults stored(prefsFile());
+    EXPECT_EQ(stored.objectForKey("history").toStringList(),
+              QStringList({"two words", "example.com"}));
+}
+
+TEST_F(CommandLineRun, SiteOptionChoosesTheSiteInAnyOrder) {
+    const Outcome result = run({"--site", "Dictionary", "--search", QString::fromUtf8("café")});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(
+        opened(),
+        QStringList{
+            "http://www.merriam-webster.com/results.asp?searchword=caf%E9&phonetics=checked"});
+}
+
+TEST_F(CommandLineRun, BlankTextPrintsTheAlertAndOpensNothing) {
+    const Outcome result = run({"--search", " \n "});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains("No text given.\nThere was nothing to search for!"));
+    EXPECT_FALSE(QFile::exists(recordFile()));
+    EXPECT_FALSE(UserDefaults(prefsFile()).objectForKey("history").isValid());
+}
+
+TEST_F(CommandLineRun, BadUsageExitsTwoWithUsage) {
+    const QList<QStringList> usages = {
+        {"--bogus"},
+        {"--search"},
+        {"--site", "Web"},
+        {"stray"},
+        {"--search", "a", "--list-sites"},
+        {"--search", "a", "--site", "No such site"},
+    };
+    for (const QStringList& arguments : usages) {
+        const Outcome result = run(arguments);
+        EXPECT_EQ(result.exitCode, 2) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(result.err.startsWith("skerrin: ")) << result.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(recordFile()));
+}
+
+TEST_F(CommandLineRun, HelpAndVersionExitZero) {
+    const Outcome help = run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains("--search <TEXT>"));
+    const Outcome version = run({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.startsWith("skerrin "));
+}
+
+TEST_F(CommandLineRun, AddressThatCannotBeHandedOverExitsThree) {
+    SearchList list = SearchList::empty();
+    list.searchUrls().append(SearchUrl("http://bad.example/?q=%@ x", "Broken", "1"));
+    list.searchUrls().append(SearchUrl("http://good.example/?q=%@", "Good", "2"));
+    storeList(list);
+    const Outcome broken = run({"--search", "word"});
+    EXPECT_EQ(broken.exitCode, 3);
+    EXPECT_FALSE(broken.err.isEmpty());
+
+    env.insert("PATH", dir.filePath("no-such-folder"));
+    const Outcome noOpener = run({"--search", "word", "--site", "Good"});
+    EXPECT_EQ(noOpener.exitCode, 3);
+    EXPECT_TRUE(noOpener.err.contains("xdg-open"));
+}
+
+TEST_F(CommandLineRun, ListSitesPrintsOneLinePerSite) {
+    const Outcome defaults = run({"--list-sites"});
+    EXPECT_EQ(defaults.exitCode, 0);
+    const QStringList lines = defaults.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 6);
+    EXPECT_EQ(lines[0], "1\tWeb\thttp://www.google.com/search?q=%@");
+    EXPECT_TRUE(lines[4].startsWith("5\tStreaming Media\thttp://"));
+
+    SearchList odd = SearchList::empty();
+    odd.searchUrls().append(
+        SearchUrl("http://x/%@", QString::fromUtf8("Tab\there\nnew\\ \x01 日本"), "\r"));
+    storeList(odd);
+    const Outcome stored = run({"--list-sites"});
+    EXPECT_EQ(stored.out, QString::fromUtf8("\\r\tTab\\there\\nnew\\\\ \\x01 日本\thttp://x/%@\n"));
+}
+
+TEST_F(CommandLineRun, DamagedStoredListGivesTheDefaultsAndIsLeftAlone) {
+    {
+        UserDefaults defaults(prefsFile());
+        defaults.setObject(QByteArray("\x04\x0bstreamtyped\x81\xe8\x03\x84", 18), "searchList");
+        ASSERT_TRUE(defaults.synchronize());
+    }
+    QFile before(prefsFile());
+    before.open(QIODevice::ReadOnly);
+    const QByteArray bytes = before.readAll();
+
+    const Outcome result = run({"--list-sites"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out.count('\n'), 6);
+
+    QFile after(prefsFile());
+    after.open(QIODevice::ReadOnly);
+    EXPECT_EQ(after.readAll(), bytes);
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
