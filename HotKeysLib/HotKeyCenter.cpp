@@ -1,0 +1,199 @@
+#include "HotKeyCenter.h"
+
+#include "Log.h"
+
+#include <QMetaObject>
+
+#include <string>
+
+namespace {
+
+// Stands in when no desktop offers hot keys: every combination is refused, nothing is delivered.
+class RefusingHotKeyService : public HotKeyService {
+public:
+    bool deliversIdentity() const override { return true; }
+    quintptr registerHotKey(qint32, qint32, HotKeyId) override { return 0; }
+    void unregisterHotKey(quintptr) override {}
+};
+
+HotKeyService* chosenService = nullptr;
+// Made on first use and kept to the end of the process, so it never outlives its service's
+// teardown by running a destructor at exit.
+HotKeyCenter* sharedHKCenter = nullptr;
+
+void hotKeyAssert(bool condition, const char* description) {
+    if (!condition)
+        throw HotKeyAssertion(description);
+}
+
+void parameterAssert(bool condition, const char* failedCondition) {
+    if (!condition)
+        throw HotKeyAssertion(std::string("Invalid parameter not satisfying: ") + failedCondition);
+}
+
+} // namespace
+
+QEvent::Type SystemDefinedEvent::eventType() {
+    static const auto type = QEvent::Type(QEvent::registerEventType());
+    return type;
+}
+
+HotKeyCenter::HotKeyCenter(HotKeyService& service, QObject* parent)
+    : QObject(parent)
+    , service(service) {}
+
+HotKeyCenter::~HotKeyCenter() {
+    for (const auto& hk : std::as_const(mHotKeys))
+        _unregisterHotKeyIfNeeded(hk.get());
+}
+
+void HotKeyCenter::useService(HotKeyService* service) {
+    chosenService = service;
+}
+
+HotKeyCenter& HotKeyCenter::sharedCenter() {
+    if (!sharedHKCenter) {
+        static RefusingHotKeyService refusing;
+        sharedHKCenter = new HotKeyCenter(chosenService ? *chosenService : refusing);
+    }
+    return *sharedHKCenter;
+}
+
+HotKeyCenter* HotKeyCenter::existingSharedCenter() {
+    return sharedHKCenter;
+}
+
+bool HotKeyCenter::addHotKey(const QString& name, const KeyComboRef& combo, QObject* target,
+                             const char* action) {
+    parameterAssert(!name.isNull(), "name != nil");
+    parameterAssert(combo != nullptr, "combo != nil");
+    parameterAssert(target != nullptr, "target != nil");
+    parameterAssert(action != nullptr, "action != nil");
+
+    removeHotKey(name);
+
+    auto hk = std::make_shared<_HotKeyData>();
+    hk->mCombo = combo;
+    hk->mTarget = target;
+    hk->mAction = action;
+    // Ids are never 0 and never handed out twice, so a press for a removed record finds nothing.
+    do
+        ++lastId;
+    while (lastId == 0 || byId.contains(lastId));
+    hk->mId = lastId;
+
+    mHotKeys.insert(name, hk);
+    byId.insert(hk->mId, hk.get());
+    return _registerHotKeyIfNeeded(hk.get());
+}
+
+void HotKeyCenter::removeHotKey(const QString& name) {
+    const auto found = mHotKeys.constFind(name);
+    if (found == mHotKeys.cend())
+        return;
+    const std::shared_ptr<_HotKeyData> hk = *found;
+    _unregisterHotKeyIfNeeded(hk.get());
+    byId.remove(hk->mId);
+    mHotKeys.remove(name);
+}
+
+QStringList HotKeyCenter::allNames() const {
+    return mHotKeys.keys();
+}
+
+KeyComboRef HotKeyCenter::keyComboForName(const QString& name) const {
+    const auto hk = mHotKeys.value(name);
+    return hk ? hk->mCombo : nullptr;
+}
+
+void HotKeyCenter::setEnabled(bool enabled) {
+    mEnabled = enabled;
+    for (const auto& hk : std::as_const(mHotKeys)) {
+        if (enabled)
+            _registerHotKeyIfNeeded(hk.get());
+        else
+            _unregisterHotKeyIfNeeded(hk.get());
+    }
+}
+
+void HotKeyCenter::sendEvent(const QEvent* event) {
+    if (_systemSupportsHotKeys() || event->type() != SystemDefinedEvent::eventType())
+        return;
+    const auto* systemEvent = static_cast<const SystemDefinedEvent*>(event);
+    if (systemEvent->type() != SystemDefinedEvent::systemDefinedType || systemEvent->data1() == 0)
+        return;
+    if (systemEvent->subtype() == SystemDefinedEvent::hotKeyPressed)
+        _hotKeyDownWithRef(systemEvent->data1());
+    else if (systemEvent->subtype() == SystemDefinedEvent::hotKeyReleased)
+        _hotKeyUpWithRef(systemEvent->data1());
+}
+
+qint32 HotKeyCenter::handleHotKeyEvent(const HotKeyEvent& event) {
+    hotKeyAssert(_systemSupportsHotKeys(), "");
+    hotKeyAssert(event.eventClass == HotKeyEvent::keyboardClass, "Got unhandled event class");
+    if (!event.id)
+        return eventParameterNotFound;
+    hotKeyAssert(event.id->signature == signature, "Got unknown hot key");
+    hotKeyAssert(event.id->id != 0, "Got bad hot key");
+    // An id whose record was removed meanwhile is ignored, never followed.
+    _HotKeyData* hk = byId.value(event.id->id);
+    if (!hk)
+        return noError;
+    if (event.kind == HotKeyEvent::pressed)
+        _hotKeyDown(hk);
+    else if (event.kind == HotKeyEvent::released)
+        _hotKeyUp(hk);
+    return noError;
+}
+
+bool HotKeyCenter::_systemSupportsHotKeys() const {
+    return service.deliversIdentity();
+}
+
+bool HotKeyCenter::_registerHotKeyIfNeeded(_HotKeyData* hk) {
+    parameterAssert(hk != nullptr, "hk != nil");
+    if (!mEnabled || hk->mRegistered || !hk->mCombo->isValid())
+        return true;
+    const quintptr ref = service.registerHotKey(
+        qint32(hk->mCombo->keyCode()), qint32(hk->mCombo->modifiers()), {signature, hk->mId});
+    if (ref == 0)
+        return false;
+    hk->mRef = ref;
+    hk->mRegistered = true;
+    return true;
+}
+
+void HotKeyCenter::_unregisterHotKeyIfNeeded(_HotKeyData* hk) {
+    parameterAssert(hk != nullptr, "hk != nil");
+    if (!hk->mRegistered || hk->mRef == 0)
+        return;
+    service.unregisterHotKey(hk->mRef);
+    hk->mRegistered = false;
+    hk->mRef = 0;
+}
+
+void HotKeyCenter::_hotKeyDown(_HotKeyData* hk) {
+    // The action may remove its own hot key, so nothing of the record is used after the call.
+    QObject* target = hk->mTarget;
+    const char* action = hk->mAction;
+    if (!QMetaObject::invokeMethod(target, action, Qt::DirectConnection, Q_ARG(QObject*, this)))
+        logLine(QStringLiteral("hot key action %1 not found on %2")
+                    .arg(QLatin1String(action), QLatin1String(target->metaObject()->className())));
+}
+
+void HotKeyCenter::_hotKeyUp(_HotKeyData*) {}
+
+void HotKeyCenter::_hotKeyDownWithRef(quintptr ref) {
+    if (_HotKeyData* hk = _findHotKeyWithRef(ref))
+        _hotKeyDown(hk);
+}
+
+void HotKeyCenter::_hotKeyUpWithRef(quintptr) {}
+
+_HotKeyData* HotKeyCenter::_findHotKeyWithRef(quintptr ref) const {
+    for (const auto& hk : mHotKeys) {
+        if (hk->mRef == ref)
+            return hk.get();
+    }
+    return nullptr;
+}

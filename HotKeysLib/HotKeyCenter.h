@@ -1,0 +1,117 @@
+#pragma once
+
+#include "HotKeyService.h"
+#include "KeyCombo.h"
+
+#include <QEvent>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+// A parameter or record the center cannot work with; the message is the failed condition's
+// description.
+class HotKeyAssertion : public std::logic_error {
+public:
+    using std::logic_error::logic_error;
+};
+
+// A press or release as the backend reports it with the identity it was registered with.
+struct HotKeyEvent {
+    static constexpr quint32 keyboardClass = 0x6B657962; // 'keyb'
+    static constexpr quint32 pressed = 5;
+    static constexpr quint32 released = 6;
+
+    quint32 eventClass = keyboardClass;
+    quint32 kind = pressed;
+    std::optional<HotKeyId> id; // absent when the event carries none
+};
+
+// A press or release delivered as an application event carrying the registration's handle.
+class SystemDefinedEvent : public QEvent {
+public:
+    static constexpr int systemDefinedType = 14;
+    static constexpr int hotKeyPressed = 6;
+    static constexpr int hotKeyReleased = 9;
+    static QEvent::Type eventType();
+
+    SystemDefinedEvent(int type, int subtype, quintptr data1)
+        : QEvent(eventType())
+        , type_(type)
+        , subtype_(subtype)
+        , data1_(data1) {}
+    int type() const { return type_; }
+    int subtype() const { return subtype_; }
+    quintptr data1() const { return data1_; }
+
+private:
+    int type_;
+    int subtype_;
+    quintptr data1_;
+};
+
+struct _HotKeyData {
+    bool mRegistered = false;
+    quintptr mRef = 0;
+    KeyComboRef mCombo;
+    QObject* mTarget = nullptr;
+    const char* mAction = nullptr; // a slot taking one QObject* (the center)
+    quint32 mId = 0;
+};
+
+// Named system-wide hot keys. A press invokes the action on the target with the center as its
+// argument.
+class HotKeyCenter : public QObject {
+    Q_OBJECT
+public:
+    static constexpr quint32 signature = 0x484B7943; // 'HKyC'
+    static constexpr qint32 noError = 0;
+    static constexpr qint32 eventParameterNotFound = -9870;
+
+    // The service must outlive the center; the shared center uses the one set with useService.
+    explicit HotKeyCenter(HotKeyService& service, QObject* parent = nullptr);
+    ~HotKeyCenter() override;
+
+    // Takes effect when the shared center is made; without one it refuses every combination.
+    static void useService(HotKeyService* service);
+    static HotKeyCenter& sharedCenter();
+    // The shared center if it was made already; never makes it.
+    static HotKeyCenter* existingSharedCenter();
+
+    // The action is the bare name of a slot taking one QObject*, e.g. "hotKeyDown"; a press
+    // invokes it directly with the center as the argument. False when the desktop refused the
+    // combination; the name stays registered all the same.
+    bool addHotKey(const QString& name, const KeyComboRef& combo, QObject* target,
+                   const char* action);
+    void removeHotKey(const QString& name);
+    QStringList allNames() const;
+    KeyComboRef keyComboForName(const QString& name) const;
+    void setEnabled(bool enabled);
+    bool enabled() const { return mEnabled; }
+
+    // Delivery with the handle: called by SBApplication for every event.
+    void sendEvent(const QEvent* event);
+    // Delivery with the identity: called by the backend. Answers a status; 0 when handled.
+    qint32 handleHotKeyEvent(const HotKeyEvent& event);
+
+    bool _systemSupportsHotKeys() const;
+    bool _registerHotKeyIfNeeded(_HotKeyData* hk);
+    void _unregisterHotKeyIfNeeded(_HotKeyData* hk);
+    void _hotKeyDown(_HotKeyData* hk);
+    void _hotKeyUp(_HotKeyData* hk);
+    void _hotKeyDownWithRef(quintptr ref);
+    void _hotKeyUpWithRef(quintptr ref);
+    _HotKeyData* _findHotKeyWithRef(quintptr ref) const;
+
+private:
+    HotKeyService& service;
+    bool mEnabled = true;
+    QHash<QString, std::shared_ptr<_HotKeyData>> mHotKeys;
+    QHash<quint32, _HotKeyData*> byId; // a press's id is looked up, never trusted
+    quint32 lastId = 0;
+};

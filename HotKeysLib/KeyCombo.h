@@ -1,0 +1,61 @@
+#pragma once
+
+#include "ArchiveObject.h"
+
+#include <QHash>
+#include <QString>
+
+#include <memory>
+
+class KeyCombo;
+class UserDefaults;
+using KeyComboRef = std::shared_ptr<const KeyCombo>;
+
+// The hot key modifier bits that stored combinations use.
+namespace HotKeyModifier {
+constexpr qint32 Command = 0x0100;
+constexpr qint32 Shift = 0x0200;
+constexpr qint32 Option = 0x0800;
+constexpr qint32 Control = 0x1000;
+} // namespace HotKeyModifier
+
+// One key and the modifiers held with it. It never changes once made, so holders share it;
+// -1/-1 is the cleared combination.
+class KeyCombo {
+    struct Token {};
+
+public:
+    KeyCombo(Token, qint16 keyCode, qint32 modifiers) : mKeyCode(keyCode), mModifiers(modifiers) {}
+
+    static KeyComboRef keyCombo();
+    static KeyComboRef clearKeyCombo();
+    static KeyComboRef keyComboWithKeyCode(qint16 keyCode, qint32 modifiers);
+
+    // Display names by decimal key code; null while the table cannot be loaded.
+    static const QHash<QString, QString>* keyCodesDictionary();
+    static QString _stringForModifiers(qint32 modifiers);
+    static QString _stringForKeyCode(qint16 keyCode);
+
+    qint16 keyCode() const { return mKeyCode; }
+    // The low 16 bits of the mask: what equality and registration use.
+    qint16 modifiers() const { return qint16(mModifiers & 0xFFFF); }
+    qint32 modifierMask() const { return mModifiers; }
+    bool isValid() const { return mKeyCode >= 0 && mModifiers >= 0; }
+
+    QString userDisplayRep() const;
+    QString description() const { return userDisplayRep(); }
+    bool isEqual(const KeyCombo* other) const;
+
+    ArchiveObjectRef encodeWithCoder() const;
+    // Nothing when the object does not hold a key code and a mask.
+    static KeyComboRef initWithCoder(const ArchiveObject& coded);
+
+private:
+    qint16 mKeyCode;
+    qint32 mModifiers;
+};
+
+// A whole combination under one key of the user's store, as archive data.
+void setKeyCombo(UserDefaults& defaults, const KeyComboRef& combo, const QString& key);
+// The cleared combination when the key holds nothing usable.
+KeyComboRef keyComboForKey(const UserDefaults& defaults, const QString& key);

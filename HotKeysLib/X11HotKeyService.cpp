@@ -1,0 +1,274 @@
+#include "X11HotKeyService.h"
+
+#include "SBApplication.h"
+
+#include "HotKeyCenter.h"
+#include "KeyCodeMap.h"
+#include "Log.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QHash>
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+#include <X11/keysym.h>
+
+#include <cstdlib>
+#include <exception>
+
+namespace {
+
+// The modifiers a combination is made of; Caps Lock, Num Lock and the rest are not part of it.
+constexpr std::uint16_t comboModifiers =
+    XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
+
+struct Grab {
+    QList<xcb_keycode_t> keycodes;
+    std::uint16_t modifiers = 0;
+    // The masks actually grabbed, kept so a later keymap change cannot leave one behind.
+    QList<std::uint16_t> variants;
+    HotKeyId id;
+    bool down = false;
+    xcb_timestamp_t releasedAt = 0;
+
+    bool matches(xcb_keycode_t keycode, std::uint16_t state) const {
+        return (state & comboModifiers) == modifiers && keycodes.contains(keycode);
+    }
+};
+
+} // namespace
+
+struct X11HotKeyService::Private {
+    xcb_connection_t* connection = nullptr;
+    QList<xcb_window_t> roots;
+    xcb_key_symbols_t* symbols = nullptr;
+    std::uint16_t numLockMask = XCB_MOD_MASK_2;
+    HotKeyCenter* center = nullptr;
+    quintptr lastHandle = 0;
+    QHash<quintptr, Grab> grabs;
+
+    ~Private() {
+        if (symbols)
+            xcb_key_symbols_free(symbols);
+    }
+
+    QList<xcb_keycode_t> keycodesFor(xcb_keysym_t keysym) const {
+        QList<xcb_keycode_t> keycodes;
+        xcb_keycode_t* found = xcb_key_symbols_get_keycode(symbols, keysym);
+        for (xcb_keycode_t* keycode = found; keycode && *keycode != XCB_NO_SYMBOL; ++keycode) {
+            if (!keycodes.contains(*keycode))
+                keycodes.append(*keycode);
+        }
+        std::free(found);
+        return keycodes;
+    }
+
+    std::uint16_t findNumLockMask() const {
+        xcb_get_modifier_mapping_reply_t* reply = xcb_get_modifier_mapping_reply(
+            connection, xcb_get_modifier_mapping(connection), nullptr);
+        if (!reply)
+            return XCB_MOD_MASK_2;
+        const QList<xcb_keycode_t> numLock = keycodesFor(XK_Num_Lock);
+        const xcb_keycode_t* map = xcb_get_modifier_mapping_keycodes(reply);
+        const int perModifier = reply->keycodes_per_modifier;
+        const int length = xcb_get_modifier_mapping_keycodes_length(reply);
+        std::uint16_t mask = 0;
+        for (int index = 0; index < length && index < 8 * perModifier; ++index) {
+            if (map[index] != 0 && numLock.contains(map[index]))
+                mask = std::uint16_t(1u << (index / perModifier));
+        }
+        std::free(reply);
+        return mask ? mask : std::uint16_t(XCB_MOD_MASK_2);
+    }
+
+    bool taken(const Grab& wanted) const {
+        for (const Grab& grab : grabs) {
+            if (grab.modifiers != wanted.modifiers)
+                continue;
+            for (xcb_keycode_t keycode : wanted.keycodes) {
+                if (grab.keycodes.contains(keycode))
+                    return true;
+            }
+        }
+        return false;
+    }
+
+    // False when another client holds any of the variants; then nothing stays grabbed.
+    bool grab(const Grab& grab) {
+        QList<xcb_void_cookie_t> cookies;
+        for (xcb_window_t root : roots) {
+            for (xcb_keycode_t keycode : grab.keycodes) {
+                for (std::uint16_t variant : grab.variants)
+                    cookies.append(xcb_grab_key_checked(connection, 1, root, variant, keycode,
+                                                        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+            }
+        }
+        bool refused = false;
+        for (const xcb_void_cookie_t& cookie : cookies) {
+            if (xcb_generic_error_t* error = xcb_request_check(connection, cookie)) {
+                refused = true;
+                std::free(error);
+            }
+        }
+        // Releasing a variant another client holds releases nothing of theirs.
+        if (refused)
+            ungrab(grab);
+        return !refused;
+    }
+
+    void ungrab(const Grab& grab) {
+        for (xcb_window_t root : roots) {
+            for (xcb_keycode_t keycode : grab.keycodes) {
+                for (std::uint16_t variant : grab.variants)
+                    xcb_ungrab_key(connection, keycode, root, variant);
+            }
+        }
+        xcb_flush(connection);
+    }
+
+    Grab* grabFor(xcb_keycode_t keycode, std::uint16_t state) {
+        for (Grab& grab : grabs) {
+            if (grab.matches(keycode, state))
+                return &grab;
+        }
+        return nullptr;
+    }
+
+    // The modifiers may be let go before the key, so a release belongs to the key that is down.
+    Grab* grabDownFor(xcb_keycode_t keycode) {
+        for (Grab& grab : grabs) {
+            if (grab.down && grab.keycodes.contains(keycode))
+                return &grab;
+        }
+        return nullptr;
+    }
+
+    bool keyPressed(const xcb_key_press_event_t* key) {
+        Grab* grab = grabFor(key->detail, key->state);
+        if (!grab)
+            return false;
+        // Auto-repeat comes as further presses, or as release and press with the same time.
+        const bool repeated = grab->down || grab->releasedAt == key->time;
+        grab->down = true;
+        if (!repeated)
+            report(grab->id, HotKeyEvent::pressed);
+        return true;
+    }
+
+    bool keyReleased(const xcb_key_release_event_t* key) {
+        Grab* grab = grabDownFor(key->detail);
+        if (!grab)
+            grab = grabFor(key->detail, key->state);
+        if (!grab)
+            return false;
+        grab->down = false;
+        grab->releasedAt = key->time;
+        report(grab->id, HotKeyEvent::released);
+        return true;
+    }
+
+    void mappingChanged(xcb_mapping_notify_event_t* event) {
+        xcb_refresh_keyboard_mapping(symbols, event);
+        if (event->request == XCB_MAPPING_MODIFIER)
+            numLockMask = findNumLockMask();
+    }
+
+    // The action may release hot keys, so no grab is touched after this.
+    void report(HotKeyId id, quint32 kind) {
+        if (!center)
+            return;
+        try {
+            center->handleHotKeyEvent({HotKeyEvent::keyboardClass, kind, id});
+        } catch (const std::exception& error) {
+            logLine(QStringLiteral("hot key event not handled: %1").arg(error.what()));
+        }
+    }
+};
+
+std::unique_ptr<X11HotKeyService> X11HotKeyService::create() {
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    auto* x11 = app ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return nullptr;
+    auto d = std::make_unique<Private>();
+    d->connection = connection;
+    for (auto screen = xcb_setup_roots_iterator(xcb_get_setup(connection)); screen.rem;
+         xcb_screen_next(&screen))
+        d->roots.append(screen.data->root);
+    d->symbols = xcb_key_symbols_alloc(connection);
+    if (!d->symbols)
+        return nullptr;
+    d->numLockMask = d->findNumLockMask();
+    std::unique_ptr<X11HotKeyService> service(new X11HotKeyService(std::move(d)));
+    app->installNativeEventFilter(service.get());
+    return service;
+}
+
+X11HotKeyService::X11HotKeyService(std::unique_ptr<Private> d)
+    : d(std::move(d)) {}
+
+X11HotKeyService::~X11HotKeyService() {
+    if (auto* app = QCoreApplication::instance()) {
+        app->removeNativeEventFilter(this);
+        for (const Grab& grab : std::as_const(d->grabs))
+            d->ungrab(grab);
+    }
+}
+
+void X11HotKeyService::setCenter(HotKeyCenter* center) {
+    d->center = center;
+}
+
+quintptr X11HotKeyService::registerHotKey(qint32 keyCode, qint32 modifiers, HotKeyId id) {
+    const std::uint32_t keysym = KeyCodeMap::keysymForKeyCode(keyCode);
+    if (keysym == 0)
+        return 0;
+    Grab grab;
+    grab.keycodes = d->keycodesFor(keysym);
+    grab.modifiers = KeyCodeMap::xModifiersForModifiers(modifiers);
+    const std::uint16_t lock = XCB_MOD_MASK_LOCK;
+    grab.variants = {grab.modifiers, std::uint16_t(grab.modifiers | lock),
+                     std::uint16_t(grab.modifiers | d->numLockMask),
+                     std::uint16_t(grab.modifiers | lock | d->numLockMask)};
+    grab.id = id;
+    // The same combination twice would share one X grab, and releasing either would drop both.
+    if (grab.keycodes.isEmpty() || d->taken(grab) || !d->grab(grab))
+        return 0;
+    const quintptr handle = ++d->lastHandle;
+    d->grabs.insert(handle, grab);
+    return handle;
+}
+
+void X11HotKeyService::unregisterHotKey(quintptr ref) {
+    const auto found = d->grabs.constFind(ref);
+    if (found == d->grabs.cend())
+        return;
+    d->ungrab(*found);
+    d->grabs.erase(found);
+}
+
+bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    auto* event = static_cast<xcb_generic_event_t*>(message);
+    switch (event->response_type & ~0x80) {
+    case XCB_KEY_PRESS:
+        // While a new combination is being captured, a press of a grabbed one must reach the
+        // focused capture panel instead of firing.
+        if (SBApplication::ignoreEvents())
+            return false;
+        return d->keyPressed(reinterpret_cast<const xcb_key_press_event_t*>(event));
+    case XCB_KEY_RELEASE:
+        // Not consumed: whoever waits for the hot key's release sees it too.
+        d->keyReleased(reinterpret_cast<const xcb_key_release_event_t*>(event));
+        return false;
+    case XCB_MAPPING_NOTIFY:
+        d->mappingChanged(reinterpret_cast<xcb_mapping_notify_event_t*>(event));
+        return false;
+    default:
+        return false;
+    }
+}
