@@ -4,10 +4,13 @@
 #include "Prefs.h"
 #include "SearchList.h"
 #include "SkerrinController.h"
+#include "SkerrinService.h"
 #include "UserDefaults.h"
 #include "XdgUrlOpener.h"
 
 #include <QCommandLineParser>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 
 #include <algorithm>
 #include <cstdio>
@@ -37,9 +40,22 @@ int listSites(const SearchList& list) {
     return Success;
 }
 
-int search(Prefs& prefs, SearchList& list, const QString& text,
+// A running Skerrin searches on the site chosen in its window and keeps the history itself, so
+// that only one process writes the preference file.
+bool searchedByRunningInstance(const QString& text) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(SkerrinService::serviceName))
+        return false;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        SkerrinService::serviceName, SkerrinService::objectPath, SkerrinService::interfaceName,
+        QStringLiteral("doServiceSearch"));
+    call << text;
+    return bus.call(call).type() == QDBusMessage::ReplyMessage;
+}
+
+int search(Prefs& prefs, std::unique_ptr<SearchList> list, const QString& text,
            const std::optional<QString>& site) {
-    const auto& sites = list.searchUrls();
+    const auto& sites = list->searchUrls();
     if (site && std::none_of(sites.begin(), sites.end(),
                              [&](const SearchUrl& s) { return s.title() == *site; })) {
         print(stderr, "skerrin: no search site is titled \"" + *site + "\" (see --list-sites)\n");
@@ -47,11 +63,12 @@ int search(Prefs& prefs, SearchList& list, const QString& text,
     }
     XdgUrlOpener opener;
     ConsoleAlert alert;
-    SkerrinController controller(prefs, list, opener, alert);
+    SkerrinController controller(prefs, opener, alert);
     if (site)
         controller.setSelectedTitle(*site);
-    else if (!list.searchUrls().isEmpty())
-        controller.setSelectedTitle(list.searchUrls().first().title());
+    else if (!sites.isEmpty())
+        controller.setSelectedTitle(sites.first().title());
+    controller.setSearchList(std::move(list));
 
     const auto result = controller.searchForString(text);
     prefs.defaults().synchronize();
@@ -133,11 +150,17 @@ int CommandLine::run(const QStringList& arguments) {
     if (parser.isSet(siteOption) && !searching)
         return usageError(parser, "--site goes with --search");
 
+    const QString text = parser.value(searchOption);
+    // Blank text is refused here rather than raising an alert on the desktop.
+    if (searching && !parser.isSet(siteOption) && !text.trimmed().isEmpty() &&
+        searchedByRunningInstance(text))
+        return Success;
+
     Prefs& prefs = Prefs::sharedInstance();
-    const auto list = SkerrinController::loadSearchList(prefs.defaults());
+    auto list = SkerrinController::loadSearchList(prefs.defaults());
     if (!searching)
         return listSites(*list);
     const std::optional<QString> site =
         parser.isSet(siteOption) ? std::optional(parser.value(siteOption)) : std::nullopt;
-    return search(prefs, *list, parser.value(searchOption), site);
+    return search(prefs, std::move(list), text, site);
 }

@@ -2,39 +2,124 @@
 
 #include "SearchList.h"
 #include "SkerrinController.h"
+#include "X11WindowActivator.h"
 #include "ui_MainWindow.h"
 
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QScreen>
+#include <QStringListModel>
 
-MainWindow::MainWindow(SkerrinController& controller, const SearchList& searchList)
+MainWindow::MainWindow(SkerrinController& controller)
     : ui(std::make_unique<Ui::MainWindow>())
-    , controller(controller)
-    , searchList(searchList) {
+    , controller(controller) {
     ui->setupUi(this);
-    ui->searchText->setModel(&controller.searchHistoryModel());
-    ui->searchText->setCurrentIndex(-1);
+    // With a placeholder the field does not take the first history entry as the history grows.
+    ui->searchText->setPlaceholderText(tr("Text to search for"));
+    ui->searchText->lineEdit()->setPlaceholderText(tr("Text to search for"));
+    setHistoryModel(&controller.searchHistoryModel());
     connect(ui->searchListMenu, &QComboBox::currentTextChanged, this,
             [&controller](const QString& title) { controller.setSelectedTitle(title); });
-    connect(ui->searchText->lineEdit(), &QLineEdit::returnPressed, this, &MainWindow::search);
-    connect(ui->searchButton, &QPushButton::clicked, this, &MainWindow::search);
+    connect(ui->searchText->lineEdit(), &QLineEdit::returnPressed, &controller,
+            &SkerrinController::search);
+    connect(ui->searchButton, &QPushButton::clicked, &controller, &SkerrinController::search);
     connect(ui->openButton, &QPushButton::clicked, this, &MainWindow::openAsUrl);
-    updateList();
+    connect(ui->actionSearch, &QAction::triggered, &controller, &SkerrinController::search);
+    connect(ui->actionOpenAsAddress, &QAction::triggered, this, &MainWindow::openAsUrl);
+    connect(ui->actionAbout, &QAction::triggered, &controller, &SkerrinController::showAbout);
+    connect(ui->actionPreferences, &QAction::triggered, &controller,
+            &SkerrinController::showPrefs);
+    connect(ui->actionRegisterHK, &QAction::triggered, &controller,
+            &SkerrinController::registerHK);
+    connect(ui->actionUnregisterHK, &QAction::triggered, &controller,
+            &SkerrinController::unregisterHK);
+    connect(ui->actionQuit, &QAction::triggered, this, &MainWindow::close);
 }
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::updateList() {
-    ui->searchListMenu->clear();
-    for (const SearchUrl& site : searchList.searchUrls())
-        ui->searchListMenu->addItem(site.title());
+void MainWindow::setHistoryModel(QStringListModel* model) {
+    const QString text = ui->searchText->currentText();
+    if (QAbstractItemModel* old = ui->searchText->model(); old && old != model)
+        disconnect(old, nullptr, this, nullptr);
+    ui->searchText->setModel(model);
+    ui->searchText->setEditText(text);
+    // A growing history must never replace what is in the field.
+    const auto keep = [this] { keptText = ui->searchText->currentText(); };
+    const auto restore = [this] { ui->searchText->setEditText(keptText); };
+    connect(model, &QAbstractItemModel::rowsAboutToBeInserted, this, keep);
+    connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this, keep);
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, this, keep);
+    connect(model, &QAbstractItemModel::rowsInserted, this, restore);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, restore);
+    connect(model, &QAbstractItemModel::modelReset, this, restore);
 }
 
-void MainWindow::search() {
-    const QString text = ui->searchText->currentText();
-    if (!controller.egg(text))
-        controller.searchForString(text);
-    // Growing the history must not replace what the person typed.
+void MainWindow::updateList(const SearchList& searchList) {
+    ui->searchListMenu->clear();
+    qDeleteAll(siteShortcuts);
+    siteShortcuts.clear();
+    for (const SearchUrl& site : searchList.searchUrls()) {
+        // A title shows once: a later site replaces the earlier item of the same title.
+        const int earlier = ui->searchListMenu->findText(site.title(), Qt::MatchExactly);
+        if (earlier >= 0) {
+            ui->searchListMenu->removeItem(earlier);
+            delete siteShortcuts.takeAt(earlier);
+        }
+        ui->searchListMenu->addItem(site.title());
+        auto* shortcut = new QAction(this);
+        if (!site.commandKey().isEmpty())
+            shortcut->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + site.commandKey()));
+        const QString title = site.title();
+        connect(shortcut, &QAction::triggered, this, [this, title] {
+            ui->searchListMenu->setCurrentIndex(
+                ui->searchListMenu->findText(title, Qt::MatchExactly));
+        });
+        addAction(shortcut);
+        siteShortcuts.append(shortcut);
+    }
+}
+
+void MainWindow::setSearchFieldText(const QString& text) {
     ui->searchText->setEditText(text);
+}
+
+QString MainWindow::searchFieldText() const {
+    return ui->searchText->currentText();
+}
+
+QMenu* MainWindow::servicesMenu() const {
+    return ui->menuServices;
+}
+
+void MainWindow::centerOnScreen() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void MainWindow::showPicture() {
+    ui->image->setPixmap(QPixmap(QStringLiteral(":/back.png")));
+}
+
+void MainWindow::bringToFront() {
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+    X11WindowActivator::activate(this);
+    ui->searchText->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    event->accept();
+    emit closed();
 }
 
 void MainWindow::openAsUrl() {

@@ -1,29 +1,47 @@
 #pragma once
 
-#include <QWidget>
+#include <QList>
+#include <QMainWindow>
 
 #include <memory>
 
 namespace Ui {
 class MainWindow;
 }
+class QAction;
+class QStringListModel;
 class SearchList;
 class SkerrinController;
+class QMenu;
 
-// The search field, the pop-up of sites and the two commands.
-class MainWindow : public QWidget {
+// The search field with its history, the pop-up of sites, the two commands and the picture.
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    MainWindow(SkerrinController& controller, const SearchList& searchList);
+    explicit MainWindow(SkerrinController& controller);
     ~MainWindow() override;
 
-    void updateList();
+    void setHistoryModel(QStringListModel* model);
+    void updateList(const SearchList& searchList);
+    void setSearchFieldText(const QString& text);
+    QString searchFieldText() const;
+    QMenu* servicesMenu() const;
+    void centerOnScreen();
+    void showPicture();
+    // Raises and activates the window with the keyboard focus in the search field.
+    void bringToFront();
+
+signals:
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
-    void search();
     void openAsUrl();
 
     std::unique_ptr<Ui::MainWindow> ui;
     SkerrinController& controller;
-    const SearchList& searchList;
+    QString keptText;
+    QList<QAction*> siteShortcuts;
 };

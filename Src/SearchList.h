@@ -17,6 +17,7 @@ public:
     void setUrl(const QString& url) { url_ = url; }
     void setCommandKey(const QString& commandKey) { commandKey_ = commandKey; }
     void setTitle(const QString& title) { title_ = title; }
+    bool operator==(const SearchUrl&) const = default;
 
     ArchiveObjectRef encodeWithCoder() const;
     static std::optional<SearchUrl> initWithCoder(const ArchiveObject& coded);

@@ -24,10 +24,10 @@ protected:
     QTemporaryDir dir;
     UserDefaults defaults{dir.filePath("prefs.plist")};
     Prefs prefs{defaults};
-    SearchList list;
     RecordingUrlOpener opener;
     RecordingAlert alert;
-    SkerrinController controller{prefs, list, opener, alert};
+    SkerrinController controller{prefs, opener, alert};
+    SearchList& list = controller.getSearchList();
 };
 
 struct Case {
@@ -150,7 +150,7 @@ TEST_F(Search, HistoryKeepsTenDistinctEntriesAndIsStored) {
 
 TEST_F(Search, HistoryStartsFromTheStore) {
     prefs.setHistory({"old one", "old two"});
-    SkerrinController later(prefs, list, opener, alert);
+    SkerrinController later(prefs, opener, alert);
     later.setSelectedTitle("Web");
     later.searchForString(QString("new"));
     EXPECT_EQ(later.searchHistory(), QStringList({"old one", "old two", "new"}));

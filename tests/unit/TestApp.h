@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QApplication>
+#include "SBApplication.h"
 
 // Timer and widget tests share one binary with plain ones: whichever needs an application
 // first makes it, and it lives until the process ends.
@@ -12,5 +12,5 @@ inline void ensureApp() {
     static int argc = 1;
     static char name[] = "skerrin_unit_tests";
     static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
+    new SBApplication(argc, argv);
 }

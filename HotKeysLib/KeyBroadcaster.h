@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QPushButton>
+#include <QString>
+
+// Name of the notification a KeyBroadcaster posts for each key press it catches.
+extern const QString KeyBraodcasterKeyEvent;
+
+// A button that never acts on keys itself: every key press with the focus on it becomes a
+// KeyBraodcasterKeyEvent notification carrying the stored key code and the hot key modifier
+// bits, so that Tab, Escape, Return and shortcuts can be captured too.
+class KeyBroadcaster : public QPushButton {
+    Q_OBJECT
+public:
+    explicit KeyBroadcaster(QWidget* parent = nullptr);
+
+    static qint32 cocoaToCarbonModifiers(Qt::KeyboardModifiers modifiers);
+
+protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    void _broadcastKeyCode(qint16 keyCode, qint32 modifiers);
+};

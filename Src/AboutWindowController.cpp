@@ -1,0 +1,30 @@
+#include "AboutWindowController.h"
+
+#include "UrlOpener.h"
+#include "ui_AboutWindow.h"
+
+#include <QCoreApplication>
+
+const QString AboutWindowController::websiteAddress = QStringLiteral("https://www.skerrin.org/");
+
+AboutWindowController::AboutWindowController(UrlOpener& opener)
+    : ui(std::make_unique<Ui::AboutWindow>())
+    , opener(opener) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    ui->setupUi(this);
+    ui->image->setPixmap(QPixmap(QStringLiteral(":/back.png")));
+    ui->name->setText(
+        QStringLiteral("<b>Skerrin</b> %1").arg(QCoreApplication::applicationVersion()));
+    connect(ui->visitButton, &QPushButton::clicked, this, &AboutWindowController::visitWebsite);
+    connect(ui->closeButton, &QPushButton::clicked, this, &AboutWindowController::closeWindow);
+}
+
+AboutWindowController::~AboutWindowController() = default;
+
+void AboutWindowController::closeWindow() {
+    close();
+}
+
+void AboutWindowController::visitWebsite() {
+    opener.open(websiteAddress);
+}

@@ -1,0 +1,180 @@
+#include "PrefsWindowController.h"
+
+#include "HotKeyCenter.h"
+#include "KeyComboPanel.h"
+#include "Log.h"
+#include "Prefs.h"
+#include "SBApplication.h"
+#include "SearchList.h"
+#include "SearchListModel.h"
+#include "SkerrinController.h"
+#include "ui_Prefs.h"
+
+#include <QItemSelectionModel>
+
+struct PrefsWindowController::HotKeySetting {
+    const char* name;
+    const char* action; // a slot of the controller
+    const char* codeKey;
+    const char* modifiersKey;
+    const char* scratchKey;
+    bool noPostCopy; // the open-URL handler must not post a copy while its key is captured
+};
+
+namespace {
+
+const QString noPostCopyKey = QStringLiteral("noPostCopy");
+
+} // namespace
+
+PrefsWindowController::PrefsWindowController(SkerrinController& c, Prefs& prefs,
+                                             HotKeyCenter& center, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , ui(std::make_unique<Ui::Prefs>())
+    , c(c)
+    , prefs(prefs)
+    , center(center) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    mCombo = prefs.getTempObject(QStringLiteral("mCombo")).value<KeyComboRef>();
+    urlCombo = prefs.getTempObject(QStringLiteral("urlCombo")).value<KeyComboRef>();
+    if (!mCombo)
+        logLine("mCombo is nil in PrefsWindowController! BAD");
+    if (!urlCombo)
+        logLine("urlCombo is nil in PrefsWindowController! BAD");
+    if (auto* list = prefs.getTempObject(QStringLiteral("searchList")).value<SearchList*>())
+        searchList = new SearchListModel(*list, this);
+    else
+        logLine("searchList is nil in PrefsWindowController: the sites cannot be edited");
+
+    ui->setupUi(this);
+    connect(ui->editHotKeyButton, &QPushButton::clicked, this,
+            &PrefsWindowController::editHotKeyPressed);
+    connect(ui->editAutoSearchButton, &QPushButton::clicked, this,
+            &PrefsWindowController::editAutoSearchPressed);
+    connect(ui->pasteTextButton, &QCheckBox::clicked, this,
+            &PrefsWindowController::pasteTextPressed);
+    connect(ui->copySelectedTextButton, &QCheckBox::clicked, this,
+            &PrefsWindowController::copyTextPressed);
+    connect(ui->tryAsUrlButton, &QCheckBox::clicked, this, &PrefsWindowController::tryAsUrlPressed);
+    connect(ui->addNewUrlButton, &QPushButton::clicked, this,
+            &PrefsWindowController::addNewUrlPressed);
+    connect(ui->deleteUrlButton, &QPushButton::clicked, this,
+            &PrefsWindowController::deleteUrlPressed);
+    connect(ui->okButton, &QPushButton::clicked, this, &PrefsWindowController::okPressed);
+    connect(ui->cancelButton, &QPushButton::clicked, this, &PrefsWindowController::cancelPressed);
+    windowDidLoad();
+}
+
+PrefsWindowController::~PrefsWindowController() = default;
+
+void PrefsWindowController::windowDidLoad() {
+    // The layout has the boxes off; only options that are on change them.
+    if (prefs.getBool(QStringLiteral("pasteText"), false))
+        ui->pasteTextButton->setChecked(true);
+    if (prefs.getBool(QStringLiteral("copyText"), true))
+        ui->copySelectedTextButton->setChecked(true);
+    if (prefs.getBool(QStringLiteral("tryAsUrl"), true))
+        ui->tryAsUrlButton->setChecked(true);
+    if (searchList) {
+        ui->urlList->setModel(searchList);
+        // Any attempt to edit a cell edits the whole site in the editor instead.
+        connect(ui->urlList, &QAbstractItemView::doubleClicked, this,
+                [this](const QModelIndex& index) { searchList->editRow(index.row()); });
+    }
+    updateFields();
+}
+
+void PrefsWindowController::updateFields() {
+    ui->hotKeyTextField->setText(mCombo ? mCombo->userDisplayRep() : QString());
+    ui->autoSearchTextField->setText(urlCombo ? urlCombo->userDisplayRep() : QString());
+}
+
+void PrefsWindowController::editHotKeyPressed() {
+    static const HotKeySetting bringToFront{"BringToFrontHotKey", "hotKeyDown", "keyCode",
+                                            "keyCodeMod",         "mCombo",     false};
+    changeHotKey(mCombo, bringToFront);
+}
+
+void PrefsWindowController::editAutoSearchPressed() {
+    static const HotKeySetting openUrl{"OpenUrlHotKey", "openUrlHotKey", "openUrlKey",
+                                       "openUrlKeyMod", "urlCombo",      true};
+    changeHotKey(urlCombo, openUrl);
+}
+
+void PrefsWindowController::changeHotKey(KeyComboRef& combo, const HotKeySetting& setting) {
+    KeyComboPanel* panel = KeyComboPanel::sharedPanel();
+    if (!panel)
+        return; // as if cancelled; the panel logged why
+    panel->setKeyCombo(combo);
+    SBApplication::setIgnoreEvents(true);
+    if (setting.noPostCopy)
+        prefs.setTempObject(noPostCopyKey, QStringLiteral("1"));
+    const int result = panel->runModal();
+    if (setting.noPostCopy)
+        prefs.removeTempObject(noPostCopyKey);
+    SBApplication::setIgnoreEvents(false);
+    if (result != 1)
+        return;
+    const KeyComboRef captured = panel->keyCombo();
+    if (!captured) {
+        logLine(QStringLiteral("no key combination was captured for %1; it stays as it was")
+                    .arg(QLatin1String(setting.name)));
+        return;
+    }
+
+    combo = captured;
+    center.addHotKey(QLatin1String(setting.name), combo, &c, setting.action);
+    prefs.setInt(QLatin1String(setting.codeKey), float(combo->keyCode()));
+    prefs.setInt(QLatin1String(setting.modifiersKey), float(combo->modifierMask()));
+    prefs.setTempObject(QLatin1String(setting.scratchKey), QVariant::fromValue(combo));
+    updateFields();
+}
+
+void PrefsWindowController::pasteTextPressed() {
+    prefs.setBool(QStringLiteral("pasteText"), ui->pasteTextButton->isChecked());
+}
+
+void PrefsWindowController::copyTextPressed() {
+    prefs.setBool(QStringLiteral("copyText"), ui->copySelectedTextButton->isChecked());
+}
+
+void PrefsWindowController::tryAsUrlPressed() {
+    prefs.setBool(QStringLiteral("tryAsUrl"), ui->tryAsUrlButton->isChecked());
+}
+
+void PrefsWindowController::addNewUrlPressed() {
+    if (!searchList)
+        return;
+    searchList->addNewBlankSearchUrl();
+    const int row = searchList->rowCount() - 1;
+    ui->urlList->selectRow(row);
+    searchList->editRow(row);
+    c.updateList();
+}
+
+void PrefsWindowController::deleteUrlPressed() {
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    searchList->removeSearchUrlAtIndex(row);
+    c.updateList();
+}
+
+void PrefsWindowController::okPressed() {
+    c.updateList();
+    if (searchList)
+        prefs.saveSearchList(searchList->searchList(), QStringLiteral("searchList"));
+    close();
+}
+
+void PrefsWindowController::cancelPressed() {
+    close();
+}
+
+int PrefsWindowController::selectedRow() const {
+    const QItemSelectionModel* selection = ui->urlList->selectionModel();
+    if (!searchList || !selection)
+        return -1;
+    const QModelIndexList rows = selection->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "KeyCombo.h"
+
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class Prefs;
+}
+class HotKeyCenter;
+class Prefs;
+class SearchListModel;
+class SkerrinController;
+
+// The preferences window: the three options, the two hot keys and the search sites. Options,
+// hot keys and site edits apply at once; only OK stores the site list. A new window per request,
+// deleted when it closes.
+class PrefsWindowController : public QWidget {
+    Q_OBJECT
+public:
+    // Takes the hot key combinations and the live search list from the scratch entries "mCombo",
+    // "urlCombo" and "searchList" of `prefs`; new hot keys are registered with `center` and
+    // target `c`.
+    PrefsWindowController(SkerrinController& c, Prefs& prefs, HotKeyCenter& center,
+                          QWidget* parent = nullptr);
+    ~PrefsWindowController() override;
+
+    // Shows the two hot keys; empty for one the window has none of.
+    void updateFields();
+
+    void editHotKeyPressed();
+    void editAutoSearchPressed();
+    void pasteTextPressed();
+    void copyTextPressed();
+    void tryAsUrlPressed();
+    void addNewUrlPressed();
+    void deleteUrlPressed();
+    void okPressed();
+    void cancelPressed();
+
+private:
+    struct HotKeySetting;
+
+    void windowDidLoad();
+    void changeHotKey(KeyComboRef& combo, const HotKeySetting& setting);
+    int selectedRow() const;
+
+    std::unique_ptr<Ui::Prefs> ui;
+    KeyComboRef mCombo;
+    KeyComboRef urlCombo;
+    SkerrinController& c;
+    Prefs& prefs;
+    HotKeyCenter& center;
+    SearchListModel* searchList = nullptr; // none when no live list was published
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "SearchList.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class SearchUrlWindow;
+}
+
+// The modal editor of one search site: its command key, title and address template. It edits
+// a copy; the caller puts the copy back into the list once the editor has closed with OK.
+class SearchUrlWindowController : public QDialog {
+    Q_OBJECT
+public:
+    explicit SearchUrlWindowController(QWidget* parent = nullptr);
+    ~SearchUrlWindowController() override;
+
+    // Remembers the site and fills the three fields from it.
+    void setSearchUrl(const SearchUrl& surl);
+    // The site as OK last wrote it back from the fields.
+    const SearchUrl& searchUrl() const { return mySearchUrl; }
+
+    // Accepted when the user ended with OK; Rejected with Cancel, Escape or the close box.
+    int runModal();
+    // When set, runModal() calls this instead of running a nested loop; it plays the person
+    // (types into the fields, presses the buttons) and returns the code. Empty restores the loop.
+    static void setModalRunnerForTesting(std::function<int(SearchUrlWindowController&)> runner);
+
+    void okPressed();
+    void cancelPressed();
+
+private:
+    std::unique_ptr<Ui::SearchUrlWindow> ui;
+    SearchUrl mySearchUrl{QString(), QString(), QString()};
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+
+class SkerrinController;
+
+// The two services other programs reach over the session bus. A call is answered at once; the
+// work runs from the event loop, so an alert it leads to never holds the caller.
+class SkerrinService : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.skerrin.Skerrin.Services")
+public:
+    static const QString serviceName;
+    static const QString objectPath;
+    static const QString interfaceName;
+
+    explicit SkerrinService(SkerrinController& controller);
+
+    // Exports the object and takes the name; false when another instance holds the name.
+    bool publish(QDBusConnection bus);
+
+public slots:
+    // The text stands for the plain text of the caller's selection.
+    Q_SCRIPTABLE void doServiceSearch(const QString& text);
+    Q_SCRIPTABLE void doBringToFront();
+
+private:
+    SkerrinController& controller;
+};
