@@ -1,0 +1,252 @@
+#include "DesktopTest.h"
+
+#include "Desktop.h"
+#include "Wait.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QThread>
+
+namespace {
+
+constexpr int kProcessCapMs = 10000;
+// A person holds a key combination down for about this long.
+constexpr int kPersonHoldMs = 150;
+const QString kSkerrinTitle = QStringLiteral("Skerrin");
+// Skerrin's log line once both hot keys are set and the window is shown.
+const QRegularExpression kReadyLine(QStringLiteral(R"(^\S+ \S+ skerrin\[\d+\] applicationDidFinishLaunching)"),
+                                    QRegularExpression::MultilineOption);
+
+} // namespace
+
+Desktop* DesktopTest::desktop = nullptr;
+
+void DesktopTest::useDesktop(Desktop& running) {
+    desktop = &running;
+}
+
+DesktopTest::DesktopTest() {
+    const QString recorder = dir.filePath("browser");
+    QFile script(recorder);
+    script.open(QIODevice::WriteOnly);
+    script.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$SKERRIN_RECORD\"\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+    env.insert("HOME", dir.path());
+    env.insert("BROWSER", recorder);
+    env.insert("SKERRIN_RECORD", dir.filePath("opened.txt"));
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    QDir(dir.path()).mkdir("runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    env.insert("XDG_RUNTIME_DIR", dir.filePath("runtime"));
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("XDG_CURRENT_DESKTOP");
+    env.remove("XDG_SESSION_TYPE");
+}
+
+DesktopTest::~DesktopTest() {
+    // A modifier left down by a failed test would spoil the next one.
+    xdotool({"keyup", "super+alt+ctrl+shift"});
+    stop(skerrin);
+    for (const auto& source : sources)
+        stop(*source);
+    stop(clipboardOwner);
+}
+
+void DesktopTest::writePrefs(const QString& dictionaryBody) {
+    QDir().mkpath(QFileInfo(prefsFile()).path());
+    QFile file(prefsFile());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+               "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+               "<plist version=\"1.0\">\n<dict>\n" +
+               dictionaryBody.toUtf8() + "\n</dict>\n</plist>\n");
+}
+
+QString DesktopTest::prefsFile() const {
+    return dir.filePath("config/skerrin/org.skerrin.Skerrin.plist");
+}
+
+bool DesktopTest::startSkerrin() {
+    skerrin.setProcessEnvironment(env);
+    skerrin.setStandardOutputFile(QProcess::nullDevice());
+    skerrin.setStandardErrorFile(dir.filePath("skerrin.log"));
+    skerrin.start(SKERRIN_BIN, {});
+    const bool ready = waitUntil([&] {
+        return skerrin.state() == QProcess::NotRunning ||
+               (log().contains(kReadyLine) &&
+                xdotool({"search", "--onlyvisible", "--name", '^' + kSkerrinTitle + '$'}));
+    });
+    if (skerrin.state() == QProcess::NotRunning) {
+        ADD_FAILURE() << "skerrin ended at start (" << skerrin.errorString().toStdString()
+                      << "); its log:\n"
+                      << log().toStdString();
+        return false;
+    }
+    if (!ready) {
+        ADD_FAILURE() << "skerrin showed no window or logged no ready line; its log:\n"
+                      << log().toStdString();
+        return false;
+    }
+    return true;
+}
+
+bool DesktopTest::quitSkerrin() {
+    skerrin.terminate();
+    if (!skerrin.waitForFinished(kProcessCapMs) || skerrin.exitStatus() != QProcess::NormalExit) {
+        ADD_FAILURE() << "skerrin did not quit on SIGTERM; its log:\n" << log().toStdString();
+        return false;
+    }
+    return true;
+}
+
+QString DesktopTest::log() const {
+    return readFile("skerrin.log");
+}
+
+bool DesktopTest::startSource(const QString& text) {
+    auto& source = *sources.emplace_back(std::make_unique<QProcess>());
+    const QString reports = dir.filePath(QStringLiteral("source-%1").arg(sources.size()));
+    QDir().mkpath(reports);
+    source.setProcessEnvironment(env);
+    source.setStandardOutputFile(QProcess::nullDevice());
+    source.setStandardErrorFile(reports + "/stderr");
+    source.start(SELECTION_SOURCE_BIN, {sourceTitle(), text, reports});
+    if (!waitUntil([&] {
+            return QFile::exists(reports + "/text") &&
+                   xdotool({"search", "--onlyvisible", "--name", '^' + sourceTitle() + '$'});
+        })) {
+        ADD_FAILURE() << "the selection source window did not show";
+        return false;
+    }
+    return focusSource();
+}
+
+bool DesktopTest::focusSource() {
+    if (!focusWindow(sourceTitle()) || !waitUntil([&] { return sourceHasFocus(); })) {
+        ADD_FAILURE() << "the selection source did not get the keyboard focus";
+        return false;
+    }
+    return true;
+}
+
+QString DesktopTest::sourceText() const {
+    return readFile(QStringLiteral("source-%1/text").arg(sources.size()));
+}
+
+bool DesktopTest::sourceHasFocus() const {
+    return readFile(QStringLiteral("source-%1/focus").arg(sources.size())) == "in";
+}
+
+bool DesktopTest::xdotool(const QStringList& arguments, QString* output) {
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start("xdotool", arguments);
+    if (!process.waitForFinished(kProcessCapMs)) {
+        stop(process);
+        return false;
+    }
+    if (output)
+        *output = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+bool DesktopTest::pressQuickly(const QString& keys) {
+    if (!xdotool({"key", keys})) {
+        ADD_FAILURE() << "xdotool could not press " << keys.toStdString();
+        return false;
+    }
+    return true;
+}
+
+bool DesktopTest::pressLikeAPerson(const QString& keys) {
+    if (!xdotool({"keydown", keys})) {
+        ADD_FAILURE() << "xdotool could not press " << keys.toStdString();
+        return false;
+    }
+    QThread::msleep(kPersonHoldMs);
+    if (!xdotool({"keyup", keys})) {
+        ADD_FAILURE() << "xdotool could not release " << keys.toStdString();
+        return false;
+    }
+    return true;
+}
+
+QString DesktopTest::focusedWindowName() {
+    QString name;
+    xdotool({"getwindowfocus", "getwindowname"}, &name);
+    return name;
+}
+
+bool DesktopTest::setClipboard(const QString& text) {
+    stop(clipboardOwner);
+    // In the foreground xclip serves the clipboard until it is stopped or loses it.
+    clipboardOwner.setProcessEnvironment(env);
+    clipboardOwner.start("xclip", {"-quiet", "-selection", "clipboard", "-i"});
+    clipboardOwner.write(text.toUtf8());
+    clipboardOwner.closeWriteChannel();
+    if (!waitUntil([&] { return clipboardText() == text; })) {
+        ADD_FAILURE() << "xclip did not take the clipboard";
+        return false;
+    }
+    return true;
+}
+
+QString DesktopTest::clipboardText() {
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start("xclip", {"-selection", "clipboard", "-o"});
+    if (!process.waitForFinished(kProcessCapMs)) {
+        stop(process);
+        return {};
+    }
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QStringList DesktopTest::opened() const {
+    return readFile("opened.txt").split('\n', Qt::SkipEmptyParts);
+}
+
+QStringList DesktopTest::waitForOpened(int count) {
+    if (!waitUntil([&] { return opened().size() >= count; }))
+        ADD_FAILURE() << "the browser was asked to open " << opened().size() << " addresses, not "
+                      << count << "; skerrin's log:\n"
+                      << log().toStdString();
+    return opened();
+}
+
+bool DesktopTest::focusWindow(const QString& name) {
+    QString windows;
+    if (!xdotool({"search", "--onlyvisible", "--name", '^' + name + '$'}, &windows))
+        return false;
+    const QString window = windows.split('\n').last();
+    // Without a window manager the server takes focus requests directly; with one, a pager-style
+    // activation is what it honours.
+    const QString how =
+        desktop->windowManager() == Desktop::WindowManager::None ? "windowfocus" : "windowactivate";
+    return xdotool({how, "--sync", window});
+}
+
+QString DesktopTest::sourceTitle() const {
+    return QStringLiteral("selection source %1").arg(sources.size());
+}
+
+QString DesktopTest::readFile(const QString& name) const {
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+void DesktopTest::stop(QProcess& process) {
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
