@@ -17,6 +17,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
 #include <QMimeData>
 #include <QTimer>
 
@@ -317,7 +318,7 @@ void SkerrinController::registerHK() {
     mCombo = panel->keyCombo();
     center->addHotKey(kBringToFrontHotKey, mCombo, this, "hotKeyDown");
     prefs.setInt(QStringLiteral("keyCode"), mCombo->keyCode());
-    prefs.setInt(QStringLiteral("keyCodeMod"), mCombo->modifiers());
+    prefs.setInt(QStringLiteral("keyCodeMod"), float(mCombo->modifierMask()));
     prefs.setTempObject(QStringLiteral("mCombo"), QVariant::fromValue(mCombo));
 }
 
@@ -331,11 +332,20 @@ void SkerrinController::showPrefs() {
     if (!window || !center)
         return;
     auto* prefsWindow = new PrefsWindowController(*this, prefs, *center, window);
+    prefsWindow->adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = prefsWindow->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        prefsWindow->move(frame.topLeft());
+    }
     prefsWindow->show();
     prefsWindow->raise();
     prefsWindow->activateWindow();
 }
 
 void SkerrinController::showAbout() {
-    (new AboutWindowController(opener))->show();
+    auto* about = new AboutWindowController(opener);
+    about->show();
+    about->raise();
+    about->activateWindow();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -13,10 +14,11 @@
 
 class Desktop;
 
-// Drives the built skerrin on the virtual desktop as a person would: another application with
-// a selection, keys pressed through XTest, the clipboard set by xclip. Skerrin gets a fresh
-// configuration folder and a browser that only writes down what it was asked to open. The
-// helpers that can fail record the failure and return false, so a test can stop at once.
+// Drives the installed skerrin on the virtual desktop as a person would: another application
+// with a selection, keys pressed through XTest, the clipboard set by xclip, calls over the
+// session bus. Skerrin gets a fresh configuration folder and a browser that only writes down what
+// it was asked to open, also when the bus starts it. The helpers that can fail record the
+// failure and return false, so a test can stop at once.
 class DesktopTest : public testing::Test {
 public:
     static void useDesktop(Desktop& desktop);
@@ -24,6 +26,7 @@ public:
 protected:
     DesktopTest();
     ~DesktopTest() override;
+    void SetUp() override;
 
     // Preferences as the XML body of the top-level dictionary, numbers as <real>.
     void writePrefs(const QString& dictionaryBody);
@@ -32,7 +35,21 @@ protected:
     bool startSkerrin();
     // Quits skerrin with SIGTERM, as a logout does, and waits for it to end.
     bool quitSkerrin();
+    // Quits skerrin with Ctrl+Q in its window and waits for it to end.
+    bool quitSkerrinWithKeys();
     QString log() const;
+    // Runs another skerrin with `arguments` to its end and gives its exit code, -1 when it
+    // crashed or did not end.
+    int runSkerrin(const QStringList& arguments);
+    QString otherRunLog() const;
+    // Skerrin processes of this test, whoever started them.
+    QList<qint64> skerrinProcesses() const;
+
+    // Calls a method of skerrin's services with gdbus; true when the call was answered without
+    // error within `capMs`.
+    bool callSkerrin(const QString& method, const QStringList& textArguments = {},
+                     int capMs = kAnswerCapMs);
+    static constexpr int kAnswerCapMs = 5000;
 
     // Starts another application with `text` selected and gives it the keyboard focus; the
     // earlier ones keep running. The others below concern the latest.
@@ -47,6 +64,12 @@ protected:
     // Holds the keys down for about as long as a person does.
     bool pressLikeAPerson(const QString& keys);
     QString focusedWindowName();
+    bool focusWindow(const QString& name);
+    // Waits until a window titled exactly `name` is shown, or is gone.
+    bool windowShows(const QString& name);
+    bool windowGone(const QString& name);
+    // Clicks the button in the lower right corner of the window, where OK sits.
+    bool clickLowerRightButton(const QString& name);
     bool setClipboard(const QString& text);
     QString clipboardText();
 
@@ -58,7 +81,9 @@ protected:
     static Desktop* desktop;
 
 private:
-    bool focusWindow(const QString& name);
+    bool shareEnvironmentWithTheBus();
+    bool skerrinOwnsItsBusName();
+    void stopOtherSkerrins();
     QString sourceTitle() const;
     QString readFile(const QString& name) const;
     static void stop(QProcess& process);
@@ -66,6 +91,7 @@ private:
     QTemporaryDir dir;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     QProcess skerrin;
+    int otherRuns = 0;
     std::vector<std::unique_ptr<QProcess>> sources;
     QProcess clipboardOwner;
 };
