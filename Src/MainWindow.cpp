@@ -11,10 +11,18 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QStringListModel>
+#include <QStyleHints>
+
+namespace {
+// After this long without input the caret stops blinking, so an idle window wakes nobody.
+constexpr int kCaretQuietMs = 10000;
+} // namespace
 
 MainWindow::MainWindow(SkerrinController& controller)
     : ui(std::make_unique<Ui::MainWindow>())
-    , controller(controller) {
+    , controller(controller)
+    , caretQuiet(new QTimer(this))
+    , caretFlashTime(QGuiApplication::styleHints()->cursorFlashTime()) {
     ui->setupUi(this);
     // With a placeholder the field does not take the first history entry as the history grows.
     ui->searchText->setPlaceholderText(tr("Text to search for"));
@@ -22,6 +30,10 @@ MainWindow::MainWindow(SkerrinController& controller)
     setHistoryModel(&controller.searchHistoryModel());
     connect(ui->searchListMenu, &QComboBox::currentTextChanged, this,
             [&controller](const QString& title) { controller.setSelectedTitle(title); });
+    caretQuiet->setSingleShot(true);
+    caretQuiet->setInterval(kCaretQuietMs);
+    connect(caretQuiet, &QTimer::timeout, this, [this] { setCaretFlashTime(0); });
+    ui->searchText->installEventFilter(this);
     connect(ui->searchText->lineEdit(), &QLineEdit::returnPressed, &controller,
             &SkerrinController::search);
     connect(ui->searchButton, &QPushButton::clicked, &controller, &SkerrinController::search);
@@ -29,10 +41,8 @@ MainWindow::MainWindow(SkerrinController& controller)
     connect(ui->actionSearch, &QAction::triggered, &controller, &SkerrinController::search);
     connect(ui->actionOpenAsAddress, &QAction::triggered, this, &MainWindow::openAsUrl);
     connect(ui->actionAbout, &QAction::triggered, &controller, &SkerrinController::showAbout);
-    connect(ui->actionPreferences, &QAction::triggered, &controller,
-            &SkerrinController::showPrefs);
-    connect(ui->actionRegisterHK, &QAction::triggered, &controller,
-            &SkerrinController::registerHK);
+    connect(ui->actionPreferences, &QAction::triggered, &controller, &SkerrinController::showPrefs);
+    connect(ui->actionRegisterHK, &QAction::triggered, &controller, &SkerrinController::registerHK);
     connect(ui->actionUnregisterHK, &QAction::triggered, &controller,
             &SkerrinController::unregisterHK);
     connect(ui->actionQuit, &QAction::triggered, this, &MainWindow::close);
@@ -115,6 +125,29 @@ void MainWindow::bringToFront() {
     activateWindow();
     X11WindowActivator::activate(this);
     ui->searchText->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::FocusIn:
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+        if (!caretQuiet->isActive())
+            setCaretFlashTime(caretFlashTime);
+        caretQuiet->start();
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::setCaretFlashTime(int flashTime) {
+    QGuiApplication::styleHints()->setCursorFlashTime(flashTime);
+    // The field reads the flash time only when its blinking is set up anew.
+    QLineEdit* field = ui->searchText->lineEdit();
+    field->setReadOnly(true);
+    field->setReadOnly(false);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

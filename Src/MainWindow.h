@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QTimer>
 
 #include <memory>
 
@@ -36,12 +37,16 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void openAsUrl();
+    void setCaretFlashTime(int flashTime);
 
     std::unique_ptr<Ui::MainWindow> ui;
     SkerrinController& controller;
     QString keptText;
+    QTimer* caretQuiet;
+    int caretFlashTime;
     QList<QAction*> siteShortcuts;
 };
