@@ -32,7 +32,8 @@ struct ArchiveObject {
     QList<ArchiveClass> classChain; // most derived first, the root class last
     QList<ArchiveValue> values;
 
-    QByteArray className() const;
+    // The most derived class's name; empty when the object has no class.
+    const QByteArray& className() const;
 
     // "NSString" (version 1) under "NSObject", holding the UTF-8 bytes.
     static ArchiveObjectRef string(const QString& text);

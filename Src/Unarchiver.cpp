@@ -16,15 +16,20 @@ constexpr qint64 kReferenceBias = 110;
 // Far beyond any real list; keeps the stack and the class chains small on hostile input.
 constexpr int kMaxDepth = 200;
 
-// One row of the objects table: an object or a class record, in the order they were started.
-struct Entry {
-    bool isClass = false;
-    bool complete = false;
-    ArchiveObjectRef object;
-    QByteArray className;
+// A class record: its name and version, and the row of its superclass's record.
+struct ClassRecord {
+    QByteArray name;
     qint64 version = 0;
     qsizetype superclass = -1;
     QList<ArchiveClass> chain; // filled when an object first uses this class
+};
+
+// One row of the objects table: an object or a class record, in the order they were started.
+// Kept small, as a list has a row for every string in it.
+struct Entry {
+    ArchiveObjectRef object;
+    qsizetype classRecord = -1; // for a class record, its place in ReadState::classes
+    bool complete = false;
 };
 
 struct ReadState {
@@ -32,6 +37,10 @@ struct ReadState {
     qsizetype pos = 0;
     std::vector<QByteArray> sharedStrings;
     std::vector<Entry> objects;
+    std::vector<ClassRecord> classes;
+    // The values of every object still being read, innermost last: each object's own list is
+    // then made once, at its final size.
+    std::vector<ArchiveValue> values;
     int depth = 0;
     // Class chain rows handed out so far may not outgrow the input, however the records nest.
     qsizetype chainBudget = 0;
@@ -83,28 +92,23 @@ std::optional<qsizetype> readReference(ReadState& state, qsizetype tableSize) {
     return qsizetype(index);
 }
 
-std::optional<QByteArray> readSharedString(ReadState& state) {
-    if (peekByte(state) != kNew) {
-        const auto index = readReference(state, qsizetype(state.sharedStrings.size()));
-        if (!index)
-            return std::nullopt;
-        return state.sharedStrings[*index];
-    }
+// A shared string, new or repeated: its place in the table.
+std::optional<qsizetype> readSharedString(ReadState& state) {
+    if (peekByte(state) != kNew)
+        return readReference(state, qsizetype(state.sharedStrings.size()));
     ++state.pos;
     const auto length = readInteger(state);
-    if (!length)
-        return std::nullopt;
-    const auto bytes = readBytes(state, *length);
+    const auto bytes = length ? readBytes(state, *length) : std::nullopt;
     if (!bytes)
         return std::nullopt;
     state.sharedStrings.push_back(bytes->toByteArray());
-    return state.sharedStrings.back();
+    return qsizetype(state.sharedStrings.size() - 1);
 }
 
 // A reference to a class record whose chain has been read to its end.
 std::optional<qsizetype> readClassReference(ReadState& state) {
     const auto index = readReference(state, qsizetype(state.objects.size()));
-    if (!index || !state.objects[*index].isClass || !state.objects[*index].complete)
+    if (!index || state.objects[*index].classRecord < 0 || !state.objects[*index].complete)
         return std::nullopt;
     return index;
 }
@@ -118,17 +122,15 @@ std::optional<qsizetype> readClassRecord(ReadState& state) {
     while (peekByte(state) == kNew) {
         ++state.pos;
         const qsizetype index = qsizetype(state.objects.size());
-        state.objects.push_back(Entry{});
-        state.objects[index].isClass = true;
+        state.objects.push_back(Entry{{}, qsizetype(state.classes.size()), false});
         const auto name = readSharedString(state);
         const auto version = name ? readInteger(state) : std::nullopt;
         if (!version)
             return std::nullopt;
-        state.objects[index].className = *name;
-        state.objects[index].version = *version;
         if (previous >= 0)
-            state.objects[previous].superclass = index;
-        previous = index;
+            state.classes[previous].superclass = index;
+        previous = qsizetype(state.classes.size());
+        state.classes.push_back({state.sharedStrings[*name], *version, -1, {}});
     }
     if (peekByte(state) == kNil) {
         ++state.pos;
@@ -136,7 +138,7 @@ std::optional<qsizetype> readClassRecord(ReadState& state) {
         const auto superclass = readClassReference(state);
         if (!superclass)
             return std::nullopt;
-        state.objects[previous].superclass = *superclass;
+        state.classes[previous].superclass = *superclass;
     }
     for (auto it = state.objects.begin() + first; it != state.objects.end(); ++it)
         it->complete = true;
@@ -144,28 +146,30 @@ std::optional<qsizetype> readClassRecord(ReadState& state) {
 }
 
 std::optional<QList<ArchiveClass>> classChain(ReadState& state, qsizetype index) {
-    Entry& entry = state.objects[index];
-    if (!entry.chain.isEmpty())
-        return entry.chain;
+    ClassRecord& head = state.classes[state.objects[index].classRecord];
+    if (!head.chain.isEmpty())
+        return head.chain;
     QList<ArchiveClass> chain;
-    for (qsizetype at = index; at >= 0; at = state.objects[at].superclass) {
+    for (qsizetype at = index; at >= 0;) {
         if (chain.size() >= kMaxDepth || --state.chainBudget < 0)
             return std::nullopt;
-        chain.append({state.objects[at].className, state.objects[at].version});
+        const ClassRecord& record = state.classes[state.objects[at].classRecord];
+        chain.append({record.name, record.version});
+        at = record.superclass;
     }
-    entry.chain = chain;
+    head.chain = chain;
     return chain;
 }
 
 std::optional<ArchiveObjectRef> readObject(ReadState& state);
 
-bool readValue(ReadState& state, char type, QList<ArchiveValue>& values) {
+bool readValue(ReadState& state, char type) {
     switch (type) {
     case '@': {
         auto object = readObject(state);
         if (!object)
             return false;
-        values.append(ArchiveValue::ofObject(std::move(*object)));
+        state.values.push_back(ArchiveValue::ofObject(std::move(*object)));
         return true;
     }
     case '+': {
@@ -173,7 +177,7 @@ bool readValue(ReadState& state, char type, QList<ArchiveValue>& values) {
         const auto bytes = count ? readBytes(state, *count) : std::nullopt;
         if (!bytes)
             return false;
-        values.append(ArchiveValue::ofBytes(bytes->toByteArray()));
+        state.values.push_back(ArchiveValue::ofBytes(bytes->toByteArray()));
         return true;
     }
     case 'c':
@@ -189,7 +193,7 @@ bool readValue(ReadState& state, char type, QList<ArchiveValue>& values) {
         const auto integer = readInteger(state);
         if (!integer)
             return false;
-        values.append(ArchiveValue::ofInteger(type, *integer));
+        state.values.push_back(ArchiveValue::ofInteger(type, *integer));
         return true;
     }
     default:
@@ -201,21 +205,27 @@ std::optional<ArchiveObjectRef> readNewObject(ReadState& state) {
     const qsizetype index = qsizetype(state.objects.size());
     state.objects.push_back(Entry{});
     const auto classIndex = readClassRecord(state);
-    const auto chain = classIndex ? classChain(state, *classIndex) : std::nullopt;
+    auto chain = classIndex ? classChain(state, *classIndex) : std::nullopt;
     if (!chain)
         return std::nullopt;
-    auto object = std::make_shared<ArchiveObject>();
-    object->classChain = *chain;
+    const size_t firstValue = state.values.size();
     while (peekByte(state) != kEnd) {
         const auto types = readSharedString(state);
-        if (!types || types->isEmpty())
+        if (!types || state.sharedStrings[*types].isEmpty())
             return std::nullopt;
-        for (const char type : *types) {
-            if (!readValue(state, type, object->values))
+        // By place, as reading a value may add to the table.
+        for (qsizetype at = 0; at < state.sharedStrings[*types].size(); ++at) {
+            if (!readValue(state, state.sharedStrings[*types][at]))
                 return std::nullopt;
         }
     }
     ++state.pos;
+    auto object = std::make_shared<ArchiveObject>();
+    object->classChain = std::move(*chain);
+    object->values.reserve(qsizetype(state.values.size() - firstValue));
+    for (auto value = state.values.begin() + firstValue; value != state.values.end(); ++value)
+        object->values.append(std::move(*value));
+    state.values.resize(firstValue);
     state.objects[index].object = object;
     state.objects[index].complete = true;
     return object;
@@ -230,7 +240,7 @@ std::optional<ArchiveObjectRef> readObject(ReadState& state) {
     }
     if (first != kNew) {
         const auto index = readReference(state, qsizetype(state.objects.size()));
-        if (!index || state.objects[*index].isClass || !state.objects[*index].complete)
+        if (!index || state.objects[*index].classRecord >= 0 || !state.objects[*index].complete)
             return std::nullopt;
         return state.objects[*index].object;
     }
@@ -253,7 +263,10 @@ ArchiveObjectRef Unarchiver::unarchiveObjectWithData(QByteArrayView data) {
     state.data = data;
     state.pos = kHeader.size();
     state.chainBudget = data.size();
-    if (!readInteger(state) || readSharedString(state) != "@")
+    if (!readInteger(state))
+        return nullptr;
+    const auto rootType = readSharedString(state);
+    if (!rootType || state.sharedStrings[*rootType] != "@")
         return nullptr;
     const auto root = readObject(state);
     return root ? *root : nullptr;

@@ -125,6 +125,31 @@ TEST(Archive, ShortAndLongIntegersRoundTrip) {
     }
 }
 
+TEST(Archive, OnlyTheSameInstanceIsWrittenAsAReference) {
+    // An array of two strings "hi": the second is a reference (96) when both are one instance,
+    // and a full object under the class record already written (84 97 98 ...) otherwise.
+    const QByteArray arrayOfTwo = QByteArray::fromHex(
+        "040b73747265616d747970656481e803840140 84 8484 0e 4e534d757461626c654172726179 00 8484 07"
+        "4e534172726179 00 8484 08 4e534f626a656374 00 85 840169 02 92"
+        "84 8484 08 4e53537472696e67 01 95 84012b 02 6869 86 92");
+    const ArchiveObjectRef hi = ArchiveObject::string("hi");
+    const QList<std::pair<ArchiveObjectRef, QByteArray>> cases = {
+        {ArchiveObject::array({hi, hi}), arrayOfTwo + QByteArray::fromHex("96 86")},
+        {ArchiveObject::array({ArchiveObject::string("hi"), ArchiveObject::string("hi")}),
+         arrayOfTwo + QByteArray::fromHex("84 97 98 02 6869 86 86")},
+    };
+    for (const auto& [array, expected] : cases) {
+        EXPECT_EQ(Archiver::archivedDataWithRootObject(array).toHex(), expected.toHex());
+        // Read back, the instances are shared just as they were, and write out the same bytes.
+        const ArchiveObjectRef read = Unarchiver::unarchiveObjectWithData(expected);
+        ASSERT_TRUE(read);
+        const QList<ArchiveObjectRef> elements = read->toArray().value();
+        ASSERT_EQ(elements.size(), 2);
+        EXPECT_EQ(elements[0] == elements[1], array->values[1].object == array->values[2].object);
+        EXPECT_EQ(Archiver::archivedDataWithRootObject(read).toHex(), expected.toHex());
+    }
+}
+
 TEST(Archive, ReaderAcceptsSharedInstancesLongerChainsAndOtherVersions) {
     // System version 2000; an array holding one string twice, typed "@@"; the string's class
     // NSMutableString (version 7) under NSString under NSObject.
