@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace {
 
@@ -40,9 +41,24 @@ int listSites(const SearchList& list) {
     return Success;
 }
 
+// Whether the bus library could find a session bus at all: an address in the environment, the
+// per-user bus socket, or an X display to autolaunch one on. Asking without any of them only
+// starts the bus thread to learn that there is none.
+bool sessionBusMayExist() {
+    for (const char* variable : {"DBUS_SESSION_BUS_ADDRESS", "DBUS_STARTER_ADDRESS", "DISPLAY"}) {
+        if (!qEnvironmentVariableIsEmpty(variable))
+            return true;
+    }
+    const QByteArray runtimeDir = qgetenv("XDG_RUNTIME_DIR");
+    struct stat socket {};
+    return !runtimeDir.isEmpty() && ::stat((runtimeDir + "/bus").constData(), &socket) == 0;
+}
+
 // A running Skerrin searches on the site chosen in its window and keeps the history itself, so
 // that only one process writes the preference file.
 bool searchedByRunningInstance(const QString& text) {
+    if (!sessionBusMayExist())
+        return false;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()->isServiceRegistered(SkerrinService::serviceName))
         return false;
