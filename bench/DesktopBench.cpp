@@ -1,0 +1,608 @@
+// Prints how skerrin does on a virtual X desktop without a window manager and on a session bus of
+// its own: start-up time and anonymous memory beside a bare Qt window, wake-ups while idle, and
+// skerrin's own share of the time from a hot key press or a bus call to the browser being asked,
+// also when the call has the bus start the installed copy first.
+#include "Desktop.h"
+#include "SkerrinController.h"
+#include "SkerrinService.h"
+#include "Wait.h"
+#include "XClient.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusPendingCallWatcher>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sys/prctl.h>
+#include <vector>
+
+namespace {
+
+constexpr int kRuns = 9;
+constexpr int kCapMs = 10000;
+constexpr int kIdleSeconds = 5;
+// Lets a coalesced settings write and other after-effects of the last action pass first.
+constexpr int kIdleSettleMs = 1000;
+const QString kSearchOnWeb = QStringLiteral("http://www.google.com/search?q=");
+const QString kOpenUrlKey = QStringLiteral("super+alt+F11");
+const QStringList kBusWords = {"anchor", "bramble", "copper", "dune", "elm",
+                               "fennel", "granite", "harbor", "islet"};
+// Each of these starts a whole skerrin; the first start is not counted.
+const QStringList kActivationWords = {"lantern", "meadow", "nettle", "orchard",
+                                      "pebble",  "quartz", "rowan",  "sorrel"};
+
+double median(std::vector<double> samples) {
+    std::sort(samples.begin(), samples.end());
+    return samples[samples.size() / 2];
+}
+
+double elapsedMs(const QElapsedTimer& clock) {
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+void writeScript(const QString& path, const QByteArray& text) {
+    QFile script(path);
+    script.open(QIODevice::WriteOnly);
+    script.write(text);
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// A throwaway configuration and a browser that writes down the one address it was given.
+QProcessEnvironment benchEnvironment(const QTemporaryDir& dir) {
+    writeScript(dir.filePath("browser"),
+                "#!/bin/sh\nprintf '%s\\n' \"$1\" > \"$SKERRIN_RECORD.tmp\"\n"
+                "mv \"$SKERRIN_RECORD.tmp\" \"$SKERRIN_RECORD\"\n");
+    QDir(dir.path()).mkdir("runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+    env.insert("XDG_RUNTIME_DIR", dir.filePath("runtime"));
+    env.insert("BROWSER", dir.filePath("browser"));
+    env.insert("SKERRIN_RECORD", dir.filePath("record/opened"));
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("XDG_CURRENT_DESKTOP");
+    env.remove("XDG_SESSION_TYPE");
+    QDir(dir.path()).mkdir("record");
+    return env;
+}
+
+// xdg-open looks up the desktop's handler for http before it falls back to $BROWSER, which
+// takes hundreds of milliseconds and varies by tens; this one goes straight to $BROWSER, so
+// that skerrin's own share is not lost in that noise.
+QProcessEnvironment withDirectXdgOpen(QProcessEnvironment env, const QTemporaryDir& dir) {
+    QDir(dir.path()).mkdir("direct");
+    writeScript(dir.filePath("direct/xdg-open"), "#!/bin/sh\nexec \"$BROWSER\" \"$1\"\n");
+    env.insert("PATH", dir.filePath("direct") + ':' + env.value("PATH"));
+    return env;
+}
+
+bool run(const QProcessEnvironment& env, const QString& program, const QStringList& arguments,
+         QString* output = nullptr) {
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    if (!process.waitForFinished(kCapMs)) {
+        process.kill();
+        process.waitForFinished();
+        return false;
+    }
+    if (output)
+        *output = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+void stop(QProcess& process) {
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(kCapMs)) {
+        process.kill();
+        process.waitForFinished();
+    }
+}
+
+// Milliseconds from starting `program` until its stderr carries `readyText`, read through the
+// pipe as it comes; nothing when it ends or stays silent first.
+std::optional<double> startUntilReady(QProcess& process, const QProcessEnvironment& env,
+                                      const QString& program, const QByteArray& readyText) {
+    process.setProcessEnvironment(env);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setReadChannel(QProcess::StandardError);
+    QByteArray output;
+    QElapsedTimer clock;
+    clock.start();
+    process.start(program, {});
+    while (!output.contains(readyText)) {
+        if (!process.waitForReadyRead(kCapMs)) {
+            std::fprintf(stderr, "%s never said it was ready; it wrote:\n%s\n", qPrintable(program),
+                         output.constData());
+            return std::nullopt;
+        }
+        output += process.readAllStandardError();
+    }
+    return elapsedMs(clock);
+}
+
+// The named field of /proc/PID/status or /proc/PID/task/TID/status, in kB or counts.
+long statusField(const QString& statusFile, const QByteArray& name) {
+    QFile file(statusFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith(name + ':'))
+            return line.mid(name.size() + 1).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// RssAnon in kB once it has held still for 200 ms.
+long settledRssAnonKb(qint64 pid) {
+    const QString status = QStringLiteral("/proc/%1/status").arg(pid);
+    long last = statusField(status, "RssAnon");
+    QElapsedTimer still;
+    still.start();
+    waitUntil(
+        [&] {
+            const long now = statusField(status, "RssAnon");
+            if (now != last) {
+                last = now;
+                still.restart();
+            }
+            return still.elapsed() >= 200;
+        },
+        kCapMs);
+    return last;
+}
+
+// Voluntary and involuntary context switches of each thread, keyed by "name/tid".
+std::map<QString, long> contextSwitches(qint64 pid) {
+    std::map<QString, long> switches;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString status = tasks.filePath(tid + "/status");
+        QFile comm(tasks.filePath(tid + "/comm"));
+        comm.open(QIODevice::ReadOnly);
+        const QString name = QString::fromUtf8(comm.readAll()).trimmed();
+        switches[name + '/' + tid] = statusField(status, "voluntary_ctxt_switches") +
+                                     statusField(status, "nonvoluntary_ctxt_switches");
+    }
+    return switches;
+}
+
+// Context switches of every thread of `pid` over the idle time, and which threads they were.
+void printIdleWakeUps(qint64 pid, const char* situation) {
+    QThread::msleep(kIdleSettleMs);
+    const std::map<QString, long> before = contextSwitches(pid);
+    QThread::sleep(kIdleSeconds);
+    const std::map<QString, long> after = contextSwitches(pid);
+    const QString mainThread = QStringLiteral("/%1").arg(pid);
+    long main = 0, all = 0;
+    QStringList busy;
+    for (const auto& [thread, count] : after) {
+        const auto earlier = before.find(thread);
+        const long woken = count - (earlier == before.end() ? 0 : earlier->second);
+        all += woken;
+        if (thread.endsWith(mainThread))
+            main = woken;
+        if (woken > 0)
+            busy.append(QStringLiteral("%1: %2").arg(thread).arg(woken));
+    }
+    std::printf("  %-24s main thread %ld, all threads %ld (target 0)%s%s\n", situation, main, all,
+                busy.isEmpty() ? "" : "; ", qPrintable(busy.join(", ")));
+}
+
+bool skerrinNameReleased() {
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    return !bus.isConnected() || !bus.interface()->isServiceRegistered(SkerrinService::serviceName);
+}
+
+// Quits skerrin as a logout does and waits until the next one may take its bus name.
+void stopSkerrin(QProcess& skerrin) {
+    stop(skerrin);
+    waitUntil(skerrinNameReleased, kCapMs);
+}
+
+void benchStartUp(const QProcessEnvironment& env) {
+    std::vector<double> skerrinMs, bareMs, skerrinKb, bareKb;
+    // The first start of each fills the file cache and writes the settings; it is not counted.
+    for (int i = -1; i < kRuns; ++i) {
+        QProcess skerrin;
+        const auto skerrinReady =
+            startUntilReady(skerrin, env, SKERRIN_BIN, "] applicationDidFinishLaunching");
+        const long skerrinAnon = settledRssAnonKb(skerrin.processId());
+        stopSkerrin(skerrin);
+        QProcess bare;
+        const auto bareReady = startUntilReady(bare, env, BARE_WINDOW_BIN, "shown");
+        const long bareAnon = settledRssAnonKb(bare.processId());
+        stop(bare);
+        if (!skerrinReady || !bareReady)
+            return;
+        if (i < 0)
+            continue;
+        skerrinMs.push_back(*skerrinReady);
+        bareMs.push_back(*bareReady);
+        skerrinKb.push_back(double(skerrinAnon));
+        bareKb.push_back(double(bareAnon));
+    }
+    std::printf("start-up, process start to ready line on stderr (median of %d):\n", kRuns);
+    std::printf("  skerrin          %7.2f ms (target <= 80 ms)\n", median(skerrinMs));
+    std::printf("  bare Qt window   %7.2f ms\n", median(bareMs));
+    std::printf("anonymous memory (RssAnon) once settled after start-up (median of %d):\n", kRuns);
+    std::printf("  skerrin          %7.0f kB (target <= 8192 kB)\n", median(skerrinKb));
+    std::printf("  bare Qt window   %7.0f kB\n", median(bareKb));
+}
+
+// Milliseconds from the clock `act` starts until the browser has recorded `expected`; nothing
+// when it records something else or nothing within the cap. The folder is watched through
+// inotify, so the moment is not rounded to a polling interval.
+std::optional<double> timeUntilRecorded(const QString& record, const QString& expected,
+                                        const std::function<bool(QElapsedTimer&)>& act) {
+    QFile::remove(record);
+    QFileSystemWatcher watcher({QFileInfo(record).path()});
+    QEventLoop loop;
+    QElapsedTimer clock;
+    std::optional<double> ms;
+    QObject::connect(&watcher, &QFileSystemWatcher::directoryChanged, &loop, [&] {
+        if (!ms && QFile::exists(record)) {
+            ms = elapsedMs(clock);
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(kCapMs, &loop, &QEventLoop::quit);
+    if (!act(clock))
+        return std::nullopt;
+    if (!ms)
+        loop.exec();
+    QFile file(record);
+    file.open(QIODevice::ReadOnly);
+    const QString recorded = QString::fromUtf8(file.readAll()).trimmed();
+    if (recorded != expected) {
+        std::fprintf(stderr, "the browser got \"%s\", not \"%s\"\n", qPrintable(recorded),
+                     qPrintable(expected));
+        return std::nullopt;
+    }
+    return ms;
+}
+
+// Starts another application holding `word` selected and gives it the keyboard focus.
+bool startFocusedSource(QProcess& source, const QProcessEnvironment& env, const QDir& reports,
+                        const QString& word) {
+    const QString title = "selection source " + word;
+    // A report left by an earlier source of the same word would tell of the wrong window.
+    QDir(reports.filePath(word)).removeRecursively();
+    reports.mkpath(word);
+    source.setProcessEnvironment(env);
+    source.setStandardOutputFile(QProcess::nullDevice());
+    source.setStandardErrorFile(reports.filePath(word + "/stderr"));
+    source.start(SELECTION_SOURCE_BIN, {title, word, reports.filePath(word)});
+    QString window;
+    if (!waitUntil([&] {
+            return run(env, "xdotool", {"search", "--onlyvisible", "--name", '^' + title + '$'},
+                       &window);
+        }) ||
+        !run(env, "xdotool", {"windowfocus", "--sync", window.split('\n').last()}))
+        return false;
+    return waitUntil([&] {
+        QFile focus(reports.filePath(word + "/focus"));
+        return focus.open(QIODevice::ReadOnly) && focus.readAll() == "in";
+    });
+}
+
+// Presses the capture key over the focused application; the clock starts once xdotool is done.
+std::optional<double> timeCapture(const QProcessEnvironment& env, const QString& word) {
+    return timeUntilRecorded(env.value("SKERRIN_RECORD"), kSearchOnWeb + word,
+                             [&](QElapsedTimer& clock) {
+                                 const bool pressed = run(env, "xdotool", {"key", kOpenUrlKey});
+                                 clock.start();
+                                 return pressed;
+                             });
+}
+
+std::optional<double> timeXdgOpen(const QProcessEnvironment& env, const QString& word) {
+    // The one skerrin finds on the same PATH.
+    const QString xdgOpenOnPath =
+        QStandardPaths::findExecutable("xdg-open", env.value("PATH").split(':'));
+    QProcess xdgOpen;
+    xdgOpen.setProcessEnvironment(env);
+    const auto ms = timeUntilRecorded(env.value("SKERRIN_RECORD"), kSearchOnWeb + word,
+                                      [&](QElapsedTimer& clock) {
+                                          clock.start();
+                                          xdgOpen.start(xdgOpenOnPath, {kSearchOnWeb + word});
+                                          return true;
+                                      });
+    xdgOpen.waitForFinished(kCapMs);
+    return ms;
+}
+
+bool startFocusedSourceOrSay(QProcess& source, const QProcessEnvironment& env, const QDir& reports,
+                             const QString& word) {
+    stop(source);
+    if (startFocusedSource(source, env, reports, word))
+        return true;
+    std::fprintf(stderr, "the selection source of \"%s\" did not get the focus\n",
+                 qPrintable(word));
+    return false;
+}
+
+void benchHotKeyCapture(const QProcessEnvironment& env, const QDir& reports,
+                        const char* xdgOpenKind) {
+    QProcess skerrin, source;
+    if (!startUntilReady(skerrin, env, SKERRIN_BIN, "] applicationDidFinishLaunching"))
+        return;
+    const QStringList words = {"amber",  "birch", "cedar",  "delta",   "ember",  "fjord",
+                               "garnet", "heath", "indigo", "juniper", "kestrel"};
+    std::vector<double> captureMs, xdgOpenMs;
+    for (const QString& word : words) {
+        if (!startFocusedSourceOrSay(source, env, reports, word))
+            break;
+        const auto capture = timeCapture(env, word);
+        const auto alone = timeXdgOpen(env, word);
+        if (!capture || !alone)
+            break;
+        captureMs.push_back(*capture);
+        xdgOpenMs.push_back(*alone);
+    }
+    stop(source);
+    stopSkerrin(skerrin);
+    if (captureMs.size() != size_t(words.size()))
+        return;
+    const double a = median(captureMs), b = median(xdgOpenMs);
+    std::printf("hot key capture, %s over another application, %s (median of %zu):\n",
+                qPrintable(kOpenUrlKey), xdgOpenKind, captureMs.size());
+    std::printf("  xdotool done to address recorded  %7.2f ms\n", a);
+    std::printf("  xdg-open alone                    %7.2f ms\n", b);
+    std::printf("  skerrin beyond xdg-open and its %d ms read-back: %.2f ms (target <= 5 ms)\n",
+                SkerrinController::captureDelayMs, a - SkerrinController::captureDelayMs - b);
+}
+
+void benchIdle(const QProcessEnvironment& env, const QDir& reports) {
+    QProcess skerrin, source;
+    if (!startUntilReady(skerrin, env, SKERRIN_BIN, "] applicationDidFinishLaunching"))
+        return;
+    std::printf("idle wake-ups of skerrin over %d s, after %d ms to settle:\n", kIdleSeconds,
+                kIdleSettleMs);
+    printIdleWakeUps(skerrin.processId(), "window just shown:");
+    if (startFocusedSourceOrSay(source, env, reports, "idle") && timeCapture(env, "idle"))
+        printIdleWakeUps(skerrin.processId(), "behind, after a capture:");
+    stop(source);
+    stopSkerrin(skerrin);
+}
+
+// A session bus of the benchmark's own. Its service files come from the installed copy first, so
+// a call that finds no skerrin starts that one, as on a desktop with skerrin installed; what it
+// and the programs it starts write goes to `log`. The address, empty when it did not come up.
+QString startSessionBus(QProcess& daemon, QProcessEnvironment env, const QString& log) {
+    env.insert("XDG_DATA_DIRS", QStringLiteral(INSTALLED_DATADIR ":/usr/local/share:/usr/share"));
+    // A copy in the developer's own data folder must not answer instead.
+    env.insert("XDG_DATA_HOME", QStringLiteral(INSTALLED_DATADIR));
+    daemon.setProcessEnvironment(env);
+    daemon.setStandardErrorFile(log);
+    daemon.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    daemon.start("dbus-daemon", {"--session", "--print-address", "--nofork"});
+    while (!daemon.canReadLine()) {
+        if (!daemon.waitForReadyRead(kCapMs))
+            return {};
+    }
+    return QString::fromUtf8(daemon.readLine()).trimmed();
+}
+
+QDBusMessage searchCall(const QString& text) {
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(SkerrinService::serviceName, SkerrinService::objectPath,
+                                       SkerrinService::interfaceName, "doServiceSearch");
+    call << text;
+    return call;
+}
+
+// Milliseconds from sending doServiceSearch until the browser has recorded the search of `word`,
+// and until the call was answered.
+std::optional<double> timeBusSearch(const QProcessEnvironment& env, const QString& word,
+                                    double& answeredMs) {
+    QElapsedTimer sent;
+    std::optional<double> answered;
+    std::unique_ptr<QDBusPendingCallWatcher> answer;
+    const auto ms = timeUntilRecorded(
+        env.value("SKERRIN_RECORD"), kSearchOnWeb + word, [&](QElapsedTimer& clock) {
+            clock.start();
+            sent = clock;
+            answer = std::make_unique<QDBusPendingCallWatcher>(
+                QDBusConnection::sessionBus().asyncCall(searchCall(word)));
+            QObject::connect(answer.get(), &QDBusPendingCallWatcher::finished, answer.get(),
+                             [&] { answered = elapsedMs(sent); });
+            return true;
+        });
+    if (!answered) {
+        answer->waitForFinished();
+        // Lets the watcher tell of it.
+        QCoreApplication::processEvents();
+    }
+    if (answer->isError()) {
+        std::fprintf(stderr, "doServiceSearch failed: %s\n", qPrintable(answer->error().message()));
+        return std::nullopt;
+    }
+    answeredMs = answered.value_or(0);
+    return ms;
+}
+
+void benchBusSearch(const QProcessEnvironment& env, const char* xdgOpenKind) {
+    QProcess skerrin;
+    if (!startUntilReady(skerrin, env, SKERRIN_BIN, "] applicationDidFinishLaunching"))
+        return;
+    std::vector<double> searchMs, xdgOpenMs;
+    for (const QString& word : kBusWords) {
+        double answeredMs = 0;
+        const auto search = timeBusSearch(env, word, answeredMs);
+        const auto alone = timeXdgOpen(env, word);
+        if (!search || !alone)
+            break;
+        searchMs.push_back(*search);
+        xdgOpenMs.push_back(*alone);
+    }
+    stopSkerrin(skerrin);
+    if (searchMs.size() != size_t(kBusWords.size()))
+        return;
+    const double a = median(searchMs), b = median(xdgOpenMs);
+    std::printf("bus call doServiceSearch to the running skerrin, %s (median of %zu):\n",
+                xdgOpenKind, searchMs.size());
+    std::printf("  call sent to address recorded     %7.2f ms\n", a);
+    std::printf("  xdg-open alone                    %7.2f ms\n", b);
+    std::printf("  skerrin beyond xdg-open: %.2f ms (target <= 5 ms)\n", a - b);
+}
+
+// The programs the bus starts find the xdg-open of `env`.
+bool giveTheBusThePathOf(const QProcessEnvironment& env) {
+    QDBusMessage update =
+        QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                       "org.freedesktop.DBus", "UpdateActivationEnvironment");
+    update << QVariant::fromValue(QMap<QString, QString>{{"PATH", env.value("PATH")}});
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(update);
+    if (reply.type() == QDBusMessage::ReplyMessage)
+        return true;
+    std::fprintf(stderr, "the bus did not take the PATH: %s\n", qPrintable(reply.errorMessage()));
+    return false;
+}
+
+// The bus does not stay the parent of what it starts, so an ended one may linger as a zombie
+// until init reaps it.
+bool processEnded(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
+}
+
+// Ends the skerrin the bus started, as a logout does, and waits until both it and its name are
+// gone, so that the next call has to start one again; false also when it was not the installed
+// copy.
+bool stopStartedSkerrin() {
+    const auto owner =
+        QDBusConnection::sessionBus().interface()->servicePid(SkerrinService::serviceName);
+    if (!owner.isValid()) {
+        std::fprintf(stderr, "no skerrin holds the bus name after the call\n");
+        return false;
+    }
+    const qint64 pid = owner.value();
+    const QString started = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid));
+    ::kill(pid_t(pid), SIGTERM);
+    if (!waitUntil([&] { return skerrinNameReleased() && processEnded(pid); }, kCapMs)) {
+        std::fprintf(stderr, "the skerrin the bus started (%lld) did not end on SIGTERM\n", pid);
+        ::kill(pid_t(pid), SIGKILL);
+        return false;
+    }
+    if (started == QStringLiteral(INSTALLED_SKERRIN))
+        return true;
+    std::fprintf(stderr, "the bus started %s, not the installed %s\n", qPrintable(started),
+                 INSTALLED_SKERRIN);
+    return false;
+}
+
+// What the bus and every skerrin it started said, for when one of them failed.
+void printBusLog(const QString& busLog) {
+    QFile log(busLog);
+    log.open(QIODevice::ReadOnly);
+    std::fprintf(stderr, "the session bus's log:\n%s\n", log.readAll().constData());
+}
+
+void benchActivation(const QProcessEnvironment& env, const QString& busLog,
+                     const char* xdgOpenKind) {
+    const auto startable = QDBusConnection::sessionBus().interface()->activatableServiceNames();
+    if (!startable.isValid() || !startable.value().contains(SkerrinService::serviceName)) {
+        std::printf("activation left out: the bus finds no service file under %s; scripts/bench "
+                    "installs one there\n",
+                    INSTALLED_DATADIR);
+        return;
+    }
+    if (!skerrinNameReleased() || !giveTheBusThePathOf(env))
+        return;
+    std::vector<double> searchMs, answeredMs, xdgOpenMs;
+    for (qsizetype i = 0; i < kActivationWords.size(); ++i) {
+        double answered = 0;
+        const auto search = timeBusSearch(env, kActivationWords[i], answered);
+        // Beside the skerrin just started, as the other bus figure's is beside a running one.
+        const auto alone = timeXdgOpen(env, kActivationWords[i]);
+        if (!stopStartedSkerrin() || !search || !alone) {
+            printBusLog(busLog);
+            return;
+        }
+        // The first start after the install reads the installed files from disk.
+        if (i == 0)
+            continue;
+        searchMs.push_back(*search);
+        answeredMs.push_back(answered);
+        xdgOpenMs.push_back(*alone);
+    }
+    const double a = median(searchMs), b = median(xdgOpenMs);
+    std::printf("activation, doServiceSearch with no skerrin running, the bus starting %s, %s "
+                "(median of %zu):\n",
+                INSTALLED_SKERRIN, xdgOpenKind, searchMs.size());
+    std::printf("  call sent to address recorded     %7.2f ms\n", a);
+    std::printf("  call sent to call answered        %7.2f ms\n", median(answeredMs));
+    std::printf("  xdg-open alone                    %7.2f ms\n", b);
+    std::printf("  call to address handed over, beyond xdg-open: %.2f ms (target <= 300 ms)\n",
+                a - b);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    qDBusRegisterMetaType<QMap<QString, QString>>();
+    Desktop desktop(Desktop::WindowManager::None);
+    if (const QString error = desktop.start(); !error.isEmpty()) {
+        std::fprintf(stderr, "no virtual desktop: %s\n", qPrintable(error));
+        return 1;
+    }
+    // A desktop always has some client connected, a panel or the window manager. Without one,
+    // Xvfb resets itself whenever the last client leaves, and each X client the system xdg-open
+    // runs then takes tens of milliseconds longer.
+    const XClient resident;
+    QTemporaryDir dir;
+    QProcessEnvironment env = benchEnvironment(dir);
+    // Started with the benchmark's environment, the bus hands it on to the skerrin it starts.
+    QProcess busDaemon;
+    const QString busLog = dir.filePath("bus.log");
+    const QString busAddress = startSessionBus(busDaemon, env, busLog);
+    if (busAddress.isEmpty()) {
+        std::fprintf(stderr, "no session bus: dbus-daemon did not start\n");
+        printBusLog(busLog);
+        return 1;
+    }
+    qputenv("DBUS_SESSION_BUS_ADDRESS", busAddress.toUtf8());
+    env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
+    std::printf("virtual desktop %s, no window manager, session bus of its own\n",
+                qPrintable(desktop.display()));
+    const QProcessEnvironment direct = withDirectXdgOpen(env, dir);
+    const QDir reports(dir.filePath("sources"));
+    benchStartUp(env);
+    benchHotKeyCapture(env, reports, "xdg-open of the system");
+    benchHotKeyCapture(direct, reports, "xdg-open straight to $BROWSER");
+    benchBusSearch(env, "xdg-open of the system");
+    benchBusSearch(direct, "xdg-open straight to $BROWSER");
+    benchActivation(env, busLog, "xdg-open of the system");
+    benchActivation(direct, busLog, "xdg-open straight to $BROWSER");
+    benchIdle(env, reports);
+    stop(busDaemon);
+    return 0;
+}
