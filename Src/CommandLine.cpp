@@ -3,7 +3,7 @@
 #include "ConsoleAlert.h"
 #include "Prefs.h"
 #include "SearchList.h"
-#include "SkerrinController.h"
+#include "Searcher.h"
 #include "SkerrinService.h"
 #include "UserDefaults.h"
 #include "XdgUrlOpener.h"
@@ -79,7 +79,7 @@ int search(Prefs& prefs, std::unique_ptr<SearchList> list, const QString& text,
     }
     XdgUrlOpener opener;
     ConsoleAlert alert;
-    SkerrinController controller(prefs, opener, alert);
+    Searcher controller(prefs, opener, alert);
     if (site)
         controller.setSelectedTitle(*site);
     else if (!sites.isEmpty())
@@ -89,13 +89,13 @@ int search(Prefs& prefs, std::unique_ptr<SearchList> list, const QString& text,
     const auto result = controller.searchForString(text);
     prefs.defaults().synchronize();
     switch (result) {
-    case SkerrinController::SearchResult::Opened:
+    case Searcher::SearchResult::Opened:
         return Success;
-    case SkerrinController::SearchResult::NotOpened:
+    case Searcher::SearchResult::NotOpened:
         print(stderr, "skerrin: the address could not be handed to the browser\n");
         return NotHandedOver;
-    case SkerrinController::SearchResult::NoText:
-    case SkerrinController::SearchResult::Blank:
+    case Searcher::SearchResult::NoText:
+    case Searcher::SearchResult::Blank:
         break;
     }
     return BlankText;
@@ -173,7 +173,7 @@ int CommandLine::run(const QStringList& arguments) {
         return Success;
 
     Prefs& prefs = Prefs::sharedInstance();
-    auto list = SkerrinController::loadSearchList(prefs.defaults());
+    auto list = Searcher::loadSearchList(prefs.defaults());
     if (!searching)
         return listSites(*list);
     const std::optional<QString> site =

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KeyCombo.h"
+#include "Searcher.h"
 
 #include <QList>
 #include <QObject>
@@ -23,15 +24,12 @@ class SearchList;
 class UrlOpener;
 class UserDefaults;
 
-// Turns text into an address and opens it; at start-up it registers the two hot keys and
-// drives the main window. The main window, the services and the command line all search
-// through searchForString().
-class SkerrinController : public QObject {
+// The application controller: at start-up it registers the two hot keys and drives the main
+// window; it serves the hot keys, the commands and the services, all searching through
+// searchForString().
+class SkerrinController : public Searcher {
     Q_OBJECT
 public:
-    enum class SearchResult { NoText, Blank, Opened, NotOpened };
-    using EggTable = QList<std::pair<QString, QString>>; // trigger text, address
-
     // Key codes of the posted copy keystroke: the desktop's copy shortcut is Control+C.
     static constexpr int copyModifierKeyCode = 59;
     static constexpr int copyKeyCode = 8;
@@ -41,11 +39,6 @@ public:
     SkerrinController(Prefs& prefs, UrlOpener& opener, Alert& alert, QObject* parent = nullptr);
     ~SkerrinController() override;
 
-    // The stored list, or the default sites when none is stored or it cannot be read.
-    static std::unique_ptr<SearchList> loadSearchList(UserDefaults& defaults);
-    SearchList& getSearchList() { return *searchList; }
-    void setSearchList(std::unique_ptr<SearchList> list);
-
     // Start-up: hot keys, scratch entries, the site list and the window's pop-up.
     // Without a keystroke poster no copy is posted: the clipboard is read as it is.
     void awakeFromNib(MainWindow& window, HotKeyCenter& center, KeystrokePoster* poster);
@@ -53,22 +46,8 @@ public:
     void setDefaults();
     void updateList();
 
-    // The main window's state: the history is the search field's item list.
-    QStringListModel& searchHistoryModel() { return history; }
-    QStringList searchHistory() const { return history.stringList(); }
-    void setSelectedTitle(const QString& title) { selectedTitle = title; }
-    void setSearchText(const QString& text) { searchText = text; }
-    void setEggTable(EggTable table) { eggTable = std::move(table); }
     KeyComboRef bringToFrontCombo() const { return mCombo; }
     KeyComboRef openUrlCombo() const { return urlCombo; }
-
-    // No text at all (nullopt) does nothing; blank text shows the alert.
-    SearchResult searchForString(const std::optional<QString>& searchString);
-    QString getSelectedURL() const;
-    void addToSearchHistory(const QString& s);
-    static QString cleanURL(const QString& url);
-    void openAsURL();
-    bool egg(const QString& s);
 
     // Selection capture.
     void tryToCopy();
@@ -97,22 +76,12 @@ public slots:
     void showAbout();
 
 private:
-    bool openAddressText(const QString& text);
     bool copyAllowed() const;
     void armKeyTimer();
     KeyComboRef storedCombo(const char* codeKey, const char* modifiersKey, int defaultCode,
                             int defaultModifiers) const;
     void registerHotKey(const QString& name, const KeyComboRef& combo, const char* action,
                         const QString& failure);
-
-    Prefs& prefs;
-    std::unique_ptr<SearchList> searchList;
-    UrlOpener& opener;
-    Alert& alert;
-    QStringListModel history;
-    QString selectedTitle;
-    QString searchText;
-    EggTable eggTable;
 
     MainWindow* window = nullptr;
     HotKeyCenter* center = nullptr;

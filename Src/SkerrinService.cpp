@@ -6,10 +6,6 @@
 #include <QMimeData>
 #include <QTimer>
 
-const QString SkerrinService::serviceName = QStringLiteral(SKERRIN_APP_ID);
-const QString SkerrinService::objectPath = QStringLiteral("/org/skerrin/Skerrin");
-const QString SkerrinService::interfaceName = QStringLiteral("org.skerrin.Skerrin.Services");
-
 SkerrinService::SkerrinService(SkerrinController& controller)
     : controller(controller) {}
 

@@ -11,9 +11,9 @@ class SkerrinService : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.skerrin.Skerrin.Services")
 public:
-    static const QString serviceName;
-    static const QString objectPath;
-    static const QString interfaceName;
+    static inline const QString serviceName = QStringLiteral(SKERRIN_APP_ID);
+    static inline const QString objectPath = QStringLiteral("/org/skerrin/Skerrin");
+    static inline const QString interfaceName = QStringLiteral("org.skerrin.Skerrin.Services");
 
     explicit SkerrinService(SkerrinController& controller);
 

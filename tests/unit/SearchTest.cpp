@@ -2,7 +2,7 @@
 #include "Prefs.h"
 #include "Recorders.h"
 #include "SearchList.h"
-#include "SkerrinController.h"
+#include "Searcher.h"
 #include "TestApp.h"
 #include "UserDefaults.h"
 
@@ -26,7 +26,7 @@ protected:
     Prefs prefs{defaults};
     RecordingUrlOpener opener;
     RecordingAlert alert;
-    SkerrinController controller{prefs, opener, alert};
+    Searcher controller{prefs, opener, alert};
     SearchList& list = controller.getSearchList();
 };
 
@@ -92,8 +92,7 @@ TEST_F(Search, WithoutTryAsUrlEveryTextIsSearched) {
 }
 
 TEST_F(Search, BlankTextShowsAlertAndOpensNothing) {
-    EXPECT_EQ(controller.searchForString(QString(" \n\t\r ")),
-              SkerrinController::SearchResult::Blank);
+    EXPECT_EQ(controller.searchForString(QString(" \n\t\r ")), Searcher::SearchResult::Blank);
     ASSERT_EQ(alert.shown.size(), 1);
     EXPECT_EQ(alert.shown[0].title, "No text given.");
     EXPECT_EQ(alert.shown[0].message, "There was nothing to search for!");
@@ -101,7 +100,7 @@ TEST_F(Search, BlankTextShowsAlertAndOpensNothing) {
     EXPECT_TRUE(opener.opened.isEmpty());
     EXPECT_TRUE(controller.searchHistory().isEmpty());
 
-    EXPECT_EQ(controller.searchForString(std::nullopt), SkerrinController::SearchResult::NoText);
+    EXPECT_EQ(controller.searchForString(std::nullopt), Searcher::SearchResult::NoText);
     EXPECT_EQ(alert.shown.size(), 1);
     EXPECT_TRUE(opener.opened.isEmpty());
 }
@@ -150,17 +149,17 @@ TEST_F(Search, HistoryKeepsTenDistinctEntriesAndIsStored) {
 
 TEST_F(Search, HistoryStartsFromTheStore) {
     prefs.setHistory({"old one", "old two"});
-    SkerrinController later(prefs, opener, alert);
+    Searcher later(prefs, opener, alert);
     later.setSelectedTitle("Web");
     later.searchForString(QString("new"));
     EXPECT_EQ(later.searchHistory(), QStringList({"old one", "old two", "new"}));
 }
 
 TEST(CleanUrl, DropsLineBreaksTheirPlusSignsAndSpaces) {
-    EXPECT_EQ(SkerrinController::cleanURL("a\n+b"), "ab");
-    EXPECT_EQ(SkerrinController::cleanURL("a+b"), "a+b");
-    EXPECT_EQ(SkerrinController::cleanURL("a\tb"), "a\tb");
-    EXPECT_EQ(SkerrinController::cleanURL("a\r+b\r\nc d +e"), "abcd+e");
+    EXPECT_EQ(Searcher::cleanURL("a\n+b"), "ab");
+    EXPECT_EQ(Searcher::cleanURL("a+b"), "a+b");
+    EXPECT_EQ(Searcher::cleanURL("a\tb"), "a\tb");
+    EXPECT_EQ(Searcher::cleanURL("a\r+b\r\nc d +e"), "abcd+e");
 }
 
 TEST_F(Search, OpenAsUrlAddsOnlyAMissingScheme) {
@@ -194,10 +193,9 @@ TEST_F(Search, EggOpensOnlyAnExactTrigger) {
 
 TEST_F(Search, RefusedAddressIsReportedToTheCaller) {
     opener.answer = false;
-    EXPECT_EQ(controller.searchForString(QString("word")),
-              SkerrinController::SearchResult::NotOpened);
+    EXPECT_EQ(controller.searchForString(QString("word")), Searcher::SearchResult::NotOpened);
     opener.answer = true;
-    EXPECT_EQ(controller.searchForString(QString("word")), SkerrinController::SearchResult::Opened);
+    EXPECT_EQ(controller.searchForString(QString("word")), Searcher::SearchResult::Opened);
 }
 
 TEST(UrlOpenerCheck, AcceptsOnlyWellFormedAbsoluteAddresses) {

@@ -1,0 +1,117 @@
+#include "Searcher.h"
+
+#include "Alert.h"
+#include "Log.h"
+#include "PercentEscaping.h"
+#include "Prefs.h"
+#include "SearchList.h"
+#include "UrlOpener.h"
+#include "UserDefaults.h"
+
+namespace {
+
+constexpr int kHistoryLimit = 10;
+
+bool looksLikeAddress(const QString& text) {
+    return text.startsWith(QLatin1String("http")) || text.startsWith(QLatin1String("ftp://"));
+}
+
+QString withScheme(const QString& text) {
+    return looksLikeAddress(text) ? text : QStringLiteral("http://") + text;
+}
+
+bool hasWebEnding(const QString& text) {
+    for (const char* ending : {".com", ".net", ".edu", ".org"}) {
+        if (text.endsWith(QLatin1String(ending)))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+Searcher::Searcher(Prefs& prefs, UrlOpener& opener, Alert& alert, QObject* parent)
+    : QObject(parent)
+    , prefs(prefs)
+    , searchList(std::make_unique<SearchList>())
+    , opener(opener)
+    , alert(alert) {
+    history.setStringList(prefs.getHistory());
+}
+
+Searcher::~Searcher() = default;
+
+void Searcher::setSearchList(std::unique_ptr<SearchList> list) {
+    searchList = std::move(list);
+}
+
+std::unique_ptr<SearchList> Searcher::loadSearchList(UserDefaults& defaults) {
+    const QVariant stored = defaults.objectForKey(QStringLiteral("searchList"));
+    if (stored.isValid()) {
+        if (auto list = SearchList::fromArchivedData(stored.toByteArray()))
+            return list;
+        logLine("the stored search list cannot be read; using the default sites");
+    }
+    return std::make_unique<SearchList>();
+}
+
+Searcher::SearchResult Searcher::searchForString(const std::optional<QString>& searchString) {
+    const QString siteTemplate = getSelectedURL();
+    if (!searchString)
+        return SearchResult::NoText;
+    const QString trimmed = searchString->trimmed();
+    if (trimmed.isEmpty()) {
+        alert.show("No text given.", "There was nothing to search for!", "Ok, I'll try again.");
+        return SearchResult::Blank;
+    }
+    addToSearchHistory(*searchString);
+
+    if (prefs.getBool(QStringLiteral("tryAsUrl"), true) && hasWebEnding(trimmed) &&
+        opener.open(withScheme(cleanURL(*searchString))))
+        return SearchResult::Opened;
+
+    const QString& urlTemplate =
+        siteTemplate.isNull() ? SearchList::fallbackTemplate() : siteTemplate;
+    return opener.open(fillTemplate(urlTemplate, addPercentEscapes(*searchString)))
+               ? SearchResult::Opened
+               : SearchResult::NotOpened;
+}
+
+QString Searcher::getSelectedURL() const {
+    return searchList->getUrlForTitle(selectedTitle);
+}
+
+void Searcher::addToSearchHistory(const QString& s) {
+    QStringList entries = history.stringList();
+    if (entries.contains(s))
+        return;
+    if (entries.size() >= kHistoryLimit)
+        history.removeRows(0, int(entries.size()) - kHistoryLimit + 1);
+    const int row = history.rowCount();
+    history.insertRows(row, 1);
+    history.setData(history.index(row), s);
+    prefs.setHistory(history.stringList());
+}
+
+QString Searcher::cleanURL(const QString& url) {
+    QString cleaned = url;
+    for (const char* junk : {"\n+", "\n", "\r+", "\r", " "})
+        cleaned.remove(QLatin1String(junk));
+    return cleaned;
+}
+
+void Searcher::openAsURL() {
+    const QString address = withScheme(searchText.trimmed());
+    if (!opener.open(address))
+        logLine("could not open up the url " + address);
+}
+
+bool Searcher::egg(const QString& s) {
+    for (const auto& [trigger, address] : eggTable) {
+        if (s == trigger) {
+            opener.open(address);
+            return true;
+        }
+    }
+    return false;
+}

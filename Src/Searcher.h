@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringListModel>
+
+#include <memory>
+#include <optional>
+#include <utility>
+
+class Alert;
+class Prefs;
+class SearchList;
+class UrlOpener;
+class UserDefaults;
+
+// Turns text into an address and opens it: the one search path of the main window, the
+// services and the command line. It needs no display.
+class Searcher : public QObject {
+    Q_OBJECT
+public:
+    enum class SearchResult { NoText, Blank, Opened, NotOpened };
+    using EggTable = QList<std::pair<QString, QString>>; // trigger text, address
+
+    Searcher(Prefs& prefs, UrlOpener& opener, Alert& alert, QObject* parent = nullptr);
+    ~Searcher() override;
+
+    // The stored list, or the default sites when none is stored or it cannot be read.
+    static std::unique_ptr<SearchList> loadSearchList(UserDefaults& defaults);
+    SearchList& getSearchList() { return *searchList; }
+    void setSearchList(std::unique_ptr<SearchList> list);
+
+    // The history is the search field's item list.
+    QStringListModel& searchHistoryModel() { return history; }
+    QStringList searchHistory() const { return history.stringList(); }
+    void setSelectedTitle(const QString& title) { selectedTitle = title; }
+    void setSearchText(const QString& text) { searchText = text; }
+    void setEggTable(EggTable table) { eggTable = std::move(table); }
+
+    // No text at all (nullopt) does nothing; blank text shows the alert.
+    SearchResult searchForString(const std::optional<QString>& searchString);
+    QString getSelectedURL() const;
+    void addToSearchHistory(const QString& s);
+    static QString cleanURL(const QString& url);
+    void openAsURL();
+    bool egg(const QString& s);
+
+protected:
+    Prefs& prefs;
+    std::unique_ptr<SearchList> searchList;
+    UrlOpener& opener;
+    Alert& alert;
+    QStringListModel history;
+
+private:
+    QString selectedTitle;
+    QString searchText;
+    EggTable eggTable;
+};
