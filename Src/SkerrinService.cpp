@@ -12,9 +12,9 @@ SkerrinService::SkerrinService(SkerrinController& controller)
 bool SkerrinService::publish(QDBusConnection bus) {
     if (!bus.registerObject(objectPath, this, QDBusConnection::ExportScriptableSlots))
         return false;
-    const auto reply = bus.interface()->registerService(
-        serviceName, QDBusConnectionInterface::DontQueueService,
-        QDBusConnectionInterface::DontAllowReplacement);
+    const auto reply =
+        bus.interface()->registerService(serviceName, QDBusConnectionInterface::DontQueueService,
+                                         QDBusConnectionInterface::DontAllowReplacement);
     if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered)
         return true;
     bus.unregisterObject(objectPath);
