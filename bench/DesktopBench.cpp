@@ -5,6 +5,7 @@
 #include "Desktop.h"
 #include "SkerrinController.h"
 #include "SkerrinService.h"
+#include "TestProcess.h"
 #include "Wait.h"
 #include "XClient.h"
 
@@ -113,13 +114,7 @@ bool run(const QProcessEnvironment& env, const QString& program, const QStringLi
 }
 
 void stop(QProcess& process) {
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(kCapMs)) {
-        process.kill();
-        process.waitForFinished();
-    }
+    stopProcess(process, kCapMs);
 }
 
 // Milliseconds from starting `program` until its stderr carries `readyText`, read through the

@@ -2,6 +2,7 @@
 #include "Archiver.h"
 #include "Prefs.h"
 #include "SearchList.h"
+#include "TestProcess.h"
 #include "UserDefaults.h"
 
 #include <QCoreApplication>
@@ -27,11 +28,7 @@ class CommandLineRun : public testing::Test {
 protected:
     CommandLineRun() {
         const QString recorder = dir.filePath("browser");
-        QFile script(recorder);
-        script.open(QIODevice::WriteOnly);
-        script.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$SKERRIN_RECORD\"\n");
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        writeBrowserRecorder(recorder);
         env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
         env.insert("HOME", dir.path());
         env.insert("BROWSER", recorder);

@@ -1,4 +1,5 @@
 #include "Desktop.h"
+#include "TestProcess.h"
 
 #include "Wait.h"
 #include "XClient.h"
@@ -22,8 +23,8 @@ Desktop::Desktop(WindowManager windowManager)
     : manager(windowManager) {}
 
 Desktop::~Desktop() {
-    stop(windowManagerProcess);
-    stop(server);
+    stopProcess(windowManagerProcess);
+    stopProcess(server);
 }
 
 QString Desktop::start() {
@@ -76,14 +77,4 @@ QString Desktop::startWindowManager() {
             break;
     }
     return "openbox never mapped a window; see " + dir.filePath("openbox.log");
-}
-
-void Desktop::stop(QProcess& process) {
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
 }

@@ -24,7 +24,6 @@ public:
 private:
     QString startServer();
     QString startWindowManager();
-    static void stop(QProcess& process);
 
     WindowManager manager;
     QTemporaryDir dir;

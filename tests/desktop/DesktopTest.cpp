@@ -1,4 +1,5 @@
 #include "DesktopTest.h"
+#include "TestProcess.h"
 
 #include "Desktop.h"
 #include "Wait.h"
@@ -53,11 +54,7 @@ void DesktopTest::useDesktop(Desktop& running) {
 
 DesktopTest::DesktopTest() {
     const QString recorder = dir.filePath("browser");
-    QFile script(recorder);
-    script.open(QIODevice::WriteOnly);
-    script.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$SKERRIN_RECORD\"\n");
-    script.close();
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    writeBrowserRecorder(recorder);
     env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
     env.insert("HOME", dir.path());
     env.insert("BROWSER", recorder);
@@ -77,11 +74,11 @@ void DesktopTest::SetUp() {
 DesktopTest::~DesktopTest() {
     // A modifier left down by a failed test would spoil the next one.
     xdotool({"keyup", "super+alt+ctrl+shift"});
-    stop(skerrin);
+    stopProcess(skerrin);
     stopOtherSkerrins();
     for (const auto& source : sources)
-        stop(*source);
-    stop(clipboardOwner);
+        stopProcess(*source);
+    stopProcess(clipboardOwner);
 }
 
 void DesktopTest::writePrefs(const QString& dictionaryBody) {
@@ -156,7 +153,7 @@ int DesktopTest::runSkerrin(const QStringList& arguments) {
     other.setStandardErrorFile(dir.filePath(QStringLiteral("run-%1.log").arg(++otherRuns)));
     other.start(SKERRIN_INSTALLED_BIN, arguments);
     if (!other.waitForFinished(kProcessCapMs) || other.exitStatus() != QProcess::NormalExit) {
-        stop(other);
+        stopProcess(other);
         ADD_FAILURE() << "skerrin " << arguments.join(' ').toStdString()
                       << " crashed or did not end; its log:\n"
                       << otherRunLog().toStdString();
@@ -198,7 +195,7 @@ bool DesktopTest::callSkerrin(const QString& method, const QStringList& textArgu
     gdbus.setProcessEnvironment(env);
     gdbus.start("gdbus", arguments);
     if (!gdbus.waitForFinished(capMs)) {
-        stop(gdbus);
+        stopProcess(gdbus);
         ADD_FAILURE() << method.toStdString() << " was not answered within " << capMs << " ms";
         return false;
     }
@@ -249,7 +246,7 @@ bool DesktopTest::xdotool(const QStringList& arguments, QString* output) {
     process.setProcessEnvironment(env);
     process.start("xdotool", arguments);
     if (!process.waitForFinished(kProcessCapMs)) {
-        stop(process);
+        stopProcess(process);
         return false;
     }
     if (output)
@@ -285,7 +282,7 @@ QString DesktopTest::focusedWindowName() {
 }
 
 bool DesktopTest::setClipboard(const QString& text) {
-    stop(clipboardOwner);
+    stopProcess(clipboardOwner);
     // In the foreground xclip serves the clipboard until it is stopped or loses it.
     clipboardOwner.setProcessEnvironment(env);
     clipboardOwner.start("xclip", {"-quiet", "-selection", "clipboard", "-i"});
@@ -303,7 +300,7 @@ QString DesktopTest::clipboardText() {
     process.setProcessEnvironment(env);
     process.start("xclip", {"-selection", "clipboard", "-o"});
     if (!process.waitForFinished(kProcessCapMs)) {
-        stop(process);
+        stopProcess(process);
         return {};
     }
     return QString::fromUtf8(process.readAllStandardOutput());
@@ -373,7 +370,7 @@ bool DesktopTest::shareEnvironmentWithTheBus() {
     update.start("dbus-update-activation-environment", kSharedVariables);
     if (!update.waitForFinished(kProcessCapMs) || update.exitStatus() != QProcess::NormalExit ||
         update.exitCode() != 0) {
-        stop(update);
+        stopProcess(update);
         ADD_FAILURE() << "the session bus did not take the test's environment: "
                       << update.readAllStandardError().toStdString();
         return false;
@@ -388,7 +385,7 @@ bool DesktopTest::skerrinOwnsItsBusName() {
                           "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.NameHasOwner",
                           kBusName});
     if (!gdbus.waitForFinished(kProcessCapMs))
-        stop(gdbus);
+        stopProcess(gdbus);
     return gdbus.readAllStandardOutput().contains("true");
 }
 
@@ -413,14 +410,4 @@ QString DesktopTest::readFile(const QString& name) const {
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(file.readAll());
-}
-
-void DesktopTest::stop(QProcess& process) {
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
 }

@@ -86,7 +86,6 @@ private:
     void stopOtherSkerrins();
     QString sourceTitle() const;
     QString readFile(const QString& name) const;
-    static void stop(QProcess& process);
 
     QTemporaryDir dir;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
