@@ -51,11 +51,7 @@ MainWindow::MainWindow(SkerrinController& controller)
 MainWindow::~MainWindow() = default;
 
 void MainWindow::setHistoryModel(QStringListModel* model) {
-    const QString text = ui->searchText->currentText();
-    if (QAbstractItemModel* old = ui->searchText->model(); old && old != model)
-        disconnect(old, nullptr, this, nullptr);
     ui->searchText->setModel(model);
-    ui->searchText->setEditText(text);
     // A growing history must never replace what is in the field.
     const auto keep = [this] { keptText = ui->searchText->currentText(); };
     const auto restore = [this] { ui->searchText->setEditText(keptText); };

@@ -22,7 +22,6 @@ public:
     explicit MainWindow(SkerrinController& controller);
     ~MainWindow() override;
 
-    void setHistoryModel(QStringListModel* model);
     void updateList(const SearchList& searchList);
     void setSearchFieldText(const QString& text);
     QString searchFieldText() const;
@@ -40,6 +39,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void setHistoryModel(QStringListModel* model);
     void openAsUrl();
     void setCaretFlashTime(int flashTime);
 

@@ -32,9 +32,7 @@ void SkerrinController::awakeFromNib(MainWindow& mainWindow, HotKeyCenter& hotKe
     window = &mainWindow;
     center = &hotKeyCenter;
     poster = keystrokePoster;
-    history.setStringList(prefs.getHistory());
     setDefaults();
-    window->setHistoryModel(&history);
 
     mCombo = storedCombo("keyCode", "keyCodeMod", 0x67, 0x100);
     registerHotKey(kBringToFrontHotKey, mCombo, "hotKeyDown", "error setting the default HotKey");
