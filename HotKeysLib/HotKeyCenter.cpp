@@ -1,6 +1,6 @@
 #include "HotKeyCenter.h"
 
-#include "Log.h"
+#include "HotKeysLog.h"
 
 #include <QMetaObject>
 
@@ -20,6 +20,7 @@ HotKeyService* chosenService = nullptr;
 // Made on first use and kept to the end of the process, so it never outlives its service's
 // teardown by running a destructor at exit.
 HotKeyCenter* sharedHKCenter = nullptr;
+bool ignoringEvents = false;
 
 void hotKeyAssert(bool condition, const char* description) {
     if (!condition)
@@ -40,11 +41,22 @@ QEvent::Type SystemDefinedEvent::eventType() {
 
 HotKeyCenter::HotKeyCenter(HotKeyService& service, QObject* parent)
     : QObject(parent)
-    , service(service) {}
+    , service(service) {
+    service.setReceiver(this);
+}
 
 HotKeyCenter::~HotKeyCenter() {
     for (const auto& hk : std::as_const(mHotKeys))
         _unregisterHotKeyIfNeeded(hk.get());
+    service.setReceiver(nullptr);
+}
+
+void HotKeyCenter::setIgnoreEvents(bool ignore) {
+    ignoringEvents = ignore;
+}
+
+bool HotKeyCenter::ignoreEvents() {
+    return ignoringEvents;
 }
 
 void HotKeyCenter::useService(HotKeyService* service) {
@@ -146,6 +158,20 @@ qint32 HotKeyCenter::handleHotKeyEvent(const HotKeyEvent& event) {
     return noError;
 }
 
+void HotKeyCenter::hotKeySettled(quintptr ref, bool bound) {
+    for (auto it = mHotKeys.cbegin(); it != mHotKeys.cend(); ++it) {
+        _HotKeyData* hk = it.value().get();
+        if (!hk->mRegistered || hk->mRef != ref)
+            continue;
+        if (!bound) {
+            hk->mRegistered = false;
+            hk->mRef = 0;
+        }
+        emit hotKeyBindingSettled(it.key(), bound);
+        return;
+    }
+}
+
 bool HotKeyCenter::_systemSupportsHotKeys() const {
     return service.deliversIdentity();
 }
@@ -177,8 +203,8 @@ void HotKeyCenter::_hotKeyDown(_HotKeyData* hk) {
     QObject* target = hk->mTarget;
     const char* action = hk->mAction;
     if (!QMetaObject::invokeMethod(target, action, Qt::DirectConnection, Q_ARG(QObject*, this)))
-        logLine(QStringLiteral("hot key action %1 not found on %2")
-                    .arg(QLatin1String(action), QLatin1String(target->metaObject()->className())));
+        qCInfo(hotKeysLog, "hot key action %s not found on %s", action,
+               target->metaObject()->className());
 }
 
 void HotKeyCenter::_hotKeyUp(_HotKeyData*) {}

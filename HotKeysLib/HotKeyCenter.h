@@ -21,17 +21,6 @@ public:
     using std::logic_error::logic_error;
 };
 
-// A press or release as the backend reports it with the identity it was registered with.
-struct HotKeyEvent {
-    static constexpr quint32 keyboardClass = 0x6B657962; // 'keyb'
-    static constexpr quint32 pressed = 5;
-    static constexpr quint32 released = 6;
-
-    quint32 eventClass = keyboardClass;
-    quint32 kind = pressed;
-    std::optional<HotKeyId> id; // absent when the event carries none
-};
-
 // A press or release delivered as an application event carrying the registration's handle.
 class SystemDefinedEvent : public QEvent {
 public:
@@ -66,7 +55,7 @@ struct _HotKeyData {
 
 // Named system-wide hot keys. A press invokes the action on the target with the center as its
 // argument.
-class HotKeyCenter : public QObject {
+class HotKeyCenter : public QObject, public HotKeyReceiver {
     Q_OBJECT
 public:
     static constexpr quint32 signature = 0x484B7943; // 'HKyC'
@@ -94,10 +83,16 @@ public:
     void setEnabled(bool enabled);
     bool enabled() const { return mEnabled; }
 
+    // While set, presses are not taken as hot keys (a new combination is being captured).
+    static void setIgnoreEvents(bool ignore);
+    static bool ignoreEvents();
+
     // Delivery with the handle: called by SBApplication for every event.
     void sendEvent(const QEvent* event);
-    // Delivery with the identity: called by the backend. Answers a status; 0 when handled.
-    qint32 handleHotKeyEvent(const HotKeyEvent& event);
+    // Delivery with the identity: called by the backend.
+    bool acceptsHotKeys() const override { return !ignoreEvents(); }
+    qint32 handleHotKeyEvent(const HotKeyEvent& event) override;
+    void hotKeySettled(quintptr ref, bool bound) override;
 
     bool _systemSupportsHotKeys() const;
     bool _registerHotKeyIfNeeded(_HotKeyData* hk);
@@ -107,6 +102,10 @@ public:
     void _hotKeyDownWithRef(quintptr ref);
     void _hotKeyUpWithRef(quintptr ref);
     _HotKeyData* _findHotKeyWithRef(quintptr ref) const;
+
+signals:
+    // A registration the desktop answered late; a refused one is no longer registered.
+    void hotKeyBindingSettled(const QString& name, bool bound);
 
 private:
     HotKeyService& service;

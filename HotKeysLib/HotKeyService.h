@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-class HotKeyCenter;
+#include <optional>
 
 // The 8-byte identity a hot key is registered with and its presses come back with.
 struct HotKeyId {
@@ -10,17 +10,46 @@ struct HotKeyId {
     quint32 id = 0;
 };
 
+// A press or release as the backend reports it with the identity it was registered with.
+struct HotKeyEvent {
+    static constexpr quint32 keyboardClass = 0x6B657962; // 'keyb'
+    static constexpr quint32 pressed = 5;
+    static constexpr quint32 released = 6;
+
+    quint32 eventClass = keyboardClass;
+    quint32 kind = pressed;
+    std::optional<HotKeyId> id; // absent when the event carries none
+};
+
+// What a backend reports to (the hot key center).
+class HotKeyReceiver {
+public:
+    virtual ~HotKeyReceiver() = default;
+    // False while a new combination is being captured: its press must reach the focused window.
+    virtual bool acceptsHotKeys() const = 0;
+    // Answers a status; 0 when handled.
+    virtual qint32 handleHotKeyEvent(const HotKeyEvent& event) = 0;
+    // The desktop's late answer to a registration whose handle was already given out.
+    virtual void hotKeySettled(quintptr ref, bool bound) = 0;
+};
+
 // The desktop's system-wide hot keys. The center registers and releases through it; the backend
-// reports presses to the center, carrying the identity (handleHotKeyEvent) or the handle
+// reports presses to its receiver, carrying the identity (handleHotKeyEvent) or the handle
 // (as an application event through SBApplication).
 class HotKeyService {
 public:
     virtual ~HotKeyService() = default;
 
+    void setReceiver(HotKeyReceiver* r) { receiver = r; }
+
     // Whether presses arrive carrying the identity rather than the handle.
     virtual bool deliversIdentity() const = 0;
-    // A non-zero handle, or 0 when the desktop refused the combination. Key code and modifier
+    // A non-zero handle, or 0 when the desktop refused the combination. A desktop that answers
+    // later gets a handle at once and the answer goes to hotKeySettled. Key code and modifier
     // bits are the stored numbering.
     virtual quintptr registerHotKey(qint32 keyCode, qint32 modifiers, HotKeyId id) = 0;
     virtual void unregisterHotKey(quintptr ref) = 0;
+
+protected:
+    HotKeyReceiver* receiver = nullptr;
 };

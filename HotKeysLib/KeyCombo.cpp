@@ -2,7 +2,6 @@
 
 #include "Archiver.h"
 #include "Unarchiver.h"
-#include "UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -136,16 +135,13 @@ KeyComboRef KeyCombo::initWithCoder(const ArchiveObject& coded) {
     return keyComboWithKeyCode(qint16(coded.values[0].integer), qint32(coded.values[1].integer));
 }
 
-void setKeyCombo(UserDefaults& defaults, const KeyComboRef& combo, const QString& key) {
-    if (!combo) {
-        defaults.setObject(QVariant(), key);
-        return;
-    }
-    defaults.setObject(Archiver::archivedDataWithRootObject(combo->encodeWithCoder()), key);
+QVariant storedKeyCombo(const KeyComboRef& combo) {
+    if (!combo)
+        return QVariant();
+    return Archiver::archivedDataWithRootObject(combo->encodeWithCoder());
 }
 
-KeyComboRef keyComboForKey(const UserDefaults& defaults, const QString& key) {
-    const QVariant stored = defaults.objectForKey(key);
+KeyComboRef keyComboFromStored(const QVariant& stored) {
     if (stored.typeId() == QMetaType::QByteArray) {
         if (const ArchiveObjectRef coded =
                 Unarchiver::unarchiveObjectWithData(stored.toByteArray()))

@@ -4,11 +4,13 @@
 
 #include <QHash>
 #include <QString>
+#include <QVariant>
 
+#include <concepts>
 #include <memory>
+#include <utility>
 
 class KeyCombo;
-class UserDefaults;
 using KeyComboRef = std::shared_ptr<const KeyCombo>;
 
 // The hot key modifier bits that stored combinations use.
@@ -25,7 +27,9 @@ class KeyCombo {
     struct Token {};
 
 public:
-    KeyCombo(Token, qint16 keyCode, qint32 modifiers) : mKeyCode(keyCode), mModifiers(modifiers) {}
+    KeyCombo(Token, qint16 keyCode, qint32 modifiers)
+        : mKeyCode(keyCode)
+        , mModifiers(modifiers) {}
 
     static KeyComboRef keyCombo();
     static KeyComboRef clearKeyCombo();
@@ -55,7 +59,22 @@ private:
     qint32 mModifiers;
 };
 
-// A whole combination under one key of the user's store, as archive data.
-void setKeyCombo(UserDefaults& defaults, const KeyComboRef& combo, const QString& key);
-// The cleared combination when the key holds nothing usable.
-KeyComboRef keyComboForKey(const UserDefaults& defaults, const QString& key);
+// The application's settings store as the library uses it: it never includes the store itself.
+template <typename Store>
+concept KeyComboStore = requires(Store store, const QVariant& value, const QString& key) {
+    { std::as_const(store).objectForKey(key) } -> std::convertible_to<QVariant>;
+    store.setObject(value, key);
+};
+
+// A combination as the store keeps it (archive data), and back: the cleared combination when
+// the stored value holds nothing usable.
+QVariant storedKeyCombo(const KeyComboRef& combo);
+KeyComboRef keyComboFromStored(const QVariant& stored);
+
+// A whole combination under one key of the user's store.
+void setKeyCombo(KeyComboStore auto& defaults, const KeyComboRef& combo, const QString& key) {
+    defaults.setObject(storedKeyCombo(combo), key);
+}
+KeyComboRef keyComboForKey(const KeyComboStore auto& defaults, const QString& key) {
+    return keyComboFromStored(defaults.objectForKey(key));
+}

@@ -1,7 +1,7 @@
 #include "KeyComboPanel.h"
 
+#include "HotKeysLog.h"
 #include "KeyBroadcaster.h"
-#include "Log.h"
 #include "ui_KeyComboPanel.h"
 
 #include <QApplication>
@@ -23,7 +23,7 @@ KeyComboPanel* KeyComboPanel::sharedPanel() {
         return sharedKeyComboPanel;
     // Widgets need a GUI application; without one (a command-line run) there is no panel.
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        logLine(tr("Failed to load KeyComboPanel nib file."));
+        qCInfo(hotKeysLog).noquote() << tr("Failed to load KeyComboPanel nib file.");
         return nullptr;
     }
     sharedKeyComboPanel = new KeyComboPanel;
@@ -58,7 +58,7 @@ void KeyComboPanel::setKeyName(const QString&) {}
 int KeyComboPanel::runModal() {
     // A second caller would hide the panel under the first one's loop.
     if (isVisible()) {
-        logLine(QStringLiteral("The key combination panel is already running."));
+        qCInfo(hotKeysLog, "The key combination panel is already running.");
         return 0;
     }
     adjustSize();

@@ -28,5 +28,5 @@ protected:
     RecordingHotKeyService service;
     HotKeyCenter center{service};
     SkerrinController controller{prefs, opener, alert};
-    MainWindow window{controller};
+    MainWindow window{controller.searchHistoryModel()};
 };

@@ -68,6 +68,8 @@ protected:
 
     PrefsWindowController& open(bool shown = false) {
         auto* prefsWindow = new PrefsWindowController(controller, prefs, center);
+        QObject::connect(prefsWindow, &PrefsWindowController::searchListChanged, &controller,
+                         &SkerrinController::updateList);
         opened.append(prefsWindow);
         if (shown) {
             prefsWindow->show();

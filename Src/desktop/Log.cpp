@@ -1,6 +1,7 @@
 #include "Log.h"
 
 #include <QDateTime>
+#include <QMessageLogContext>
 
 #include <cstdio>
 #include <unistd.h>
@@ -11,4 +12,9 @@ void logLine(const QString& message) {
         QByteArray::number(getpid()) + "] " + message.toUtf8() + '\n';
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     std::fflush(stderr);
+}
+
+void installLogHandler() {
+    qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& message) { logLine(message); });
 }

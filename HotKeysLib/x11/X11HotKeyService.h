@@ -9,14 +9,12 @@
 
 // System-wide hot keys on X11: passive grabs on the root window for every Caps Lock / Num Lock
 // variant; presses and releases come back through Qt's native event filter and are reported to
-// the center with the identity they were registered with.
+// the receiver with the identity they were registered with.
 class X11HotKeyService : public HotKeyService, public QAbstractNativeEventFilter {
 public:
     // Nothing when the application does not run on an X server.
     static std::unique_ptr<X11HotKeyService> create();
     ~X11HotKeyService() override;
-
-    void setCenter(HotKeyCenter* center);
 
     bool deliversIdentity() const override { return true; }
     quintptr registerHotKey(qint32 keyCode, qint32 modifiers, HotKeyId id) override;

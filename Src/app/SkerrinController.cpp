@@ -32,21 +32,33 @@ void SkerrinController::awakeFromNib(MainWindow& mainWindow, HotKeyCenter& hotKe
     window = &mainWindow;
     center = &hotKeyCenter;
     poster = keystrokePoster;
+    connect(window, &MainWindow::titleChosen, this,
+            [this](const QString& title) { setSelectedTitle(title); });
+    connect(window, &MainWindow::searchRequested, this, &SkerrinController::search);
+    connect(window, &MainWindow::openAsUrlRequested, this, [this](const QString& text) {
+        setSearchText(text);
+        openAsURL();
+    });
+    connect(window, &MainWindow::aboutRequested, this, &SkerrinController::showAbout);
+    connect(window, &MainWindow::prefsRequested, this, &SkerrinController::showPrefs);
+    connect(window, &MainWindow::registerHKRequested, this, &SkerrinController::registerHK);
+    connect(window, &MainWindow::unregisterHKRequested, this, &SkerrinController::unregisterHK);
     setDefaults();
 
-    mCombo = storedCombo("keyCode", "keyCodeMod", 0x67, 0x100);
+    mCombo = storedCombo(PrefKeys::keyCode, PrefKeys::keyCodeMod);
     registerHotKey(kBringToFrontHotKey, mCombo, "hotKeyDown", "error setting the default HotKey");
-    prefs.setTempObject(QStringLiteral("mCombo"), QVariant::fromValue(mCombo));
-    urlCombo = storedCombo("openUrlKey", "openUrlKeyMod", 0x67, 0x900);
+    prefs.setTempObject(QLatin1String(PrefKeys::bringToFrontCombo), QVariant::fromValue(mCombo));
+    urlCombo = storedCombo(PrefKeys::openUrlKey, PrefKeys::openUrlKeyMod);
     registerHotKey(kOpenUrlHotKey, urlCombo, "openUrlHotKey",
                    "error setting the default openUrlKey");
-    prefs.setTempObject(QStringLiteral("urlCombo"), QVariant::fromValue(urlCombo));
+    prefs.setTempObject(QLatin1String(PrefKeys::openUrlCombo), QVariant::fromValue(urlCombo));
     // Registered last so that it wins when both keys are the same combination.
     registerHotKey(kBringToFrontHotKey, mCombo, "hotKeyDown", "error setting the default HotKey");
 
     window->centerOnScreen();
     setSearchList(loadSearchList(prefs.defaults()));
-    prefs.setTempObject(QStringLiteral("searchList"), QVariant::fromValue(searchList.get()));
+    prefs.setTempObject(QLatin1String(PrefKeys::liveSearchList),
+                        QVariant::fromValue(searchList.get()));
     window->showPicture();
     updateList();
 }
@@ -57,7 +69,7 @@ void SkerrinController::applicationDidFinishLaunching() {
 }
 
 void SkerrinController::setDefaults() {
-    prefs.setBool(QStringLiteral("pasteText"), true);
+    prefs.setBool(PrefKeys::pasteText, true);
 }
 
 void SkerrinController::updateList() {
@@ -65,10 +77,10 @@ void SkerrinController::updateList() {
         window->updateList(*searchList);
 }
 
-KeyComboRef SkerrinController::storedCombo(const char* codeKey, const char* modifiersKey,
-                                           int defaultCode, int defaultModifiers) const {
-    const int keyCode = prefs.getInt(QLatin1String(codeKey), defaultCode);
-    const int modifiers = prefs.getInt(QLatin1String(modifiersKey), defaultModifiers);
+KeyComboRef SkerrinController::storedCombo(const PrefKey<int>& codeKey,
+                                           const PrefKey<int>& modifiersKey) const {
+    const int keyCode = prefs.getInt(codeKey);
+    const int modifiers = prefs.getInt(modifiersKey);
     return KeyCombo::keyComboWithKeyCode(qint16(keyCode), qint32(modifiers));
 }
 
@@ -80,7 +92,7 @@ void SkerrinController::registerHotKey(const QString& name, const KeyComboRef& c
 
 void SkerrinController::hotKeyDown(QObject*) {
     logLine("eh!");
-    if (prefs.getBool(QStringLiteral("pasteText"), false)) {
+    if (prefs.getBool(PrefKeys::pasteText)) {
         if (const auto text = getClip(); text && window)
             window->setSearchFieldText(*text);
     }
@@ -101,8 +113,8 @@ void SkerrinController::openUrlHotKey(QObject*) {
 }
 
 bool SkerrinController::copyAllowed() const {
-    return !prefs.getTempObject(QStringLiteral("noPostCopy")).isValid() &&
-           prefs.getBool(QStringLiteral("copyText"), true);
+    return !prefs.getTempObject(QLatin1String(PrefKeys::noPostCopy)).isValid() &&
+           prefs.getBool(PrefKeys::copyText);
 }
 
 void SkerrinController::armKeyTimer() {
@@ -209,9 +221,9 @@ void SkerrinController::registerHK() {
         return;
     mCombo = panel->keyCombo();
     center->addHotKey(kBringToFrontHotKey, mCombo, this, "hotKeyDown");
-    prefs.setInt(QStringLiteral("keyCode"), mCombo->keyCode());
-    prefs.setInt(QStringLiteral("keyCodeMod"), float(mCombo->modifierMask()));
-    prefs.setTempObject(QStringLiteral("mCombo"), QVariant::fromValue(mCombo));
+    prefs.setInt(PrefKeys::keyCode, mCombo->keyCode());
+    prefs.setInt(PrefKeys::keyCodeMod, float(mCombo->modifierMask()));
+    prefs.setTempObject(QLatin1String(PrefKeys::bringToFrontCombo), QVariant::fromValue(mCombo));
 }
 
 void SkerrinController::unregisterHK() {
@@ -224,6 +236,8 @@ void SkerrinController::showPrefs() {
     if (!window || !center)
         return;
     auto* prefsWindow = new PrefsWindowController(*this, prefs, *center, window);
+    connect(prefsWindow, &PrefsWindowController::searchListChanged, this,
+            &SkerrinController::updateList);
     prefsWindow->adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = prefsWindow->frameGeometry();

@@ -12,7 +12,6 @@ class Prefs;
 class HotKeyCenter;
 class Prefs;
 class SearchListModel;
-class SkerrinController;
 
 // The preferences window: the three options, the two hot keys and the search sites. Options,
 // hot keys and site edits apply at once; only OK stores the site list. A new window per request,
@@ -22,8 +21,8 @@ class PrefsWindowController : public QWidget {
 public:
     // Takes the hot key combinations and the live search list from the scratch entries "mCombo",
     // "urlCombo" and "searchList" of `prefs`; new hot keys are registered with `center` and
-    // target `c`.
-    PrefsWindowController(SkerrinController& c, Prefs& prefs, HotKeyCenter& center,
+    // invoke their slot on `hotKeyTarget`.
+    PrefsWindowController(QObject& hotKeyTarget, Prefs& prefs, HotKeyCenter& center,
                           QWidget* parent = nullptr);
     ~PrefsWindowController() override;
 
@@ -40,6 +39,10 @@ public:
     void okPressed();
     void cancelPressed();
 
+signals:
+    // The site list changed: the main window's pop-up is rebuilt.
+    void searchListChanged();
+
 private:
     struct HotKeySetting;
 
@@ -50,7 +53,7 @@ private:
     std::unique_ptr<Ui::Prefs> ui;
     KeyComboRef mCombo;
     KeyComboRef urlCombo;
-    SkerrinController& c;
+    QObject& hotKeyTarget;
     Prefs& prefs;
     HotKeyCenter& center;
     SearchListModel* searchList = nullptr; // none when no live list was published

@@ -1,13 +1,7 @@
 #include "SkerrinService.h"
 
-#include "SkerrinController.h"
-
 #include <QDBusConnectionInterface>
-#include <QMimeData>
 #include <QTimer>
-
-SkerrinService::SkerrinService(SkerrinController& controller)
-    : controller(controller) {}
 
 bool SkerrinService::publish(QDBusConnection bus) {
     if (!bus.registerObject(objectPath, this, QDBusConnection::ExportScriptableSlots))
@@ -22,13 +16,9 @@ bool SkerrinService::publish(QDBusConnection bus) {
 }
 
 void SkerrinService::doServiceSearch(const QString& text) {
-    QTimer::singleShot(0, &controller, [this, text] {
-        QMimeData pasteboard;
-        pasteboard.setText(text);
-        controller.doServiceSearch(&pasteboard);
-    });
+    QTimer::singleShot(0, this, [this, text] { emit serviceSearchRequested(text); });
 }
 
 void SkerrinService::doBringToFront() {
-    QTimer::singleShot(0, &controller, [this] { controller.doBringToFront(); });
+    QTimer::singleShot(0, this, [this] { emit bringToFrontRequested(); });
 }

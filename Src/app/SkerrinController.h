@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KeyCombo.h"
+#include "PrefKeys.h"
 #include "Searcher.h"
 
 #include <QList>
@@ -78,8 +79,7 @@ public slots:
 private:
     bool copyAllowed() const;
     void armKeyTimer();
-    KeyComboRef storedCombo(const char* codeKey, const char* modifiersKey, int defaultCode,
-                            int defaultModifiers) const;
+    KeyComboRef storedCombo(const PrefKey<int>& codeKey, const PrefKey<int>& modifiersKey) const;
     void registerHotKey(const QString& name, const KeyComboRef& combo, const char* action,
                         const QString& failure);
 

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "ArchiveObject.h"
+#include "PrefKeys.h"
+
 #include <QStringList>
 #include <QVariant>
 #include <QVariantMap>
 
-class SearchList;
 class UserDefaults;
 
 // Settings of the whole program: a per-run scratch dictionary read first, the user's
@@ -27,15 +29,24 @@ public:
     void setBool(const QString& key, bool value);
     float getFloat(const QString& key, float defaultValue) const;
     void setFloat(const QString& key, float value);
+    bool getBool(const PrefKey<bool>& key) const { return getBool(key.key(), key.defaultValue); }
+    void setBool(const PrefKey<bool>& key, bool value) { setBool(key.key(), value); }
+    int getInt(const PrefKey<int>& key) const { return getInt(key.key(), key.defaultValue); }
+    void setInt(const PrefKey<int>& key, float value) { setInt(key.key(), value); }
     QVariant getString(const QString& key, const QVariant& defaultValue) const;
     void setString(const QString& key, const QVariant& value);
 
-    void saveSearchList(const SearchList& list, const QString& key);
+    // Any list that archives itself (the search list); the store never needs to know its class.
+    void saveSearchList(const auto& list, const QString& key) {
+        setArchivedObject(list.encodeWithCoder(), key);
+    }
     void setHistory(const QStringList& history);
     // The stored history, newest 10 at most, as a list the caller owns.
     QStringList getHistory() const;
 
 private:
+    void setArchivedObject(const ArchiveObjectRef& object, const QString& key);
+
     UserDefaults& store;
     QVariantMap dict;
 };

@@ -12,16 +12,19 @@ class MainWindow;
 class QAction;
 class QStringListModel;
 class SearchList;
-class SkerrinController;
 class QMenu;
+class WindowActivator;
 
 // The search field with its history, the pop-up of sites, the two commands and the picture.
+// What the person asks for goes out as signals; the controller answers them.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainWindow(SkerrinController& controller);
+    explicit MainWindow(QStringListModel& history);
     ~MainWindow() override;
 
+    // How the desktop gives the window the focus; without one, Qt's own request is all.
+    void setWindowActivator(WindowActivator* a) { activator = a; }
     void updateList(const SearchList& searchList);
     void setSearchFieldText(const QString& text);
     QString searchFieldText() const;
@@ -33,6 +36,13 @@ public:
 
 signals:
     void closed();
+    void titleChosen(const QString& title);
+    void searchRequested();
+    void openAsUrlRequested(const QString& text);
+    void aboutRequested();
+    void prefsRequested();
+    void registerHKRequested();
+    void unregisterHKRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -44,7 +54,7 @@ private:
     void setCaretFlashTime(int flashTime);
 
     std::unique_ptr<Ui::MainWindow> ui;
-    SkerrinController& controller;
+    WindowActivator* activator = nullptr;
     QString keptText;
     QTimer* caretQuiet;
     int caretFlashTime;

@@ -1,8 +1,7 @@
 #include "MainWindow.h"
 
 #include "SearchList.h"
-#include "SkerrinController.h"
-#include "X11WindowActivator.h"
+#include "WindowActivator.h"
 #include "ui_MainWindow.h"
 
 #include <QAction>
@@ -18,33 +17,30 @@ namespace {
 constexpr int kCaretQuietMs = 10000;
 } // namespace
 
-MainWindow::MainWindow(SkerrinController& controller)
+MainWindow::MainWindow(QStringListModel& history)
     : ui(std::make_unique<Ui::MainWindow>())
-    , controller(controller)
     , caretQuiet(new QTimer(this))
     , caretFlashTime(QGuiApplication::styleHints()->cursorFlashTime()) {
     ui->setupUi(this);
     // With a placeholder the field does not take the first history entry as the history grows.
     ui->searchText->setPlaceholderText(tr("Text to search for"));
     ui->searchText->lineEdit()->setPlaceholderText(tr("Text to search for"));
-    setHistoryModel(&controller.searchHistoryModel());
-    connect(ui->searchListMenu, &QComboBox::currentTextChanged, this,
-            [&controller](const QString& title) { controller.setSelectedTitle(title); });
+    setHistoryModel(&history);
+    connect(ui->searchListMenu, &QComboBox::currentTextChanged, this, &MainWindow::titleChosen);
     caretQuiet->setSingleShot(true);
     caretQuiet->setInterval(kCaretQuietMs);
     connect(caretQuiet, &QTimer::timeout, this, [this] { setCaretFlashTime(0); });
     ui->searchText->installEventFilter(this);
-    connect(ui->searchText->lineEdit(), &QLineEdit::returnPressed, &controller,
-            &SkerrinController::search);
-    connect(ui->searchButton, &QPushButton::clicked, &controller, &SkerrinController::search);
+    connect(ui->searchText->lineEdit(), &QLineEdit::returnPressed, this,
+            &MainWindow::searchRequested);
+    connect(ui->searchButton, &QPushButton::clicked, this, &MainWindow::searchRequested);
     connect(ui->openButton, &QPushButton::clicked, this, &MainWindow::openAsUrl);
-    connect(ui->actionSearch, &QAction::triggered, &controller, &SkerrinController::search);
+    connect(ui->actionSearch, &QAction::triggered, this, &MainWindow::searchRequested);
     connect(ui->actionOpenAsAddress, &QAction::triggered, this, &MainWindow::openAsUrl);
-    connect(ui->actionAbout, &QAction::triggered, &controller, &SkerrinController::showAbout);
-    connect(ui->actionPreferences, &QAction::triggered, &controller, &SkerrinController::showPrefs);
-    connect(ui->actionRegisterHK, &QAction::triggered, &controller, &SkerrinController::registerHK);
-    connect(ui->actionUnregisterHK, &QAction::triggered, &controller,
-            &SkerrinController::unregisterHK);
+    connect(ui->actionAbout, &QAction::triggered, this, &MainWindow::aboutRequested);
+    connect(ui->actionPreferences, &QAction::triggered, this, &MainWindow::prefsRequested);
+    connect(ui->actionRegisterHK, &QAction::triggered, this, &MainWindow::registerHKRequested);
+    connect(ui->actionUnregisterHK, &QAction::triggered, this, &MainWindow::unregisterHKRequested);
     connect(ui->actionQuit, &QAction::triggered, this, &MainWindow::close);
 }
 
@@ -119,7 +115,8 @@ void MainWindow::bringToFront() {
         show();
     raise();
     activateWindow();
-    X11WindowActivator::activate(this);
+    if (activator)
+        activator->activate(this);
     ui->searchText->setFocus(Qt::ActiveWindowFocusReason);
 }
 
@@ -152,6 +149,5 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::openAsUrl() {
-    controller.setSearchText(ui->searchText->currentText());
-    controller.openAsURL();
+    emit openAsUrlRequested(ui->searchText->currentText());
 }

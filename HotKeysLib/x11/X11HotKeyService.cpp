@@ -1,10 +1,8 @@
 #include "X11HotKeyService.h"
 
-#include "SBApplication.h"
-
-#include "HotKeyCenter.h"
+#include "HotKeysLog.h"
 #include "KeyCodeMap.h"
-#include "Log.h"
+#include "X11Connection.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -45,7 +43,7 @@ struct X11HotKeyService::Private {
     QList<xcb_window_t> roots;
     xcb_key_symbols_t* symbols = nullptr;
     std::uint16_t numLockMask = XCB_MOD_MASK_2;
-    HotKeyCenter* center = nullptr;
+    X11HotKeyService* owner = nullptr;
     quintptr lastHandle = 0;
     QHash<quintptr, Grab> grabs;
 
@@ -66,20 +64,19 @@ struct X11HotKeyService::Private {
     }
 
     std::uint16_t findNumLockMask() const {
-        xcb_get_modifier_mapping_reply_t* reply = xcb_get_modifier_mapping_reply(
-            connection, xcb_get_modifier_mapping(connection), nullptr);
+        const auto reply = X11Connection::adopt(xcb_get_modifier_mapping_reply(
+            connection, xcb_get_modifier_mapping(connection), nullptr));
         if (!reply)
             return XCB_MOD_MASK_2;
         const QList<xcb_keycode_t> numLock = keycodesFor(XK_Num_Lock);
-        const xcb_keycode_t* map = xcb_get_modifier_mapping_keycodes(reply);
+        const xcb_keycode_t* map = xcb_get_modifier_mapping_keycodes(reply.get());
         const int perModifier = reply->keycodes_per_modifier;
-        const int length = xcb_get_modifier_mapping_keycodes_length(reply);
+        const int length = xcb_get_modifier_mapping_keycodes_length(reply.get());
         std::uint16_t mask = 0;
         for (int index = 0; index < length && index < 8 * perModifier; ++index) {
             if (map[index] != 0 && numLock.contains(map[index]))
                 mask = std::uint16_t(1u << (index / perModifier));
         }
-        std::free(reply);
         return mask ? mask : std::uint16_t(XCB_MOD_MASK_2);
     }
 
@@ -107,10 +104,8 @@ struct X11HotKeyService::Private {
         }
         bool refused = false;
         for (const xcb_void_cookie_t& cookie : cookies) {
-            if (xcb_generic_error_t* error = xcb_request_check(connection, cookie)) {
+            if (X11Connection::adopt(xcb_request_check(connection, cookie)))
                 refused = true;
-                std::free(error);
-            }
         }
         // Releasing a variant another client holds releases nothing of theirs.
         if (refused)
@@ -177,20 +172,19 @@ struct X11HotKeyService::Private {
 
     // The action may release hot keys, so no grab is touched after this.
     void report(HotKeyId id, quint32 kind) {
-        if (!center)
+        HotKeyReceiver* receiver = owner->receiver;
+        if (!receiver)
             return;
         try {
-            center->handleHotKeyEvent({HotKeyEvent::keyboardClass, kind, id});
+            receiver->handleHotKeyEvent({HotKeyEvent::keyboardClass, kind, id});
         } catch (const std::exception& error) {
-            logLine(QStringLiteral("hot key event not handled: %1").arg(error.what()));
+            qCInfo(hotKeysLog, "hot key event not handled: %s", error.what());
         }
     }
 };
 
 std::unique_ptr<X11HotKeyService> X11HotKeyService::create() {
-    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    auto* x11 = app ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    xcb_connection_t* connection = X11Connection::connection();
     if (!connection)
         return nullptr;
     auto d = std::make_unique<Private>();
@@ -203,12 +197,14 @@ std::unique_ptr<X11HotKeyService> X11HotKeyService::create() {
         return nullptr;
     d->numLockMask = d->findNumLockMask();
     std::unique_ptr<X11HotKeyService> service(new X11HotKeyService(std::move(d)));
-    app->installNativeEventFilter(service.get());
+    QCoreApplication::instance()->installNativeEventFilter(service.get());
     return service;
 }
 
 X11HotKeyService::X11HotKeyService(std::unique_ptr<Private> d)
-    : d(std::move(d)) {}
+    : d(std::move(d)) {
+    this->d->owner = this;
+}
 
 X11HotKeyService::~X11HotKeyService() {
     if (auto* app = QCoreApplication::instance()) {
@@ -216,10 +212,6 @@ X11HotKeyService::~X11HotKeyService() {
         for (const Grab& grab : std::as_const(d->grabs))
             d->ungrab(grab);
     }
-}
-
-void X11HotKeyService::setCenter(HotKeyCenter* center) {
-    d->center = center;
 }
 
 quintptr X11HotKeyService::registerHotKey(qint32 keyCode, qint32 modifiers, HotKeyId id) {
@@ -258,7 +250,7 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* mess
     case XCB_KEY_PRESS:
         // While a new combination is being captured, a press of a grabbed one must reach the
         // focused capture panel instead of firing.
-        if (SBApplication::ignoreEvents())
+        if (receiver && !receiver->acceptsHotKeys())
             return false;
         return d->keyPressed(reinterpret_cast<const xcb_key_press_event_t*>(event));
     case XCB_KEY_RELEASE:

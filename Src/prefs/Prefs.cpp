@@ -1,7 +1,6 @@
 #include "Prefs.h"
 
 #include "Archiver.h"
-#include "SearchList.h"
 #include "UserDefaults.h"
 
 #include <QLocale>
@@ -13,7 +12,7 @@
 
 namespace {
 
-const QString historyKey = QStringLiteral("history");
+const QString historyKey = QLatin1String(PrefKeys::history);
 constexpr qsizetype historyCap = 10;
 
 int clampToInt(double value) {
@@ -141,8 +140,8 @@ void Prefs::setString(const QString& key, const QVariant& value) {
     dict.insert(key, value);
 }
 
-void Prefs::saveSearchList(const SearchList& list, const QString& key) {
-    store.setObject(Archiver::archivedDataWithRootObject(list.encodeWithCoder()), key);
+void Prefs::setArchivedObject(const ArchiveObjectRef& object, const QString& key) {
+    store.setObject(Archiver::archivedDataWithRootObject(object), key);
 }
 
 void Prefs::setHistory(const QStringList& history) {

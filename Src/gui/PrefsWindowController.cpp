@@ -7,41 +7,41 @@
 #include "SBApplication.h"
 #include "SearchList.h"
 #include "SearchListModel.h"
-#include "SkerrinController.h"
 #include "ui_Prefs.h"
 
 #include <QItemSelectionModel>
 
 struct PrefsWindowController::HotKeySetting {
     const char* name;
-    const char* action; // a slot of the controller
-    const char* codeKey;
-    const char* modifiersKey;
+    const char* action; // a slot of the hot key target
+    const PrefKey<int>* codeKey;
+    const PrefKey<int>* modifiersKey;
     const char* scratchKey;
     bool noPostCopy; // the open-URL handler must not post a copy while its key is captured
 };
 
 namespace {
 
-const QString noPostCopyKey = QStringLiteral("noPostCopy");
+const QString noPostCopyKey = QLatin1String(PrefKeys::noPostCopy);
 
 } // namespace
 
-PrefsWindowController::PrefsWindowController(SkerrinController& c, Prefs& prefs,
+PrefsWindowController::PrefsWindowController(QObject& hotKeyTarget, Prefs& prefs,
                                              HotKeyCenter& center, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , ui(std::make_unique<Ui::Prefs>())
-    , c(c)
+    , hotKeyTarget(hotKeyTarget)
     , prefs(prefs)
     , center(center) {
     setAttribute(Qt::WA_DeleteOnClose);
-    mCombo = prefs.getTempObject(QStringLiteral("mCombo")).value<KeyComboRef>();
-    urlCombo = prefs.getTempObject(QStringLiteral("urlCombo")).value<KeyComboRef>();
+    mCombo = prefs.getTempObject(QLatin1String(PrefKeys::bringToFrontCombo)).value<KeyComboRef>();
+    urlCombo = prefs.getTempObject(QLatin1String(PrefKeys::openUrlCombo)).value<KeyComboRef>();
     if (!mCombo)
         logLine("mCombo is nil in PrefsWindowController! BAD");
     if (!urlCombo)
         logLine("urlCombo is nil in PrefsWindowController! BAD");
-    if (auto* list = prefs.getTempObject(QStringLiteral("searchList")).value<SearchList*>())
+    if (auto* list =
+            prefs.getTempObject(QLatin1String(PrefKeys::liveSearchList)).value<SearchList*>())
         searchList = new SearchListModel(*list, this);
     else
         logLine("searchList is nil in PrefsWindowController: the sites cannot be edited");
@@ -69,11 +69,11 @@ PrefsWindowController::~PrefsWindowController() = default;
 
 void PrefsWindowController::windowDidLoad() {
     // The layout has the boxes off; only options that are on change them.
-    if (prefs.getBool(QStringLiteral("pasteText"), false))
+    if (prefs.getBool(PrefKeys::pasteText))
         ui->pasteTextButton->setChecked(true);
-    if (prefs.getBool(QStringLiteral("copyText"), true))
+    if (prefs.getBool(PrefKeys::copyText))
         ui->copySelectedTextButton->setChecked(true);
-    if (prefs.getBool(QStringLiteral("tryAsUrl"), true))
+    if (prefs.getBool(PrefKeys::tryAsUrl))
         ui->tryAsUrlButton->setChecked(true);
     if (searchList) {
         ui->urlList->setModel(searchList);
@@ -90,14 +90,16 @@ void PrefsWindowController::updateFields() {
 }
 
 void PrefsWindowController::editHotKeyPressed() {
-    static const HotKeySetting bringToFront{"BringToFrontHotKey", "hotKeyDown", "keyCode",
-                                            "keyCodeMod",         "mCombo",     false};
+    static const HotKeySetting bringToFront{"BringToFrontHotKey",        "hotKeyDown",
+                                            &PrefKeys::keyCode,          &PrefKeys::keyCodeMod,
+                                            PrefKeys::bringToFrontCombo, false};
     changeHotKey(mCombo, bringToFront);
 }
 
 void PrefsWindowController::editAutoSearchPressed() {
-    static const HotKeySetting openUrl{"OpenUrlHotKey", "openUrlHotKey", "openUrlKey",
-                                       "openUrlKeyMod", "urlCombo",      true};
+    static const HotKeySetting openUrl{"OpenUrlHotKey",        "openUrlHotKey",
+                                       &PrefKeys::openUrlKey,  &PrefKeys::openUrlKeyMod,
+                                       PrefKeys::openUrlCombo, true};
     changeHotKey(urlCombo, openUrl);
 }
 
@@ -123,23 +125,23 @@ void PrefsWindowController::changeHotKey(KeyComboRef& combo, const HotKeySetting
     }
 
     combo = captured;
-    center.addHotKey(QLatin1String(setting.name), combo, &c, setting.action);
-    prefs.setInt(QLatin1String(setting.codeKey), float(combo->keyCode()));
-    prefs.setInt(QLatin1String(setting.modifiersKey), float(combo->modifierMask()));
+    center.addHotKey(QLatin1String(setting.name), combo, &hotKeyTarget, setting.action);
+    prefs.setInt(*setting.codeKey, float(combo->keyCode()));
+    prefs.setInt(*setting.modifiersKey, float(combo->modifierMask()));
     prefs.setTempObject(QLatin1String(setting.scratchKey), QVariant::fromValue(combo));
     updateFields();
 }
 
 void PrefsWindowController::pasteTextPressed() {
-    prefs.setBool(QStringLiteral("pasteText"), ui->pasteTextButton->isChecked());
+    prefs.setBool(PrefKeys::pasteText, ui->pasteTextButton->isChecked());
 }
 
 void PrefsWindowController::copyTextPressed() {
-    prefs.setBool(QStringLiteral("copyText"), ui->copySelectedTextButton->isChecked());
+    prefs.setBool(PrefKeys::copyText, ui->copySelectedTextButton->isChecked());
 }
 
 void PrefsWindowController::tryAsUrlPressed() {
-    prefs.setBool(QStringLiteral("tryAsUrl"), ui->tryAsUrlButton->isChecked());
+    prefs.setBool(PrefKeys::tryAsUrl, ui->tryAsUrlButton->isChecked());
 }
 
 void PrefsWindowController::addNewUrlPressed() {
@@ -149,7 +151,7 @@ void PrefsWindowController::addNewUrlPressed() {
     const int row = searchList->rowCount() - 1;
     ui->urlList->selectRow(row);
     searchList->editRow(row);
-    c.updateList();
+    emit searchListChanged();
 }
 
 void PrefsWindowController::deleteUrlPressed() {
@@ -157,13 +159,13 @@ void PrefsWindowController::deleteUrlPressed() {
     if (row < 0)
         return;
     searchList->removeSearchUrlAtIndex(row);
-    c.updateList();
+    emit searchListChanged();
 }
 
 void PrefsWindowController::okPressed() {
-    c.updateList();
+    emit searchListChanged();
     if (searchList)
-        prefs.saveSearchList(searchList->searchList(), QStringLiteral("searchList"));
+        prefs.saveSearchList(searchList->searchList(), QLatin1String(PrefKeys::searchList));
     close();
 }
 

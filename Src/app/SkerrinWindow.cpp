@@ -4,19 +4,19 @@
 #include "Log.h"
 #include "MainWindow.h"
 #include "MessageBoxAlert.h"
+#include "PlatformBackends.h"
 #include "Prefs.h"
 #include "QuitSignals.h"
 #include "SBApplication.h"
 #include "SkerrinController.h"
 #include "SkerrinService.h"
 #include "UserDefaults.h"
-#include "X11HotKeyService.h"
-#include "X11KeystrokePoster.h"
 #include "XdgUrlOpener.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QIcon>
+#include <QMimeData>
 #include <QTimer>
 
 namespace {
@@ -46,6 +46,7 @@ bool handedToRunningInstance(QDBusConnection bus) {
 }
 
 int runWindow(int argc, char* argv[]) {
+    installLogHandler();
     preferX11OnWayland();
     SBApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral(SKERRIN_APP_ID));
@@ -57,22 +58,28 @@ int runWindow(int argc, char* argv[]) {
     if (!bus.isConnected())
         logLine("no session bus: the services are off");
 
-    const auto hotKeyService = X11HotKeyService::create();
-    const auto keystrokePoster = X11KeystrokePoster::create();
-    if (!hotKeyService)
+    const PlatformBackends platform = PlatformBackends::forSession(desktopSession());
+    if (!platform.hotKeys)
         logLine("not running on an X server: the hot keys are off");
-    HotKeyCenter::useService(hotKeyService.get());
+    HotKeyCenter::useService(platform.hotKeys.get());
     HotKeyCenter& center = HotKeyCenter::sharedCenter();
-    if (hotKeyService)
-        hotKeyService->setCenter(&center);
 
     Prefs& prefs = Prefs::sharedInstance();
     XdgUrlOpener opener;
     MessageBoxAlert alert;
     SkerrinController controller(prefs, opener, alert);
-    MainWindow window(controller);
-    controller.awakeFromNib(window, center, keystrokePoster.get());
-    SkerrinService service(controller);
+    MainWindow window(controller.searchHistoryModel());
+    window.setWindowActivator(platform.activator.get());
+    controller.awakeFromNib(window, center, platform.keystrokes.get());
+    SkerrinService service;
+    QObject::connect(&service, &SkerrinService::serviceSearchRequested, &controller,
+                     [&controller](const QString& text) {
+                         QMimeData pasteboard;
+                         pasteboard.setText(text);
+                         controller.doServiceSearch(&pasteboard);
+                     });
+    QObject::connect(&service, &SkerrinService::bringToFrontRequested, &controller,
+                     &SkerrinController::doBringToFront);
     if (bus.isConnected() && !service.publish(bus)) {
         // Another instance took the name while this one started.
         center.setEnabled(false);

@@ -2,6 +2,7 @@
 
 #include "KeyCodeMap.h"
 #include "Log.h"
+#include "X11Connection.h"
 
 #include <QDeadlineTimer>
 #include <QGuiApplication>
@@ -31,11 +32,7 @@ struct KeyState {
     KeySet modifiers;
 };
 
-template <typename Reply> using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
-
-template <typename Reply> ReplyPtr<Reply> adopt(Reply* reply) {
-    return ReplyPtr<Reply>(reply, &std::free);
-}
+using X11Connection::adopt;
 
 // Releasing one of these would not undo a lock the person set, and might toggle it.
 bool isLockKeysym(xcb_keysym_t keysym) {
@@ -115,10 +112,9 @@ struct X11KeystrokePoster::Private {
 };
 
 std::unique_ptr<X11KeystrokePoster> X11KeystrokePoster::create() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11)
+    xcb_connection_t* connection = X11Connection::connection();
+    if (!connection)
         return nullptr;
-    xcb_connection_t* connection = x11->connection();
     const xcb_query_extension_reply_t* xtest = xcb_get_extension_data(connection, &xcb_test_id);
     if (!xtest || !xtest->present) {
         logLine("the X server has no XTEST extension: the copy keystroke cannot be posted");
@@ -126,7 +122,7 @@ std::unique_ptr<X11KeystrokePoster> X11KeystrokePoster::create() {
     }
     auto d = std::make_unique<Private>();
     d->connection = connection;
-    d->root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    d->root = X11Connection::rootWindow();
     d->symbols = xcb_key_symbols_alloc(connection);
     if (!d->symbols) {
         logLine("could not read the X keyboard mapping");

@@ -46,7 +46,7 @@ void Searcher::setSearchList(std::unique_ptr<SearchList> list) {
 }
 
 std::unique_ptr<SearchList> Searcher::loadSearchList(UserDefaults& defaults) {
-    const QVariant stored = defaults.objectForKey(QStringLiteral("searchList"));
+    const QVariant stored = defaults.objectForKey(QLatin1String(PrefKeys::searchList));
     if (stored.isValid()) {
         if (auto list = SearchList::fromArchivedData(stored.toByteArray()))
             return list;
@@ -66,7 +66,7 @@ Searcher::SearchResult Searcher::searchForString(const std::optional<QString>& s
     }
     addToSearchHistory(*searchString);
 
-    if (prefs.getBool(QStringLiteral("tryAsUrl"), true) && hasWebEnding(trimmed) &&
+    if (prefs.getBool(PrefKeys::tryAsUrl) && hasWebEnding(trimmed) &&
         opener.open(withScheme(cleanURL(*searchString))))
         return SearchResult::Opened;
 

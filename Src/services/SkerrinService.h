@@ -3,10 +3,8 @@
 #include <QDBusConnection>
 #include <QObject>
 
-class SkerrinController;
-
 // The two services other programs reach over the session bus. A call is answered at once; the
-// work runs from the event loop, so an alert it leads to never holds the caller.
+// request goes out from the event loop, so an alert it leads to never holds the caller.
 class SkerrinService : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.skerrin.Skerrin.Services")
@@ -14,8 +12,6 @@ public:
     static inline const QString serviceName = QStringLiteral(SKERRIN_APP_ID);
     static inline const QString objectPath = QStringLiteral("/org/skerrin/Skerrin");
     static inline const QString interfaceName = QStringLiteral("org.skerrin.Skerrin.Services");
-
-    explicit SkerrinService(SkerrinController& controller);
 
     // Exports the object and takes the name; false when another instance holds the name.
     bool publish(QDBusConnection bus);
@@ -25,6 +21,7 @@ public slots:
     Q_SCRIPTABLE void doServiceSearch(const QString& text);
     Q_SCRIPTABLE void doBringToFront();
 
-private:
-    SkerrinController& controller;
+signals:
+    void serviceSearchRequested(const QString& text);
+    void bringToFrontRequested();
 };

@@ -1,0 +1,28 @@
+#include "HotKeyBackend.h"
+
+#include "x11/X11HotKeyService.h"
+
+#include <QGuiApplication>
+
+DesktopSession desktopSession() {
+    static const DesktopSession session = [] {
+        const QString platform = QGuiApplication::platformName();
+        if (platform == QLatin1String("xcb"))
+            return DesktopSession::X11;
+        if (platform.startsWith(QLatin1String("wayland")))
+            return DesktopSession::Wayland;
+        return DesktopSession::None;
+    }();
+    return session;
+}
+
+std::unique_ptr<HotKeyService> createHotKeyService(DesktopSession session) {
+    switch (session) {
+    case DesktopSession::X11:
+        return X11HotKeyService::create();
+    case DesktopSession::Wayland:
+    case DesktopSession::None:
+        break;
+    }
+    return nullptr;
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "HotKeyService.h"
+
+#include <memory>
+
+// The kind of desktop session the application runs in, decided once from the platform Qt runs
+// on. The one place that answers "which platform is this?".
+enum class DesktopSession { None, X11, Wayland };
+DesktopSession desktopSession();
+
+// The hot key backend for the session; nothing where the session offers none.
+std::unique_ptr<HotKeyService> createHotKeyService(DesktopSession session);

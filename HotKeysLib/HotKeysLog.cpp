@@ -1,0 +1,3 @@
+#include "HotKeysLog.h"
+
+Q_LOGGING_CATEGORY(hotKeysLog, "skerrin.hotkeys")

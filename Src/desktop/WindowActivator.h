@@ -1,0 +1,11 @@
+#pragma once
+
+class QWidget;
+
+// Gives a window the keyboard focus. A request that comes from the bus rather than from an input
+// event must still win, so each desktop does it its own way.
+class WindowActivator {
+public:
+    virtual ~WindowActivator() = default;
+    virtual void activate(QWidget* window) = 0;
+};

@@ -1,0 +1,14 @@
+#include "PlatformBackends.h"
+
+#include "x11/X11KeystrokePoster.h"
+#include "x11/X11WindowActivator.h"
+
+PlatformBackends PlatformBackends::forSession(DesktopSession session) {
+    PlatformBackends backends;
+    backends.hotKeys = createHotKeyService(session);
+    if (session == DesktopSession::X11) {
+        backends.keystrokes = X11KeystrokePoster::create();
+        backends.activator = std::make_unique<X11WindowActivator>();
+    }
+    return backends;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+// A key of the settings file with the kind and default of its value.
+template <typename T> struct PrefKey {
+    const char* name;
+    T defaultValue;
+    QString key() const { return QLatin1String(name); }
+};
+
+// Every key Skerrin keeps, in one place. Key codes and masks are the stored numbering.
+namespace PrefKeys {
+inline constexpr PrefKey<bool> pasteText{"pasteText", false};
+inline constexpr PrefKey<bool> copyText{"copyText", true};
+inline constexpr PrefKey<bool> tryAsUrl{"tryAsUrl", true};
+inline constexpr PrefKey<int> keyCode{"keyCode", 0x67};              // F11
+inline constexpr PrefKey<int> keyCodeMod{"keyCodeMod", 0x100};       // Super
+inline constexpr PrefKey<int> openUrlKey{"openUrlKey", 0x67};        // F11
+inline constexpr PrefKey<int> openUrlKeyMod{"openUrlKeyMod", 0x900}; // Super+Alt
+// The archived site list (data) and the last searches (array of strings).
+inline constexpr const char* searchList = "searchList";
+inline constexpr const char* history = "history";
+
+// Scratch entries that live for one run only.
+inline constexpr const char* bringToFrontCombo = "mCombo";
+inline constexpr const char* openUrlCombo = "urlCombo";
+inline constexpr const char* liveSearchList = "searchList";
+inline constexpr const char* noPostCopy = "noPostCopy";
+} // namespace PrefKeys
