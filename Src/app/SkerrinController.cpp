@@ -2,6 +2,7 @@
 
 #include "AboutWindowController.h"
 #include "Alert.h"
+#include "ClipboardSelectionReader.h"
 #include "HotKeyCenter.h"
 #include "KeyComboPanel.h"
 #include "KeystrokePoster.h"
@@ -10,6 +11,7 @@
 #include "Prefs.h"
 #include "PrefsWindowController.h"
 #include "SearchList.h"
+#include "SelectionCapture.h"
 #include "UrlOpener.h"
 
 #include <QClipboard>
@@ -17,7 +19,6 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QScreen>
-#include <QTimer>
 
 const QString kBringToFrontHotKey = QStringLiteral("BringToFrontHotKey");
 const QString kOpenUrlHotKey = QStringLiteral("OpenUrlHotKey");
@@ -28,10 +29,17 @@ SkerrinController::SkerrinController(Prefs& prefs, UrlOpener& opener, Alert& ale
 SkerrinController::~SkerrinController() = default;
 
 void SkerrinController::awakeFromNib(MainWindow& mainWindow, HotKeyCenter& hotKeyCenter,
-                                     KeystrokePoster* keystrokePoster) {
+                                     KeystrokePoster* keystrokePoster,
+                                     SelectionReader* selectionReader) {
     window = &mainWindow;
     center = &hotKeyCenter;
     poster = keystrokePoster;
+    if (!selectionReader) {
+        ownReader = std::make_unique<ClipboardSelectionReader>();
+        selectionReader = ownReader.get();
+    }
+    capture = new SelectionCapture(
+        prefs, *selectionReader, poster, [this] { tryToCopy(); }, this);
     connect(window, &MainWindow::titleChosen, this,
             [this](const QString& title) { setSelectedTitle(title); });
     connect(window, &MainWindow::searchRequested, this, &SkerrinController::search);
@@ -100,31 +108,17 @@ void SkerrinController::hotKeyDown(QObject*) {
 }
 
 void SkerrinController::openUrlHotKey(QObject*) {
-    if (!copyAllowed() || !poster) {
-        armKeyTimer();
-        return;
-    }
-    // While the hot key is down its grab holds the keyboard, so a copy posted now would come
-    // back to us instead of reaching the application in front.
-    poster->whenKeysReleased([this] {
-        tryToCopy();
-        armKeyTimer();
-    });
+    if (capture)
+        capture->start([this](const std::optional<QString>& text) { openUrl(text); });
+}
+
+bool SkerrinController::captureUnderWay() const {
+    return capture && capture->underWay();
 }
 
 bool SkerrinController::copyAllowed() const {
     return !prefs.getTempObject(QLatin1String(PrefKeys::noPostCopy)).isValid() &&
            prefs.getBool(PrefKeys::copyText);
-}
-
-void SkerrinController::armKeyTimer() {
-    if (keyTimer)
-        return; // the pending read-back serves this press too
-    keyTimer = new QTimer(this);
-    keyTimer->setSingleShot(true);
-    keyTimer->setTimerType(Qt::PreciseTimer);
-    connect(keyTimer, &QTimer::timeout, this, &SkerrinController::openUrl);
-    keyTimer->start(captureDelayMs);
 }
 
 void SkerrinController::tryToCopy() {
@@ -149,11 +143,11 @@ void SkerrinController::tryToCopy() {
     poster->inhibitLocalEvents(false);
 }
 
-void SkerrinController::openUrl() {
-    const std::optional<QString> text = getClip();
-    keyTimer->deleteLater();
-    keyTimer = nullptr;
+void SkerrinController::openUrl(const std::optional<QString>& text) {
     if (!text) {
+        // Whatever the search field held belongs to an earlier search.
+        if (window)
+            window->setSearchFieldText(QString());
         bringToFront();
         return;
     }

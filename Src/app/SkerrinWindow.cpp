@@ -70,7 +70,7 @@ int runWindow(int argc, char* argv[]) {
     SkerrinController controller(prefs, opener, alert);
     MainWindow window(controller.searchHistoryModel());
     window.setWindowActivator(platform.activator.get());
-    controller.awakeFromNib(window, center, platform.keystrokes.get());
+    controller.awakeFromNib(window, center, platform.keystrokes.get(), platform.selections.get());
     SkerrinService service;
     QObject::connect(&service, &SkerrinService::serviceSearchRequested, &controller,
                      [&controller](const QString& text) {

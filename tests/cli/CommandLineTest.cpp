@@ -142,7 +142,10 @@ TEST_F(CommandLineRun, AddressThatCannotBeHandedOverExitsThree) {
     EXPECT_EQ(broken.exitCode, 3);
     EXPECT_FALSE(broken.err.isEmpty());
 
-    env.insert("PATH", dir.filePath("no-such-folder"));
+    // No browser of the user's, no default handler and no xdg-open.
+    for (const char* variable :
+         {"PATH", "BROWSER", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"})
+        env.insert(variable, dir.filePath("no-such-folder"));
     const Outcome noOpener = run({"--search", "word", "--site", "Good"});
     EXPECT_EQ(noOpener.exitCode, 3);
     EXPECT_TRUE(noOpener.err.contains("xdg-open"));

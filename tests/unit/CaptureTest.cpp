@@ -3,18 +3,14 @@
 #include "MainWindow.h"
 #include "Prefs.h"
 #include "Recorders.h"
-#include "RecordingHotKeyService.h"
-#include "SearchList.h"
+#include "SelectionCapture.h"
 #include "SkerrinController.h"
-#include "TestApp.h"
-#include "UserDefaults.h"
 
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -23,45 +19,109 @@ namespace {
 
 const QList<PostedKey> kCopyKeystroke = {
     {0, 59, true}, {99, 8, true}, {99, 8, false}, {0, 59, false}};
+const QString kSearchOnWeb = QStringLiteral("http://www.google.com/search?q=");
+
+using Mode = SelectionCapture::Mode;
+using Route = SelectionCapture::Route;
 
 class Capture : public ControllerFixture {
 protected:
     static void setClipboard(const QString& text) {
         QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
     }
-    bool readBackDone() {
-        return QTest::qWaitFor([this] { return !controller.keyTimerArmed(); }, 5000);
+    // The application in front copies `text` when it gets the copy keystroke.
+    void frontCopies(const QString& text) {
+        poster.onCopy = [text] { setClipboard(text); };
+    }
+    bool captureDone() {
+        return QTest::qWaitFor([this] { return !controller.captureUnderWay(); }, 5000);
     }
     QString searchField() { return window.findChild<QComboBox*>("searchText")->currentText(); }
 };
 
 } // namespace
 
-TEST_F(Capture, PressPostsControlCThenSearchesTheClipboardOnce) {
-    start();
-    setClipboard("hello world");
-    controller.openUrlHotKey(&center);
-    controller.openUrlHotKey(&center);
-    EXPECT_TRUE(controller.keyTimerArmed());
-    ASSERT_TRUE(readBackDone());
-
-    EXPECT_EQ(poster.posted, kCopyKeystroke + kCopyKeystroke);
-    EXPECT_EQ(poster.calls.mid(0, 8), QStringList({"inhibit", "separate", "post", "post", "post",
-                                                   "post", "combine", "uninhibit"}));
-    EXPECT_EQ(opener.opened, QStringList{"http://www.google.com/search?q=hello%20world"});
-    EXPECT_EQ(controller.searchHistory(), QStringList{"hello world"});
+TEST(CaptureDecision, TerminalsAreKnownByEitherWmClassNameInAnyCase) {
+    const struct {
+        QStringList classes;
+        QStringList added;
+        bool terminal;
+    } table[] = {
+        {{"xterm", "XTerm"}, {}, true},  {{"gnome-terminal-server", "Gnome-terminal"}, {}, true},
+        {{"ALACRITTY"}, {}, true},       {{"st-256color", "st-256color"}, {}, true},
+        {{"gedit", "Gedit"}, {}, false}, {{"myterm", "MyTerm"}, {"myterm"}, true},
+        {{}, {"myterm"}, false},
+    };
+    for (const auto& row : table)
+        EXPECT_EQ(SelectionCapture::isTerminal(row.classes, row.added), row.terminal)
+            << row.classes.join(',').toStdString();
 }
 
-TEST_F(Capture, CopyWaitsUntilTheHotKeyIsReleased) {
+TEST(CaptureDecision, RouteFollowsTheModeTheWindowAndTheCopyOption) {
+    const struct {
+        Mode mode;
+        bool terminal;
+        bool copyAllowed;
+        Route route;
+    } table[] = {
+        {Mode::Automatic, true, true, Route::Primary},
+        {Mode::Automatic, false, true, Route::Copy},
+        {Mode::CopyOnly, true, true, Route::Copy},
+        {Mode::PrimaryOnly, false, true, Route::Primary},
+        {Mode::PrimaryOnly, false, false, Route::Primary},
+        {Mode::Automatic, false, false, Route::ClipboardAsIs},
+        {Mode::CopyOnly, true, false, Route::ClipboardAsIs},
+    };
+    for (const auto& row : table)
+        EXPECT_EQ(SelectionCapture::route(row.mode, row.terminal, row.copyAllowed), row.route)
+            << int(row.mode) << row.terminal << row.copyAllowed;
+    EXPECT_EQ(SelectionCapture::storedMode(7), Mode::Automatic);
+}
+
+TEST_F(Capture, SecondPressDuringACaptureGivesOneCopyAndOneSearch) {
     start();
+    setClipboard("old words");
     poster.keyHeld = true;
     controller.openUrlHotKey(&center);
-    EXPECT_TRUE(poster.posted.isEmpty());
-    EXPECT_FALSE(controller.keyTimerArmed());
-
+    controller.openUrlHotKey(&center);
+    frontCopies("hello world");
     poster.release();
+    ASSERT_TRUE(captureDone());
+
     EXPECT_EQ(poster.posted, kCopyKeystroke);
-    EXPECT_TRUE(controller.keyTimerArmed());
+    EXPECT_EQ(opener.opened, QStringList{kSearchOnWeb + "hello%20world"});
+    EXPECT_EQ(controller.searchHistory(), QStringList{"hello world"});
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "hello world");
+}
+
+TEST_F(Capture, FailedCopyNeverTakesTheOldClipboardAndEmptiesTheSearchField) {
+    start();
+    window.setSearchFieldText("earlier search");
+    window.hide();
+    setClipboard("s3cret-passw0rd");
+    controller.openUrlHotKey(&center);
+    ASSERT_TRUE(captureDone());
+
+    EXPECT_EQ(poster.posted, kCopyKeystroke);
+    EXPECT_TRUE(opener.opened.isEmpty());
+    EXPECT_TRUE(controller.searchHistory().isEmpty());
+    EXPECT_EQ(searchField(), "");
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(alert.shown.isEmpty());
+}
+
+TEST_F(Capture, ClipboardIsPutBackOnlyWhenAsked) {
+    start();
+    for (const bool putBack : {true, false}) {
+        SCOPED_TRACE(putBack);
+        prefs.setBool("restoreClipboard", putBack);
+        setClipboard("held before");
+        frontCopies("selected words");
+        controller.openUrlHotKey(&center);
+        ASSERT_TRUE(captureDone());
+        EXPECT_EQ(opener.opened.takeLast(), kSearchOnWeb + "selected%20words");
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), putBack ? "held before" : "selected words");
+    }
 }
 
 TEST_F(Capture, NoCopyIsPostedWhenCopyingIsOffOrAKeyIsBeingCaptured) {
@@ -70,15 +130,15 @@ TEST_F(Capture, NoCopyIsPostedWhenCopyingIsOffOrAKeyIsBeingCaptured) {
     poster.keyHeld = true; // nothing to wait for when nothing is posted
     prefs.setBool("copyText", false);
     controller.openUrlHotKey(&center);
-    ASSERT_TRUE(readBackDone());
+    ASSERT_TRUE(captureDone());
 
     prefs.setBool("copyText", true);
     prefs.setTempObject("noPostCopy", "1");
     controller.openUrlHotKey(&center);
-    ASSERT_TRUE(readBackDone());
+    ASSERT_TRUE(captureDone());
 
     EXPECT_TRUE(poster.posted.isEmpty());
-    EXPECT_EQ(opener.opened.size(), 2);
+    EXPECT_EQ(opener.opened, QStringList(2, kSearchOnWeb + "already%20there"));
 }
 
 TEST_F(Capture, RefusedKeyEventsAreLoggedAndTheRestStillPosted) {
@@ -102,30 +162,31 @@ TEST_F(Capture, AddressTextIsOpenedCleanedAndOtherTextSearched) {
     const QList<std::pair<QString, QString>> table = {
         {"  https://example.org/a page\n", "https://example.org/apage"},
         {"ftp://ftp.example.org/pub", "ftp://ftp.example.org/pub"},
-        {"HTTP://EXAMPLE.ORG", "http://www.google.com/search?q=HTTP://EXAMPLE.ORG"},
-        {"ftp.example.org", "http://www.google.com/search?q=ftp.example.org"},
-        {"http is fun", "http://www.google.com/search?q=http%20is%20fun"},
+        {"HTTP://EXAMPLE.ORG", kSearchOnWeb + "HTTP://EXAMPLE.ORG"},
+        {"ftp.example.org", kSearchOnWeb + "ftp.example.org"},
+        {"http is fun", kSearchOnWeb + "http%20is%20fun"},
     };
     for (const auto& [selection, address] : table) {
         opener.opened.clear();
-        setClipboard(selection);
+        frontCopies(selection);
         controller.openUrlHotKey(&center);
-        ASSERT_TRUE(readBackDone());
+        ASSERT_TRUE(captureDone());
         EXPECT_EQ(opener.opened, QStringList{address}) << selection.toStdString();
     }
     EXPECT_EQ(controller.searchHistory(),
               QStringList({"HTTP://EXAMPLE.ORG", "ftp.example.org", "http is fun"}));
 }
 
-TEST_F(Capture, ClipboardWithoutTextOnlyBringsTheWindowForward) {
+TEST_F(Capture, CopiedPictureOnlyBringsTheWindowForward) {
     start();
-    auto* picture = new QMimeData;
-    picture->setImageData(QImage(4, 4, QImage::Format_RGB32));
-    QGuiApplication::clipboard()->setMimeData(picture, QClipboard::Clipboard);
+    poster.onCopy = [] {
+        auto* picture = new QMimeData;
+        picture->setImageData(QImage(4, 4, QImage::Format_RGB32));
+        QGuiApplication::clipboard()->setMimeData(picture, QClipboard::Clipboard);
+    };
     window.hide();
-
     controller.openUrlHotKey(&center);
-    ASSERT_TRUE(readBackDone());
+    ASSERT_TRUE(captureDone());
 
     EXPECT_TRUE(opener.opened.isEmpty());
     EXPECT_TRUE(alert.shown.isEmpty());

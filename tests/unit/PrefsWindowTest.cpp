@@ -157,7 +157,7 @@ struct HotKeyCase {
     const char* codeKey;
     const char* modifiersKey;
     const char* scratchKey;
-    bool openUrl; // its capture must stop the post-copy; its press arms the capture timer
+    bool openUrl; // its capture must stop the post-copy; its press starts a capture
     qint32 startModifiers;
 };
 
@@ -174,8 +174,8 @@ protected:
             center.handleHotKeyEvent(press);
             const std::string log = testing::internal::GetCapturedStderr();
             return GetParam().openUrl
-                       ? controller.keyTimerArmed()
-                       : !controller.keyTimerArmed() && log.find("eh!") != std::string::npos;
+                       ? controller.captureUnderWay()
+                       : !controller.captureUnderWay() && log.find("eh!") != std::string::npos;
         }
         return false;
     }

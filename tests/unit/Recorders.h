@@ -51,6 +51,8 @@ public:
     int answer = 0;
     bool keyHeld = false;
     QList<std::function<void()>> waiting;
+    // Stands for the application in front when it copies on the C key.
+    std::function<void()> onCopy;
 
     void whenKeysReleased(std::function<void()> ready) override {
         if (keyHeld)
@@ -72,6 +74,8 @@ public:
     int postKeyboardEvent(int charCode, int keyCode, bool keyDown) override {
         posted.append({charCode, keyCode, keyDown});
         calls.append("post");
+        if (keyCode == 8 && !keyDown && onCopy)
+            onCopy();
         return answer;
     }
 };
