@@ -148,6 +148,20 @@ TEST_F(PrefsWindow, OptionsStartOnAndAClickedOneIsStoredAtOnceAndOutlivesCancel)
     }
 }
 
+TEST_F(PrefsWindow, SelectionReadingShowsTheStoredChoiceAndStoresANewOne) {
+    prefs.setInt("readSelection", 1);
+    PrefsWindowController& prefsWindow = open(true);
+    auto& popUp = child<QComboBox>(prefsWindow, "readSelectionPopUp");
+    EXPECT_EQ(popUp.currentText(), "Primary only");
+    EXPECT_FALSE(child<QCheckBox>(prefsWindow, "restoreClipboardButton").isChecked());
+
+    popUp.setCurrentIndex(2);
+    emit popUp.activated(2);
+    click(prefsWindow, "restoreClipboardButton");
+    EXPECT_EQ(defaults.objectForKey("readSelection"), QVariant(2.0));
+    EXPECT_EQ(defaults.objectForKey("restoreClipboard"), QVariant(1.0));
+}
+
 namespace {
 
 struct HotKeyCase {
