@@ -5,6 +5,7 @@
 #include "QtPrinters.h"
 #include "TestProcess.h"
 #include "Wait.h"
+#include "XTestKeyboard.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,14 +13,6 @@
 #include <QThread>
 
 #include <X11/keysym.h>
-#include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
-#include <xcb/xtest.h>
-
-// xkb.h names a field "explicit"; the last include, so no other header sees the rename.
-#define explicit explicit_
-#include <xcb/xkb.h>
-#undef explicit
 
 #include <memory>
 #include <vector>
@@ -30,82 +23,6 @@ const QString kSearchOnWeb = QStringLiteral("http://www.google.com/search?q=");
 const QString kOpenUrlKey = QStringLiteral("super+alt+F11");
 const QString kTerminal = QStringLiteral("capture terminal");
 const QString kEntry = QStringLiteral("capture entry");
-
-// A program in the terminal that notes each SIGINT and shows one word to select.
-const QByteArray kInterruptRecorder = "trap 'echo SIGINT >> \"$1/sigint\"' INT\n"
-                                      "printf 'cobalt\\n'\n"
-                                      ": > \"$1/ready\"\n"
-                                      "while :; do sleep 0.05; done\n";
-
-// A GTK 3 window whose entry holds the text, all of it selected once focused.
-const QByteArray kGtkEntry = "import sys, gi\n"
-                             "gi.require_version('Gtk', '3.0')\n"
-                             "from gi.repository import Gtk\n"
-                             "window = Gtk.Window(title=sys.argv[1])\n"
-                             "entry = Gtk.Entry(text=sys.argv[2])\n"
-                             "window.add(entry)\n"
-                             "window.connect('destroy', Gtk.main_quit)\n"
-                             "window.connect('focus-in-event',\n"
-                             "               lambda *a: entry.select_region(0, -1))\n"
-                             "window.show_all()\n"
-                             "Gtk.main()\n";
-
-// Keys pressed through XTest by key code: xdotool may lock another layout group around its
-// keys, which would hide what a locked group does.
-class Keyboard {
-public:
-    Keyboard()
-        : connection(xcb_connect(nullptr, nullptr)) {
-        const auto reply = xcb_xkb_use_extension_reply(
-            connection, xcb_xkb_use_extension(connection, 1, 0), nullptr);
-        std::free(reply);
-    }
-    ~Keyboard() { xcb_disconnect(connection); }
-
-    // Presses the keys in order, holds them `holdMs` and lets them go in reverse.
-    bool press(const std::vector<xcb_keysym_t>& keysyms, int holdMs) {
-        xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection);
-        std::vector<xcb_keycode_t> codes;
-        for (const xcb_keysym_t keysym : keysyms) {
-            xcb_keycode_t* found = xcb_key_symbols_get_keycode(symbols, keysym);
-            codes.push_back(found ? found[0] : 0);
-            std::free(found);
-        }
-        xcb_key_symbols_free(symbols);
-        for (const xcb_keycode_t code : codes) {
-            if (code == 0)
-                return false;
-            fake(XCB_KEY_PRESS, code);
-        }
-        QThread::msleep(holdMs); // the press itself: a person holds the key this long
-        for (auto code = codes.rbegin(); code != codes.rend(); ++code)
-            fake(XCB_KEY_RELEASE, *code);
-        return true;
-    }
-
-    bool lockGroup(int group) {
-        xcb_xkb_latch_lock_state(connection, XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, group, 0, 0, 0);
-        xcb_flush(connection);
-        return waitUntil([&] { return activeGroup() == group; }, 2000);
-    }
-
-    int activeGroup() {
-        auto* state = xcb_xkb_get_state_reply(
-            connection, xcb_xkb_get_state(connection, XCB_XKB_ID_USE_CORE_KBD), nullptr);
-        const int group = state ? state->group : -1;
-        std::free(state);
-        return group;
-    }
-
-private:
-    void fake(std::uint8_t type, xcb_keycode_t code) {
-        std::free(xcb_request_check(connection, xcb_test_fake_input_checked(connection, type, code,
-                                                                            XCB_CURRENT_TIME,
-                                                                            XCB_NONE, 0, 0, 0)));
-    }
-
-    xcb_connection_t* connection;
-};
 
 class SelectionCapture : public DesktopTest {
 protected:
@@ -131,9 +48,8 @@ protected:
 
     // An xterm running the interrupt recorder, its word highlighted by a double click.
     bool startTerminalWithAWordHighlighted() {
-        writeFile("recorder.sh", kInterruptRecorder);
         if (!run("xterm", {"-title", kTerminal, "-geometry", "40x4+0+0", "-e", "/bin/sh",
-                           work.filePath("recorder.sh"), work.path()}) ||
+                           INTERRUPT_RECORDER, work.path()}) ||
             !windowShows(kTerminal) ||
             !waitUntil([&] { return QFile::exists(work.filePath("ready")); })) {
             ADD_FAILURE() << "the terminal did not come up";
@@ -160,10 +76,8 @@ protected:
     }
 
     bool startGtkEntry(const QString& text) {
-        writeFile("entry.py", kGtkEntry);
-        if (!run("/usr/bin/python3", {work.filePath("entry.py"), kEntry, text}) ||
-            !windowShows(kEntry) || !focusWindow(kEntry) ||
-            !waitUntil([&] { return primaryText() == text; })) {
+        if (!run("/usr/bin/python3", {GTK_ENTRY, kEntry, text}) || !windowShows(kEntry) ||
+            !focusWindow(kEntry) || !waitUntil([&] { return primaryText() == text; })) {
             ADD_FAILURE() << "the GTK entry did not come up with its text selected";
             return false;
         }
@@ -202,21 +116,22 @@ protected:
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
-    Keyboard keyboard;
+    XTestKeyboard keyboard;
 
-private:
-    void writeFile(const QString& name, const QByteArray& text) {
-        QFile file(work.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
+    // The open-URL key held `holdMs`, as a person holds it.
+    bool pressOpenUrlKey(int holdMs) {
+        if (!keyboard.press({XK_Super_L, XK_Alt_L, XK_F11}))
+            return false;
+        QThread::msleep(holdMs); // the press itself, not a wait for anything
+        keyboard.release();
+        return true;
     }
 
+private:
     QTemporaryDir work;
     std::vector<std::unique_ptr<QProcess>> programs;
     bool layoutChanged = false;
 };
-
-const std::vector<xcb_keysym_t> kOpenUrlKeysyms = {XK_Super_L, XK_Alt_L, XK_F11};
 
 } // namespace
 
@@ -288,7 +203,7 @@ TEST_F(SelectionCapture, OtherLayoutsCopyWithTheirOwnKeys) {
         ASSERT_TRUE(keyboard.lockGroup(layout.group));
         const QString word = QStringLiteral("layout%1").arg(++searches);
         ASSERT_TRUE(startSource(word));
-        ASSERT_TRUE(keyboard.press(kOpenUrlKeysyms, 150));
+        ASSERT_TRUE(pressOpenUrlKey(150));
         EXPECT_EQ(waitForOpened(searches).value(searches - 1), kSearchOnWeb + word);
         EXPECT_EQ(keyboard.activeGroup(), layout.group);
     }
@@ -297,7 +212,7 @@ TEST_F(SelectionCapture, OtherLayoutsCopyWithTheirOwnKeys) {
 TEST_F(SelectionCapture, HotKeyHeldLongIsStillSearched) {
     ASSERT_TRUE(startSkerrin());
     ASSERT_TRUE(startSource("held words"));
-    ASSERT_TRUE(keyboard.press(kOpenUrlKeysyms, 700));
+    ASSERT_TRUE(pressOpenUrlKey(700));
     EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "held%20words"});
 }
 
