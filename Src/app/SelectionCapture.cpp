@@ -159,6 +159,9 @@ std::optional<QString> SelectionCapture::frontPrimary() const {
 }
 
 void SelectionCapture::finish(std::optional<QString> text) {
+    // An empty selection is no selection; blank text still reaches the search, which says so.
+    if (text && text->isEmpty())
+        text.reset();
     // Taken first: the receiver may start the next capture.
     const auto receiver = std::exchange(done, nullptr);
     receiver(std::move(text));

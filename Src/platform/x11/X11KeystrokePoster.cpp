@@ -91,11 +91,16 @@ struct X11KeystrokePoster::Private {
         xkb_keymap_unref(std::exchange(keymap, nullptr));
     }
 
-    // The key that types `keysym` at the first level in the layout active now; 0 for none.
-    xcb_keycode_t keyInActiveGroup(xkb_keysym_t keysym) {
-        if (!keymap && xkb && keyboard >= 0)
+    void loadKeymap() {
+        if (xkb && keyboard >= 0)
             keymap = xkb_x11_keymap_new_from_device(xkb, connection, keyboard,
                                                     XKB_KEYMAP_COMPILE_NO_FLAGS);
+    }
+
+    // The key that types `keysym` at the first level in the layout active now; 0 for none.
+    xcb_keycode_t keyInActiveGroup(xkb_keysym_t keysym) {
+        if (!keymap)
+            loadKeymap();
         if (!keymap)
             return 0;
         const auto state = adopt(xcb_xkb_get_state_reply(
@@ -193,6 +198,8 @@ std::unique_ptr<X11KeystrokePoster> X11KeystrokePoster::create() {
     if (X11Connection::xkbFirstEvent() != 0) {
         d->xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
         d->keyboard = xkb_x11_get_core_keyboard_device_id(connection);
+        // Read now rather than on the first press, which should not wait for it.
+        d->loadKeymap();
     }
     if (d->keyboard < 0)
         logLine("the X server has no XKB: the copy key is looked up in the first layout only");
