@@ -104,8 +104,11 @@ protected:
         return QString::fromUtf8(xclip.readAllStandardOutput());
     }
 
+    // The keyboard is put back as it was when the test ends.
+    void noteLayoutChange() { layoutChanged = true; }
+
     bool setLayout(const QStringList& arguments) {
-        layoutChanged = true;
+        noteLayoutChange();
         QProcess setxkbmap;
         setxkbmap.start("setxkbmap", arguments);
         return setxkbmap.waitForFinished(5000) && setxkbmap.exitCode() == 0;
@@ -224,4 +227,16 @@ TEST_F(SelectionCapture, CopyOnlySendsTheTerminalItsKeystrokeAndReadsNoHighlight
     EXPECT_TRUE(waitUntil([&] { return interrupted(); }));
     EXPECT_TRUE(cameForward());
     EXPECT_TRUE(opened().isEmpty());
+}
+
+TEST_F(SelectionCapture, HotKeyFollowsItsKeyToANewKeycode) {
+    ASSERT_TRUE(startSkerrin());
+    ASSERT_TRUE(startSource("moved key"));
+    noteLayoutChange();
+    ASSERT_TRUE(keyboard.swapKeys(XK_F11, XK_F12));
+    EXPECT_TRUE(waitUntil([&] {
+        return keyboard.grabbedElsewhere(XK_F11, XCB_MOD_MASK_4 | XCB_MOD_MASK_1);
+    })) << "no grab of Super+Alt+F11 on its new key";
+    ASSERT_TRUE(pressOpenUrlKey(150));
+    EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "moved%20key"});
 }
