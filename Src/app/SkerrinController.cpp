@@ -26,7 +26,10 @@ const QString kOpenUrlHotKey = QStringLiteral("OpenUrlHotKey");
 SkerrinController::SkerrinController(Prefs& prefs, UrlOpener& opener, Alert& alert, QObject* parent)
     : Searcher(prefs, opener, alert, parent) {}
 
-SkerrinController::~SkerrinController() = default;
+// The capture goes before the reader it may own, which a child would outlive.
+SkerrinController::~SkerrinController() {
+    delete capture;
+}
 
 void SkerrinController::awakeFromNib(MainWindow& mainWindow, HotKeyCenter& hotKeyCenter,
                                      KeystrokePoster* keystrokePoster,
