@@ -1,4 +1,5 @@
 #include "Archiver.h"
+#include "SearchList.h"
 #include "Unarchiver.h"
 
 #include <QHash>
@@ -185,4 +186,44 @@ TEST(Archive, DamagedInputsGiveNothing) {
 
     for (const QByteArray& input : inputs)
         EXPECT_FALSE(Unarchiver::unarchiveObjectWithData(input)) << input.toHex(' ').toStdString();
+}
+
+TEST(Archive, SearchListsRoundTripEvenEmptyOrWithEmptyFields) {
+    SearchList odd = SearchList::empty();
+    odd.searchUrls() = {SearchUrl("", "", ""),
+                        SearchUrl("http://example.org/?q=%@", "Exämple 日本 🙂", "\t")};
+    for (const SearchList& list : {SearchList::empty(), odd}) {
+        const auto back = SearchList::fromArchivedData(
+            Archiver::archivedDataWithRootObject(list.encodeWithCoder()));
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->searchUrls(), list.searchUrls());
+    }
+}
+
+TEST(Archive, ArchiveOfAnotherShapeIsNoSearchList) {
+    const ArchiveObjectRef numberAsTitle =
+        coded("SearchUrl", {ArchiveValue::ofObject(ArchiveObject::string("http://x/%@")),
+                            ArchiveValue::ofObject(ArchiveObject::string("1")),
+                            ArchiveValue::ofInteger('i', 4)});
+    const QList<QByteArray> inputs = {
+        Archiver::archivedDataWithRootObject(
+            ArchiveObject::array({ArchiveObject::string("a"), ArchiveObject::string("b")})),
+        Archiver::archivedDataWithRootObject(
+            coded("SearchList", {ArchiveValue::ofObject(ArchiveObject::array({numberAsTitle}))})),
+        "not an archive",
+    };
+    for (const QByteArray& input : inputs)
+        EXPECT_FALSE(SearchList::fromArchivedData(input)) << input.toHex(' ').toStdString();
+}
+
+TEST(SearchList, BlankSiteTakesTheListLengthAsItsKey) {
+    SearchList list;
+    list.removeSearchUrlAtIndex(2);
+    list.addNewBlankSearchUrl();
+    EXPECT_EQ(list.searchUrls().last().title(), "New Search");
+    EXPECT_EQ(list.searchUrls().last().commandKey(), "6");
+    EXPECT_TRUE(list.searchUrls().last().url().endsWith("/search.html?%@"));
+    SearchList none = SearchList::empty();
+    none.addNewBlankSearchUrl();
+    EXPECT_EQ(none.searchUrls().last().commandKey(), "1");
 }
