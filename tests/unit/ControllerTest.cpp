@@ -5,7 +5,6 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QImage>
-#include <QMenu>
 #include <QMimeData>
 #include <QTest>
 
@@ -228,25 +227,4 @@ TEST_F(Controller, OnlyAConfirmedPanelReplacesAndStoresTheBringToFrontKey) {
     EXPECT_EQ(defaults.objectForKey("keyCode"), QVariant(96.0));
     EXPECT_EQ(defaults.objectForKey("keyCodeMod"), QVariant(4608.0));
     EXPECT_EQ(prefs.getTempObject("mCombo").value<KeyComboRef>()->keyCode(), 96);
-}
-
-TEST_F(Controller, TurningTheBringToFrontKeyOffKeepsTheStoredKeys) {
-    start();
-    defaults.setObject(96.0, "keyCode");
-    controller.unregisterHK();
-    EXPECT_EQ(service.live.size(), 1);
-    EXPECT_TRUE(service.isLive(103, 0x900));
-    EXPECT_EQ(center.allNames(), QStringList{"OpenUrlHotKey"});
-    EXPECT_EQ(defaults.objectForKey("keyCode"), QVariant(96.0));
-}
-
-TEST_F(Controller, ServicesMenuItemOnlyLogs) {
-    start();
-    controller.loadServicesMenu();
-    const QList<QAction*> items = window.servicesMenu()->actions();
-    ASSERT_EQ(items.size(), 1);
-    EXPECT_EQ(items[0]->text(), "buba");
-    EXPECT_EQ(items[0]->data(), QVariant("bob!"));
-    EXPECT_TRUE(logOf([&] { items[0]->trigger(); }).contains("clippingSelected"));
-    EXPECT_TRUE(opener.opened.isEmpty());
 }

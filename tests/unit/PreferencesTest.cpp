@@ -232,20 +232,6 @@ TEST_F(Defaults, PrefsStoreNumbersAsRealsThatSurviveARelaunch) {
     EXPECT_EQ(prefs.getFloat("ratio", 0), 0.1f);
 }
 
-TEST_F(Defaults, PrefsScratchObjectsShadowTheStoreUntilRemoved) {
-    UserDefaults defaults(path());
-    defaults.setObject("1", "noPostCopy");
-    Prefs prefs(defaults);
-    EXPECT_EQ(prefs.getTempObject("noPostCopy"), QVariant("1"));
-    prefs.setTempObject("noPostCopy", "scratch");
-    prefs.setString("name", "typed");
-    EXPECT_EQ(prefs.get("noPostCopy"), QVariant("scratch"));
-    prefs.removeTempObject("noPostCopy");
-    EXPECT_EQ(prefs.get("noPostCopy"), QVariant("1"));
-    EXPECT_EQ(defaults.objectForKey("name"), QVariant("typed"));
-    EXPECT_EQ(prefs.getString("title", "fallback"), QVariant("fallback"));
-}
-
 // Another program (or a hand edit) may leave any kind under a numeric key; missing is the last row.
 TEST_F(Defaults, PrefsConvertOddOrMissingValuesUnderNumericKeysOrGiveTheDefault) {
     // What is stored, then what getInt(key, 0x67) and getBool(key, true) give.

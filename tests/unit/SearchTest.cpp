@@ -173,10 +173,3 @@ TEST_F(Search, EggOpensOnlyAnExactTrigger) {
     EXPECT_EQ(opener.opened, QStringList{"http://egg.example/"});
     EXPECT_TRUE(controller.searchHistory().isEmpty());
 }
-
-TEST_F(Search, RefusedAddressIsReportedToTheCaller) {
-    opener.answer = false;
-    EXPECT_EQ(controller.searchForString(QString("word")), Searcher::SearchResult::NotOpened);
-    opener.answer = true;
-    EXPECT_EQ(controller.searchForString(QString("word")), Searcher::SearchResult::Opened);
-}
