@@ -3,7 +3,6 @@
 #include "TestSupport.h"
 
 #include <QClipboard>
-#include <QComboBox>
 #include <QImage>
 #include <QMimeData>
 #include <QTest>

@@ -1,7 +1,5 @@
 #include "TestSupport.h"
 
-#include <functional>
-
 namespace {
 
 class ActionTarget : public QObject {

@@ -6,19 +6,11 @@ namespace {
 
 const QString kWeb = "http://www.google.com/search?q=";
 
-class Search : public testing::Test {
+// The controller's searches, which every entry point ends in.
+class Search : public ControllerFixture {
 protected:
-    Search() {
-        ensureApp();
-        controller.setSelectedTitle("Web");
-    }
+    Search() { controller.setSelectedTitle("Web"); }
 
-    QTemporaryDir dir;
-    UserDefaults defaults{dir.filePath("prefs.plist")};
-    Prefs prefs{defaults};
-    RecordingUrlOpener opener;
-    RecordingAlert alert;
-    Searcher controller{prefs, opener, alert};
     SearchList& list = controller.getSearchList();
 };
 

@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
