@@ -2,14 +2,13 @@
 #include "Archiver.h"
 #include "Prefs.h"
 #include "SearchList.h"
-#include "TestProcess.h"
+#include "TestHome.h"
 #include "UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -22,24 +21,12 @@ struct Outcome {
     QString err;
 };
 
-// Runs the built program as a person would, with its own config folder and a browser that
-// only writes down what it was asked to open.
+// Runs the built program as a person would, in a home of its own, without a display or a
+// session bus, so that no Skerrin of the developer's takes the search.
 class CommandLineRun : public testing::Test {
 protected:
-    CommandLineRun() {
-        const QString recorder = dir.filePath("browser");
-        writeBrowserRecorder(recorder);
-        env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-        env.insert("HOME", dir.path());
-        env.insert("BROWSER", recorder);
-        env.insert("SKERRIN_RECORD", recordFile());
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        env.remove("XDG_CURRENT_DESKTOP");
-    }
-
-    QString recordFile() const { return dir.filePath("opened.txt"); }
-    QString prefsFile() const { return dir.filePath("config/skerrin/org.skerrin.Skerrin.plist"); }
+    QString recordFile() const { return home.recordFile(); }
+    QString prefsFile() const { return home.prefsFile(); }
 
     Outcome run(const QStringList& arguments) {
         QProcess process;
@@ -53,16 +40,9 @@ protected:
     // What the browser was asked to open, waiting for `count` addresses (xdg-open runs detached).
     QStringList opened(int count = 1) {
         QDeadlineTimer deadline(10000);
-        QStringList lines;
-        do {
-            QFile file(recordFile());
-            if (file.open(QIODevice::ReadOnly))
-                lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-            if (lines.size() >= count)
-                break;
+        while (home.opened().size() < count && !deadline.hasExpired())
             QThread::msleep(10);
-        } while (!deadline.hasExpired());
-        return lines;
+        return home.opened();
     }
 
     void storeList(const SearchList& list) {
@@ -71,8 +51,8 @@ protected:
         ASSERT_TRUE(defaults.synchronize());
     }
 
-    QTemporaryDir dir;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    TestHome home;
+    QProcessEnvironment env = home.environment();
 };
 
 } // namespace
@@ -142,7 +122,7 @@ TEST_F(CommandLineRun, AddressThatCannotBeHandedOverExitsThree) {
     EXPECT_EQ(broken.exitCode, 3);
     EXPECT_FALSE(broken.err.isEmpty());
 
-    env.insert("PATH", dir.filePath("no-such-folder"));
+    env.insert("PATH", home.path("no-such-folder"));
     const Outcome noOpener = run({"--search", "word", "--site", "Good"});
     EXPECT_EQ(noOpener.exitCode, 3);
     EXPECT_TRUE(noOpener.err.contains("xdg-open"));
