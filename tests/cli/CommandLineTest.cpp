@@ -1,12 +1,11 @@
 #include "Archiver.h"
 #include "SearchList.h"
-#include "TestProcess.h"
+#include "TestHome.h"
 #include "UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -24,24 +23,12 @@ struct Outcome {
     QString err;
 };
 
-// Runs the built program as a person would, with its own config folder and a browser that
-// only writes down what it was asked to open.
+// Runs the built program as a person would, in a home of its own, without a display or a
+// session bus, so that no Skerrin of the developer's takes the search.
 class CommandLineRun : public testing::Test {
 protected:
-    CommandLineRun() {
-        const QString recorder = dir.filePath("browser");
-        writeBrowserRecorder(recorder);
-        env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-        env.insert("HOME", dir.path());
-        env.insert("BROWSER", recorder);
-        env.insert("SKERRIN_RECORD", recordFile());
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        env.remove("XDG_CURRENT_DESKTOP");
-    }
-
-    QString recordFile() const { return dir.filePath("opened.txt"); }
-    QString prefsFile() const { return dir.filePath("config/skerrin/org.skerrin.Skerrin.plist"); }
+    QString recordFile() const { return home.recordFile(); }
+    QString prefsFile() const { return home.prefsFile(); }
 
     Outcome run(const QStringList& arguments) {
         QProcess process;
@@ -54,14 +41,8 @@ protected:
 
     // What the browser was asked to open, waiting for `count` addresses (xdg-open runs detached).
     QStringList opened(int count = 1) {
-        QStringList lines;
-        (void)QTest::qWaitFor(
-            [&] {
-                lines = QString::fromUtf8(readAll(recordFile())).split('\n', Qt::SkipEmptyParts);
-                return lines.size() >= count;
-            },
-            10000);
-        return lines;
+        (void)QTest::qWaitFor([&] { return home.opened().size() >= count; }, 10000);
+        return home.opened();
     }
 
     void storeList(const QVariant& searchList) {
@@ -75,8 +56,8 @@ protected:
         return Archiver::archivedDataWithRootObject(list.encodeWithCoder());
     }
 
-    QTemporaryDir dir;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    TestHome home;
+    QProcessEnvironment env = home.environment();
 };
 
 } // namespace
@@ -121,7 +102,7 @@ TEST_F(CommandLineRun, AddressThatCannotBeHandedOverExitsThree) {
     EXPECT_EQ(broken.exitCode, 3);
     EXPECT_FALSE(broken.err.isEmpty());
 
-    env.insert("PATH", dir.filePath("no-such-folder"));
+    env.insert("PATH", home.path("no-such-folder"));
     const Outcome noOpener = run({"--search", "word", "--site", "Good"});
     EXPECT_EQ(noOpener.exitCode, 3);
     EXPECT_TRUE(noOpener.err.contains("xdg-open"));
