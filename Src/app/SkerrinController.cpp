@@ -200,6 +200,10 @@ void SkerrinController::doBringToFront() {
     bringToFront();
 }
 
+void SkerrinController::searchSelection() {
+    openUrlHotKey(center);
+}
+
 void SkerrinController::loadServicesMenu() {
     if (!window)
         return;

@@ -41,10 +41,10 @@ protected:
     QString recordFile() const { return dir.filePath("opened.txt"); }
     QString prefsFile() const { return dir.filePath("config/skerrin/org.skerrin.Skerrin.plist"); }
 
-    Outcome run(const QStringList& arguments) {
+    Outcome run(const QStringList& arguments, const QString& program = SKERRIN_BIN) {
         QProcess process;
         process.setProcessEnvironment(env);
-        process.start(SKERRIN_BIN, arguments);
+        process.start(program, arguments);
         EXPECT_TRUE(process.waitForFinished(20000));
         return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
                 QString::fromUtf8(process.readAllStandardError())};
@@ -115,6 +115,9 @@ TEST_F(CommandLineRun, BadUsageExitsTwoWithUsage) {
         {"stray"},
         {"--search", "a", "--list-sites"},
         {"--search", "a", "--site", "No such site"},
+        {"--search-selection", "--bring-to-front"},
+        {"--search-selection", "--site", "Web"},
+        {"--bring-to-front", "stray"},
     };
     for (const QStringList& arguments : usages) {
         const Outcome result = run(arguments);
@@ -146,6 +149,25 @@ TEST_F(CommandLineRun, AddressThatCannotBeHandedOverExitsThree) {
     const Outcome noOpener = run({"--search", "word", "--site", "Good"});
     EXPECT_EQ(noOpener.exitCode, 3);
     EXPECT_TRUE(noOpener.err.contains("xdg-open"));
+}
+
+TEST_F(CommandLineRun, RequestsToSkerrinExitThreeWhenNoneCanBeReached) {
+    // No bus at all; then a bus of its own that knows no Skerrin to start.
+    env.remove("DBUS_SESSION_BUS_ADDRESS");
+    env.insert("XDG_RUNTIME_DIR", dir.path());
+    env.insert("XDG_DATA_HOME", dir.filePath("share"));
+    env.insert("XDG_DATA_DIRS", dir.filePath("share"));
+    for (const bool withBus : {false, true}) {
+        for (const QString request : {"--search-selection", "--bring-to-front"}) {
+            SCOPED_TRACE((request + (withBus ? " on a bus" : " without a bus")).toStdString());
+            const Outcome result =
+                withBus ? run({"--", SKERRIN_BIN, request}, "dbus-run-session") : run({request});
+            EXPECT_EQ(result.exitCode, 3);
+            EXPECT_TRUE(result.err.contains("skerrin: no Skerrin could be reached"))
+                << result.err.toStdString();
+        }
+    }
+    EXPECT_FALSE(QFile::exists(recordFile()));
 }
 
 TEST_F(CommandLineRun, ListSitesPrintsOneLinePerSite) {
