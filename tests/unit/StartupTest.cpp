@@ -75,6 +75,20 @@ TEST_F(Startup, RefusedKeysAreLoggedAndStartUpGoesOn) {
     EXPECT_EQ(center.allNames().size(), 2);
 }
 
+TEST_F(Startup, KeyRefusedLateIsLoggedWithTheSameText) {
+    start();
+    const struct {
+        qint32 modifiers;
+        const char* line;
+    } refusals[] = {{0x900, "error setting the default openUrlKey"},
+                    {0x100, "error setting the default HotKey"}};
+    for (const auto& refusal : refusals) {
+        testing::internal::CaptureStderr();
+        center.hotKeySettled(service.refOf(103, refusal.modifiers), false);
+        EXPECT_NE(testing::internal::GetCapturedStderr().find(refusal.line), std::string::npos);
+    }
+}
+
 TEST_F(Startup, ClearedCombinationGrabsNothing) {
     defaults.setObject(-1.0, "keyCode");
     defaults.setObject(-1.0, "keyCodeMod");
