@@ -54,7 +54,7 @@ template <typename T> T fromDBus(const QVariant& value) {
 
 // Portals give handles as object paths or, the older ones, as strings.
 QString handleText(const QVariant& value) {
-    if (value.canConvert<QDBusObjectPath>() && value.userType() == qMetaTypeId<QDBusObjectPath>())
+    if (value.userType() == qMetaTypeId<QDBusObjectPath>())
         return value.value<QDBusObjectPath>().path();
     return value.toString();
 }
@@ -122,7 +122,7 @@ quintptr PortalHotKeyService::registerHotKey(qint32 keyCode, qint32 modifiers, H
 quintptr PortalHotKeyService::registerNamedHotKey(const QString& name, qint32 keyCode,
                                                   qint32 modifiers, HotKeyId id) {
     const quintptr ref = ++lastRef;
-    bindings[ref] = {id, name, preferredTrigger(keyCode, modifiers), {}, {}, false};
+    bindings[ref] = {id, name, preferredTrigger(keyCode, modifiers), {}, false};
     createSession(ref);
     return ref;
 }
@@ -134,11 +134,6 @@ void PortalHotKeyService::unregisterHotKey(quintptr ref) {
     // A session still on its way is closed when it arrives and finds no binding.
     closeSession(found->second.session);
     bindings.erase(found);
-}
-
-QString PortalHotKeyService::triggerDescription(quintptr ref) const {
-    const auto found = bindings.find(ref);
-    return found == bindings.end() ? QString() : found->second.triggerDescription;
 }
 
 QString PortalHotKeyService::preferredTrigger(qint32 keyCode, qint32 modifiers) {
@@ -205,9 +200,8 @@ void PortalHotKeyService::bindShortcut(quintptr ref) {
                 for (const PortalShortcut& shortcut : granted) {
                     if (shortcut.id != found->second.shortcutId)
                         continue;
-                    found->second.triggerDescription =
-                        shortcut.options.value("trigger_description").toString();
-                    settle(ref, true, found->second.triggerDescription);
+                    // The desktop may have given another trigger than the one asked for.
+                    settle(ref, true, shortcut.options.value("trigger_description").toString());
                     return;
                 }
                 settle(ref, false, "left out of the desktop's answer");

@@ -32,9 +32,6 @@ public:
                                  HotKeyId id) override;
     void unregisterHotKey(quintptr ref) override;
 
-    // What the desktop says triggers the hot key, as it describes it; empty until it answered.
-    QString triggerDescription(quintptr ref) const;
-
     // The trigger asked for, in the shortcuts' own notation: Super+Alt+F11 is "LOGO+ALT+F11".
     // Empty when the key has no name there.
     static QString preferredTrigger(qint32 keyCode, qint32 modifiers);
@@ -49,7 +46,6 @@ private:
         QString shortcutId;
         QString trigger;
         QString session;
-        QString triggerDescription;
         bool bound = false;
     };
     using Answer = std::function<void(uint response, const QVariantMap& results)>;
