@@ -8,6 +8,7 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
+#include <QTimer>
 
 #include <xkbcommon/xkbcommon.h>
 
@@ -123,7 +124,12 @@ quintptr PortalHotKeyService::registerNamedHotKey(const QString& name, qint32 ke
                                                   qint32 modifiers, HotKeyId id) {
     const quintptr ref = ++lastRef;
     bindings[ref] = {id, name, preferredTrigger(keyCode, modifiers), {}, false};
-    createSession(ref);
+    // Start-up registers a key and replaces it at once; only what is still wanted once the
+    // event loop turns reaches the desktop, which may ask the person about each binding.
+    QTimer::singleShot(0, this, [this, ref] {
+        if (bindings.count(ref))
+            createSession(ref);
+    });
     return ref;
 }
 

@@ -100,14 +100,19 @@ protected:
         EXPECT_TRUE(waitUntil([] { return granted().isEmpty(); }));
     }
 
-    // Adds the two keys as Skerrin does and waits for the desktop's answers, by name.
+    // Adds the two keys as Skerrin's start-up does, bring-to-front again last, and waits for the
+    // desktop's answers, by name.
     QMap<QString, bool> addBothAndSettle() {
         QSignalSpy settled(center.get(), &HotKeyCenter::hotKeyBindingSettled);
-        EXPECT_TRUE(center->addHotKey(kOpenUrl, KeyCombo::keyComboWithKeyCode(103, 0x900), &target,
-                                      "openUrlHotKey"));
-        EXPECT_TRUE(center->addHotKey(kBringToFront, KeyCombo::keyComboWithKeyCode(103, 0x100),
-                                      &target, "hotKeyDown"));
+        for (const QString& name : {kBringToFront, kOpenUrl, kBringToFront}) {
+            const bool openUrl = name == kOpenUrl;
+            EXPECT_TRUE(
+                center->addHotKey(name, KeyCombo::keyComboWithKeyCode(103, openUrl ? 0x900 : 0x100),
+                                  &target, openUrl ? "openUrlHotKey" : "hotKeyDown"));
+        }
         waitUntil([&] { return settled.size() >= 2; });
+        // The replaced registration never reached the desktop.
+        EXPECT_EQ(callBackend("Created").arguments().value(0).toUInt(), 2u);
         QMap<QString, bool> answers;
         for (const QList<QVariant>& answer : settled)
             answers.insert(answer.at(0).toString(), answer.at(1).toBool());

@@ -40,11 +40,13 @@ class Backend(dbus.service.Object):
         self.bus = bus
         self.sessions = {}
         self.refused = set()
+        self.created = 0
 
     @dbus.service.method(SHORTCUTS, in_signature='oosa{sv}', out_signature='ua{sv}')
     def CreateSession(self, handle, session_handle, app_id, options):
         path = str(session_handle)
         self.sessions[path] = Session(self.bus, path, self.sessions)
+        self.created += 1
         return 0, {}
 
     @dbus.service.method(SHORTCUTS, in_signature='ooa(sa{sv})sa{sv}', out_signature='ua{sv}')
@@ -90,6 +92,12 @@ class Backend(dbus.service.Object):
     @dbus.service.method(CONTROL, in_signature='as')
     def SetRefused(self, ids):
         self.refused = set(str(id) for id in ids)
+        self.created = 0
+
+    # Sessions opened since SetRefused.
+    @dbus.service.method(CONTROL, out_signature='u')
+    def Created(self):
+        return self.created
 
     # Every shortcut granted to a session still open, with its trigger.
     @dbus.service.method(CONTROL, out_signature='a(ss)')
