@@ -62,23 +62,12 @@ class Backend(dbus.service.Object):
                                  'trigger_description': trigger}))
         return 0, {'shortcuts': dbus.Array(granted, signature='(sa{sv})')}
 
-    @dbus.service.method(SHORTCUTS, in_signature='oo', out_signature='ua{sv}')
-    def ListShortcuts(self, handle, session_handle):
-        session = self.sessions.get(str(session_handle))
-        listed = [(id, {'trigger_description': trigger})
-                  for id, trigger in (session.shortcuts.items() if session else [])]
-        return 0, {'shortcuts': dbus.Array(listed, signature='(sa{sv})')}
-
     @dbus.service.signal(SHORTCUTS, signature='osta{sv}')
     def Activated(self, session_handle, shortcut_id, timestamp, options):
         pass
 
     @dbus.service.signal(SHORTCUTS, signature='osta{sv}')
     def Deactivated(self, session_handle, shortcut_id, timestamp, options):
-        pass
-
-    @dbus.service.signal(SHORTCUTS, signature='oa(sa{sv})')
-    def ShortcutsChanged(self, session_handle, shortcuts):
         pass
 
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature='ss', out_signature='v')
