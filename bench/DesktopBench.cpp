@@ -5,6 +5,7 @@
 #include "Desktop.h"
 #include "SkerrinController.h"
 #include "SkerrinService.h"
+#include "TestHome.h"
 #include "TestProcess.h"
 #include "Wait.h"
 #include "XClient.h"
@@ -23,7 +24,6 @@
 #include <QFileSystemWatcher>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
@@ -34,7 +34,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <sys/prctl.h>
 #include <vector>
 
 namespace {
@@ -62,40 +61,19 @@ double elapsedMs(const QElapsedTimer& clock) {
     return double(clock.nsecsElapsed()) / 1e6;
 }
 
-void writeScript(const QString& path, const QByteArray& text) {
-    QFile script(path);
-    script.open(QIODevice::WriteOnly);
-    script.write(text);
-    script.close();
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
-// A throwaway configuration and a browser that writes down the one address it was given.
-QProcessEnvironment benchEnvironment(const QTemporaryDir& dir) {
-    writeScript(dir.filePath("browser"),
-                "#!/bin/sh\nprintf '%s\\n' \"$1\" > \"$SKERRIN_RECORD.tmp\"\n"
-                "mv \"$SKERRIN_RECORD.tmp\" \"$SKERRIN_RECORD\"\n");
-    QDir(dir.path()).mkdir("runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-    env.insert("XDG_RUNTIME_DIR", dir.filePath("runtime"));
-    env.insert("BROWSER", dir.filePath("browser"));
-    env.insert("SKERRIN_RECORD", dir.filePath("record/opened"));
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.remove("WAYLAND_DISPLAY");
-    env.remove("XDG_CURRENT_DESKTOP");
-    env.remove("XDG_SESSION_TYPE");
-    QDir(dir.path()).mkdir("record");
-    return env;
-}
+// Where the recording browser of the desktop's home writes the address it was given.
+QString recordFile;
 
 // xdg-open looks up the desktop's handler for http before it falls back to $BROWSER, which
 // takes hundreds of milliseconds and varies by tens; this one goes straight to $BROWSER, so
 // that skerrin's own share is not lost in that noise.
-QProcessEnvironment withDirectXdgOpen(QProcessEnvironment env, const QTemporaryDir& dir) {
-    QDir(dir.path()).mkdir("direct");
-    writeScript(dir.filePath("direct/xdg-open"), "#!/bin/sh\nexec \"$BROWSER\" \"$1\"\n");
-    env.insert("PATH", dir.filePath("direct") + ':' + env.value("PATH"));
+QProcessEnvironment withDirectXdgOpen(QProcessEnvironment env, const TestHome& home) {
+    QDir().mkpath(home.path("direct"));
+    QFile script(home.path("direct/xdg-open"));
+    script.open(QIODevice::WriteOnly);
+    script.write("#!/bin/sh\nexec \"$BROWSER\" \"$1\"\n");
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    env.insert("PATH", home.path("direct") + ':' + env.value("PATH"));
     return env;
 }
 
@@ -307,12 +285,11 @@ bool startFocusedSource(QProcess& source, const QProcessEnvironment& env, const 
 
 // Presses the capture key over the focused application; the clock starts once xdotool is done.
 std::optional<double> timeCapture(const QProcessEnvironment& env, const QString& word) {
-    return timeUntilRecorded(env.value("SKERRIN_RECORD"), kSearchOnWeb + word,
-                             [&](QElapsedTimer& clock) {
-                                 const bool pressed = run(env, "xdotool", {"key", kOpenUrlKey});
-                                 clock.start();
-                                 return pressed;
-                             });
+    return timeUntilRecorded(recordFile, kSearchOnWeb + word, [&](QElapsedTimer& clock) {
+        const bool pressed = run(env, "xdotool", {"key", kOpenUrlKey});
+        clock.start();
+        return pressed;
+    });
 }
 
 std::optional<double> timeXdgOpen(const QProcessEnvironment& env, const QString& word) {
@@ -321,12 +298,11 @@ std::optional<double> timeXdgOpen(const QProcessEnvironment& env, const QString&
         QStandardPaths::findExecutable("xdg-open", env.value("PATH").split(':'));
     QProcess xdgOpen;
     xdgOpen.setProcessEnvironment(env);
-    const auto ms = timeUntilRecorded(env.value("SKERRIN_RECORD"), kSearchOnWeb + word,
-                                      [&](QElapsedTimer& clock) {
-                                          clock.start();
-                                          xdgOpen.start(xdgOpenOnPath, {kSearchOnWeb + word});
-                                          return true;
-                                      });
+    const auto ms = timeUntilRecorded(recordFile, kSearchOnWeb + word, [&](QElapsedTimer& clock) {
+        clock.start();
+        xdgOpen.start(xdgOpenOnPath, {kSearchOnWeb + word});
+        return true;
+    });
     xdgOpen.waitForFinished(kCapMs);
     return ms;
 }
@@ -385,24 +361,6 @@ void benchIdle(const QProcessEnvironment& env, const QDir& reports) {
     stopSkerrin(skerrin);
 }
 
-// A session bus of the benchmark's own. Its service files come from the installed copy first, so
-// a call that finds no skerrin starts that one, as on a desktop with skerrin installed; what it
-// and the programs it starts write goes to `log`. The address, empty when it did not come up.
-QString startSessionBus(QProcess& daemon, QProcessEnvironment env, const QString& log) {
-    env.insert("XDG_DATA_DIRS", QStringLiteral(INSTALLED_DATADIR ":/usr/local/share:/usr/share"));
-    // A copy in the developer's own data folder must not answer instead.
-    env.insert("XDG_DATA_HOME", QStringLiteral(INSTALLED_DATADIR));
-    daemon.setProcessEnvironment(env);
-    daemon.setStandardErrorFile(log);
-    daemon.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    daemon.start("dbus-daemon", {"--session", "--print-address", "--nofork"});
-    while (!daemon.canReadLine()) {
-        if (!daemon.waitForReadyRead(kCapMs))
-            return {};
-    }
-    return QString::fromUtf8(daemon.readLine()).trimmed();
-}
-
 QDBusMessage searchCall(const QString& text) {
     QDBusMessage call =
         QDBusMessage::createMethodCall(SkerrinService::serviceName, SkerrinService::objectPath,
@@ -413,21 +371,19 @@ QDBusMessage searchCall(const QString& text) {
 
 // Milliseconds from sending doServiceSearch until the browser has recorded the search of `word`,
 // and until the call was answered.
-std::optional<double> timeBusSearch(const QProcessEnvironment& env, const QString& word,
-                                    double& answeredMs) {
+std::optional<double> timeBusSearch(const QString& word, double& answeredMs) {
     QElapsedTimer sent;
     std::optional<double> answered;
     std::unique_ptr<QDBusPendingCallWatcher> answer;
-    const auto ms = timeUntilRecorded(
-        env.value("SKERRIN_RECORD"), kSearchOnWeb + word, [&](QElapsedTimer& clock) {
-            clock.start();
-            sent = clock;
-            answer = std::make_unique<QDBusPendingCallWatcher>(
-                QDBusConnection::sessionBus().asyncCall(searchCall(word)));
-            QObject::connect(answer.get(), &QDBusPendingCallWatcher::finished, answer.get(),
-                             [&] { answered = elapsedMs(sent); });
-            return true;
-        });
+    const auto ms = timeUntilRecorded(recordFile, kSearchOnWeb + word, [&](QElapsedTimer& clock) {
+        clock.start();
+        sent = clock;
+        answer = std::make_unique<QDBusPendingCallWatcher>(
+            QDBusConnection::sessionBus().asyncCall(searchCall(word)));
+        QObject::connect(answer.get(), &QDBusPendingCallWatcher::finished, answer.get(),
+                         [&] { answered = elapsedMs(sent); });
+        return true;
+    });
     if (!answered) {
         answer->waitForFinished();
         // Lets the watcher tell of it.
@@ -448,7 +404,7 @@ void benchBusSearch(const QProcessEnvironment& env, const char* xdgOpenKind) {
     std::vector<double> searchMs, xdgOpenMs;
     for (const QString& word : kBusWords) {
         double answeredMs = 0;
-        const auto search = timeBusSearch(env, word, answeredMs);
+        const auto search = timeBusSearch(word, answeredMs);
         const auto alone = timeXdgOpen(env, word);
         if (!search || !alone)
             break;
@@ -515,13 +471,11 @@ bool stopStartedSkerrin() {
 }
 
 // What the bus and every skerrin it started said, for when one of them failed.
-void printBusLog(const QString& busLog) {
-    QFile log(busLog);
-    log.open(QIODevice::ReadOnly);
-    std::fprintf(stderr, "the session bus's log:\n%s\n", log.readAll().constData());
+void printBusLog(const Desktop& desktop) {
+    std::fprintf(stderr, "the session bus's log:\n%s\n", qPrintable(desktop.busLog()));
 }
 
-void benchActivation(const QProcessEnvironment& env, const QString& busLog,
+void benchActivation(const QProcessEnvironment& env, const Desktop& desktop,
                      const char* xdgOpenKind) {
     const auto startable = QDBusConnection::sessionBus().interface()->activatableServiceNames();
     if (!startable.isValid() || !startable.value().contains(SkerrinService::serviceName)) {
@@ -535,11 +489,11 @@ void benchActivation(const QProcessEnvironment& env, const QString& busLog,
     std::vector<double> searchMs, answeredMs, xdgOpenMs;
     for (qsizetype i = 0; i < kActivationWords.size(); ++i) {
         double answered = 0;
-        const auto search = timeBusSearch(env, kActivationWords[i], answered);
+        const auto search = timeBusSearch(kActivationWords[i], answered);
         // Beside the skerrin just started, as the other bus figure's is beside a running one.
         const auto alone = timeXdgOpen(env, kActivationWords[i]);
         if (!stopStartedSkerrin() || !search || !alone) {
-            printBusLog(busLog);
+            printBusLog(desktop);
             return;
         }
         // The first start after the install reads the installed files from disk.
@@ -564,12 +518,11 @@ void benchActivation(const QProcessEnvironment& env, const QString& busLog,
 std::optional<double> timeSelectionCommand(const QProcessEnvironment& env, const QString& word) {
     QProcess command;
     command.setProcessEnvironment(env);
-    const auto ms = timeUntilRecorded(env.value("SKERRIN_RECORD"), kSearchOnWeb + word,
-                                      [&](QElapsedTimer& clock) {
-                                          clock.start();
-                                          command.start(SKERRIN_BIN, {"--search-selection"});
-                                          return true;
-                                      });
+    const auto ms = timeUntilRecorded(recordFile, kSearchOnWeb + word, [&](QElapsedTimer& clock) {
+        clock.start();
+        command.start(SKERRIN_BIN, {"--search-selection"});
+        return true;
+    });
     if (command.state() != QProcess::NotRunning)
         command.waitForFinished(kCapMs);
     if (command.state() != QProcess::NotRunning || command.exitCode() != 0) {
@@ -633,7 +586,9 @@ void benchSelectionCommand(const QProcessEnvironment& env, const QDir& reports, 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     qDBusRegisterMetaType<QMap<QString, QString>>();
-    Desktop desktop(Desktop::WindowManager::None);
+    // Its session bus starts the installed copy on a call, in the desktop's home, where the
+    // benchmark runs everything.
+    Desktop desktop(Desktop::WindowManager::None, INSTALLED_DATADIR);
     if (const QString error = desktop.start(); !error.isEmpty()) {
         std::fprintf(stderr, "no virtual desktop: %s\n", qPrintable(error));
         return 1;
@@ -642,33 +597,21 @@ int main(int argc, char** argv) {
     // Xvfb resets itself whenever the last client leaves, and each X client the system xdg-open
     // runs then takes tens of milliseconds longer.
     const XClient resident;
-    QTemporaryDir dir;
-    QProcessEnvironment env = benchEnvironment(dir);
-    // Started with the benchmark's environment, the bus hands it on to the skerrin it starts.
-    QProcess busDaemon;
-    const QString busLog = dir.filePath("bus.log");
-    const QString busAddress = startSessionBus(busDaemon, env, busLog);
-    if (busAddress.isEmpty()) {
-        std::fprintf(stderr, "no session bus: dbus-daemon did not start\n");
-        printBusLog(busLog);
-        return 1;
-    }
-    qputenv("DBUS_SESSION_BUS_ADDRESS", busAddress.toUtf8());
-    env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
+    const QProcessEnvironment env = desktop.environmentFor(desktop.home());
+    recordFile = desktop.home().recordFile();
     std::printf("virtual desktop %s, no window manager, session bus of its own\n",
                 qPrintable(desktop.display()));
-    const QProcessEnvironment direct = withDirectXdgOpen(env, dir);
-    const QDir reports(dir.filePath("sources"));
+    const QProcessEnvironment direct = withDirectXdgOpen(env, desktop.home());
+    const QDir reports(desktop.home().path("sources"));
     benchStartUp(env);
     benchHotKeyCapture(env, reports, "xdg-open of the system");
     benchHotKeyCapture(direct, reports, "xdg-open straight to $BROWSER");
     benchBusSearch(env, "xdg-open of the system");
     benchBusSearch(direct, "xdg-open straight to $BROWSER");
-    benchActivation(env, busLog, "xdg-open of the system");
-    benchActivation(direct, busLog, "xdg-open straight to $BROWSER");
+    benchActivation(env, desktop, "xdg-open of the system");
+    benchActivation(direct, desktop, "xdg-open straight to $BROWSER");
     benchSelectionCommand(direct, reports, false, "xdg-open straight to $BROWSER");
     benchSelectionCommand(direct, reports, true, "xdg-open straight to $BROWSER");
     benchIdle(env, reports);
-    stop(busDaemon);
     return 0;
 }

@@ -1,14 +1,11 @@
 #include "DesktopTest.h"
 #include "QtPrinters.h"
-#include "Wait.h"
 
 // `skerrin --search-selection` and `--bring-to-front`, as a key bound in the desktop's own
 // settings runs them: first the bus starts Skerrin, then the running one answers.
 namespace {
 
 using CommandRequest = DesktopTest;
-
-const QString kSearchOnWeb = QStringLiteral("http://www.google.com/search?q=");
 
 struct Round {
     const char* name;
@@ -41,9 +38,8 @@ TEST_F(CommandRequest, BringToFrontGivesSkerrinTheFocus) {
         SCOPED_TRACE(round.name);
         ASSERT_TRUE(startSource(round.selected));
         EXPECT_EQ(runSkerrin({"--bring-to-front"}), 0) << otherRunLog().toStdString();
-        EXPECT_TRUE(waitUntil([&] { return focusedWindowName() == "Skerrin"; }))
-            << "the keyboard focus is on \"" << focusedWindowName().toStdString() << '"';
+        EXPECT_TRUE(skerrinGetsTheFocus());
         EXPECT_EQ(skerrinProcesses().size(), 1);
     }
-    EXPECT_TRUE(opened().isEmpty());
+    EXPECT_TRUE(home.opened().isEmpty());
 }

@@ -3,6 +3,7 @@
 #include "HotKeyCenter.h"
 #include "KeyCombo.h"
 #include "PortalHotKeyService.h"
+#include "TestHome.h"
 #include "TestProcess.h"
 #include "desktop/Wait.h"
 
@@ -15,7 +16,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -181,37 +181,26 @@ namespace {
 class PortalUnderTest {
 public:
     QString start() {
-        if (!home.isValid())
-            return "no temporary folder";
-        for (const char* folder : {"config", "data", "cache", "state", "portals"})
-            QDir(home.path()).mkdir(folder);
-        QDir(home.path()).mkdir("runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        const QList<std::pair<const char*, QString>> variables = {
-            {"HOME", home.path()},
-            {"XDG_CONFIG_HOME", home.filePath("config")},
-            {"XDG_DATA_HOME", home.filePath("data")},
-            {"XDG_CACHE_HOME", home.filePath("cache")},
-            {"XDG_STATE_HOME", home.filePath("state")},
-            {"XDG_RUNTIME_DIR", home.filePath("runtime")},
-            {"XDG_CURRENT_DESKTOP", kDesktop},
-            {"XDG_DESKTOP_PORTAL_DIR", home.filePath("portals")},
-        };
+        QDir().mkpath(home.path("portals"));
+        QDir().mkpath(home.path(".config/xdg-desktop-portal"));
         QMap<QString, QString> activation;
-        for (const auto& [name, value] : variables) {
-            qputenv(name, value.toUtf8());
-            activation.insert(name, value);
+        QProcessEnvironment env = home.environment();
+        env.insert("XDG_CURRENT_DESKTOP", kDesktop);
+        env.insert("XDG_DESKTOP_PORTAL_DIR", home.path("portals"));
+        for (const QString& name : env.keys()) {
+            qputenv(name.toUtf8(), env.value(name).toUtf8());
+            activation.insert(name, env.value(name));
         }
         // Whatever the bus starts for the portal runs in this home too.
         qDBusRegisterMetaType<QMap<QString, QString>>();
         QDBusConnection::sessionBus().interface()->call("UpdateActivationEnvironment",
                                                         QVariant::fromValue(activation));
 
-        writeFile(home.filePath("portals/skerrintest.portal"),
+        writeFile(home.path("portals/skerrintest.portal"),
                   "[portal]\nDBusName=" + kBackendName +
                       "\nInterfaces=org.freedesktop.impl.portal.GlobalShortcuts;\nUseIn=" +
                       kDesktop + "\n");
-        QDir(home.path()).mkpath("config/xdg-desktop-portal");
-        writeFile(home.filePath("config/xdg-desktop-portal/portals.conf"),
+        writeFile(home.path(".config/xdg-desktop-portal/portals.conf"),
                   "[preferred]\ndefault=" + kDesktop + "\n");
 
         backend.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -239,7 +228,7 @@ private:
         file.write(text.toUtf8());
     }
 
-    QTemporaryDir home;
+    TestHome home;
     QProcess backend;
     QProcess portal;
 };
