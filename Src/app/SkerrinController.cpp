@@ -22,6 +22,8 @@
 
 const QString kBringToFrontHotKey = QStringLiteral("BringToFrontHotKey");
 const QString kOpenUrlHotKey = QStringLiteral("OpenUrlHotKey");
+const QString kBringToFrontFailure = QStringLiteral("error setting the default HotKey");
+const QString kOpenUrlKeyFailure = QStringLiteral("error setting the default openUrlKey");
 
 SkerrinController::SkerrinController(Prefs& prefs, UrlOpener& opener, Alert& alert, QObject* parent)
     : Searcher(prefs, opener, alert, parent) {}
@@ -55,16 +57,20 @@ void SkerrinController::awakeFromNib(MainWindow& mainWindow, HotKeyCenter& hotKe
     connect(window, &MainWindow::registerHKRequested, this, &SkerrinController::registerHK);
     connect(window, &MainWindow::unregisterHKRequested, this, &SkerrinController::unregisterHK);
     setDefaults();
+    // A desktop that answers later refuses with the same words as one that answers at once.
+    connect(center, &HotKeyCenter::hotKeyBindingSettled, this, [](const QString& name, bool bound) {
+        if (!bound)
+            logLine(name == kOpenUrlHotKey ? kOpenUrlKeyFailure : kBringToFrontFailure);
+    });
 
     mCombo = storedCombo(PrefKeys::keyCode, PrefKeys::keyCodeMod);
-    registerHotKey(kBringToFrontHotKey, mCombo, "hotKeyDown", "error setting the default HotKey");
+    registerHotKey(kBringToFrontHotKey, mCombo, "hotKeyDown", kBringToFrontFailure);
     prefs.setTempObject(QLatin1String(PrefKeys::bringToFrontCombo), QVariant::fromValue(mCombo));
     urlCombo = storedCombo(PrefKeys::openUrlKey, PrefKeys::openUrlKeyMod);
-    registerHotKey(kOpenUrlHotKey, urlCombo, "openUrlHotKey",
-                   "error setting the default openUrlKey");
+    registerHotKey(kOpenUrlHotKey, urlCombo, "openUrlHotKey", kOpenUrlKeyFailure);
     prefs.setTempObject(QLatin1String(PrefKeys::openUrlCombo), QVariant::fromValue(urlCombo));
     // Registered last so that it wins when both keys are the same combination.
-    registerHotKey(kBringToFrontHotKey, mCombo, "hotKeyDown", "error setting the default HotKey");
+    registerHotKey(kBringToFrontHotKey, mCombo, "hotKeyDown", kBringToFrontFailure);
 
     window->centerOnScreen();
     setSearchList(loadSearchList(prefs.defaults()));
@@ -195,6 +201,10 @@ void SkerrinController::doServiceSearch(const QMimeData* pboard) {
 
 void SkerrinController::doBringToFront() {
     bringToFront();
+}
+
+void SkerrinController::searchSelection() {
+    openUrlHotKey(center);
 }
 
 void SkerrinController::loadServicesMenu() {

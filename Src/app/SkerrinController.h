@@ -67,6 +67,8 @@ public:
     void search();
     void doServiceSearch(const QMimeData* pboard);
     void doBringToFront();
+    // A key bound in the desktop's own settings: the open-URL hot key pressed and released.
+    void searchSelection();
     void loadServicesMenu();
 
 public slots:

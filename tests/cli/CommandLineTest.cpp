@@ -30,10 +30,10 @@ protected:
     QString recordFile() const { return home.recordFile(); }
     QString prefsFile() const { return home.prefsFile(); }
 
-    Outcome run(const QStringList& arguments) {
+    Outcome run(const QStringList& arguments, const QString& program = SKERRIN_BIN) {
         QProcess process;
         process.setProcessEnvironment(env);
-        process.start(SKERRIN_BIN, arguments);
+        process.start(program, arguments);
         EXPECT_TRUE(process.waitForFinished(20000));
         return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
                 QString::fromUtf8(process.readAllStandardError())};
@@ -82,8 +82,10 @@ TEST_F(CommandLineRun, HelpVersionBlankTextAndBadUsageExitWithTheirCodeAndText) 
         {{"--help"}, 0, "--search <TEXT>"},
         {{"--version"}, 0, "skerrin "},
         {{"--search", " \n "}, 1, "No text given.\nThere was nothing to search for!"}};
-    for (const char* usage : {"--bogus", "--search", "--site|Web", "stray",
-                              "--search|a|--list-sites", "--search|a|--site|No such site"})
+    for (const char* usage :
+         {"--bogus", "--search", "--site|Web", "stray", "--search|a|--list-sites",
+          "--search|a|--site|No such site", "--search-selection|--bring-to-front",
+          "--search-selection|--site|Web", "--bring-to-front|stray"})
         runs.append({QString(usage).split('|'), 2, "skerrin: "});
     for (const auto& [arguments, exitCode, printed] : runs) {
         const Outcome result = run(arguments);
@@ -102,13 +104,28 @@ TEST_F(CommandLineRun, AddressThatCannotBeHandedOverExitsThree) {
     EXPECT_EQ(broken.exitCode, 3);
     EXPECT_FALSE(broken.err.isEmpty());
 
-    // No browser of the user's, no default handler and no xdg-open.
-    for (const char* variable : {"PATH", "BROWSER", "XDG_DATA_HOME", "XDG_DATA_DIRS",
-                                 "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
+    // No $BROWSER, no application for the default handler to name, and no xdg-open.
+    for (const char* variable :
+         {"PATH", "BROWSER", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"})
         env.insert(variable, home.path("no-such-folder"));
     const Outcome noOpener = run({"--search", "word", "--site", "Good"});
     EXPECT_EQ(noOpener.exitCode, 3);
     EXPECT_TRUE(noOpener.err.contains("xdg-open"));
+}
+
+TEST_F(CommandLineRun, RequestsToSkerrinExitThreeWhenNoneCanBeReached) {
+    // No bus at all; then a bus of its own, whose service files are the home's: no Skerrin.
+    for (const bool withBus : {false, true}) {
+        for (const QString request : {"--search-selection", "--bring-to-front"}) {
+            SCOPED_TRACE((request + (withBus ? " on a bus" : " without a bus")).toStdString());
+            const Outcome result =
+                withBus ? run({"--", SKERRIN_BIN, request}, "dbus-run-session") : run({request});
+            EXPECT_EQ(result.exitCode, 3);
+            EXPECT_TRUE(result.err.contains("skerrin: no Skerrin could be reached"))
+                << result.err.toStdString();
+        }
+    }
+    EXPECT_FALSE(QFile::exists(recordFile()));
 }
 
 TEST_F(CommandLineRun, ListSitesPrintsOneLinePerSite) {

@@ -1,6 +1,7 @@
 // The open-URL hot key over real programs: a terminal that must not be interrupted, a GTK 3
 // entry that copies, a window with nothing selected while the clipboard holds a secret, other
 // keyboard layouts, a key held long, and the preference modes.
+#include "Desktop.h"
 #include "DesktopTest.h"
 #include "QtPrinters.h"
 #include "TestProcess.h"
@@ -12,15 +13,13 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include <X11/keysym.h>
+#include <xkbcommon/xkbcommon-keysyms.h>
 
 #include <memory>
 #include <vector>
 
 namespace {
 
-const QString kSearchOnWeb = QStringLiteral("http://www.google.com/search?q=");
-const QString kOpenUrlKey = QStringLiteral("super+alt+F11");
 const QString kTerminal = QStringLiteral("capture terminal");
 const QString kEntry = QStringLiteral("capture entry");
 
@@ -35,6 +34,7 @@ protected:
 
     bool run(const QString& program, const QStringList& arguments) {
         auto& process = *programs.emplace_back(std::make_unique<QProcess>());
+        process.setProcessEnvironment(desktop->environmentFor(home));
         process.setStandardOutputFile(QProcess::nullDevice());
         process.setStandardErrorFile(
             work.filePath(QStringLiteral("stderr-%1").arg(programs.size())));
@@ -84,18 +84,11 @@ protected:
         return true;
     }
 
-    // Skerrin's window took the keyboard focus.
-    bool cameForward() {
-        if (waitUntil([&] { return focusedWindowName() == "Skerrin"; }))
-            return true;
-        ADD_FAILURE() << "the keyboard focus is on \"" << focusedWindowName().toStdString() << '"';
-        return false;
-    }
-
     bool interrupted() const { return QFile::exists(work.filePath("sigint")); }
 
     QString primaryText() {
         QProcess xclip;
+        xclip.setProcessEnvironment(desktop->environmentFor(home));
         xclip.start("xclip", {"-selection", "primary", "-o"});
         if (!xclip.waitForFinished(5000)) {
             stopProcess(xclip);
@@ -110,12 +103,13 @@ protected:
     bool setLayout(const QStringList& arguments) {
         noteLayoutChange();
         QProcess setxkbmap;
+        setxkbmap.setProcessEnvironment(desktop->environmentFor(home));
         setxkbmap.start("setxkbmap", arguments);
         return setxkbmap.waitForFinished(5000) && setxkbmap.exitCode() == 0;
     }
 
     QString prefsFileText() const {
-        QFile file(prefsFile());
+        QFile file(home.prefsFile());
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
@@ -123,7 +117,7 @@ protected:
 
     // The open-URL key held `holdMs`, as a person holds it.
     bool pressOpenUrlKey(int holdMs) {
-        if (!keyboard.press({XK_Super_L, XK_Alt_L, XK_F11}))
+        if (!keyboard.press({XKB_KEY_Super_L, XKB_KEY_Alt_L, XKB_KEY_F11}))
             return false;
         QThread::msleep(holdMs); // the press itself, not a wait for anything
         keyboard.release();
@@ -141,7 +135,7 @@ private:
 TEST_F(SelectionCapture, TerminalWordIsSearchedWithoutInterruptingItsProgram) {
     ASSERT_TRUE(startSkerrin());
     ASSERT_TRUE(startTerminalWithAWordHighlighted());
-    ASSERT_TRUE(pressLikeAPerson(kOpenUrlKey));
+    ASSERT_TRUE(press(kOpenUrlKey, true));
     EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "cobalt"});
     EXPECT_FALSE(interrupted());
 }
@@ -163,7 +157,7 @@ TEST_F(SelectionCapture, GtkEntryIsSearchedAndTheClipboardEndsAsEachModeSays) {
         ASSERT_TRUE(startSkerrin());
         ASSERT_TRUE(setClipboard("older words"));
         ASSERT_TRUE(startGtkEntry("entry words"));
-        ASSERT_TRUE(pressLikeAPerson(kOpenUrlKey));
+        ASSERT_TRUE(press(kOpenUrlKey, true));
         ++searches;
         EXPECT_EQ(waitForOpened(searches).value(searches - 1), kSearchOnWeb + "entry%20words");
         EXPECT_TRUE(waitUntil([&] { return clipboardText() == mode.clipboardAfter; }))
@@ -177,12 +171,12 @@ TEST_F(SelectionCapture, SecretOnTheClipboardIsNeverTakenForTheSelection) {
     ASSERT_TRUE(startSkerrin());
     ASSERT_TRUE(setClipboard(secret));
     ASSERT_TRUE(startSource(""));
-    ASSERT_TRUE(pressLikeAPerson(kOpenUrlKey));
+    ASSERT_TRUE(press(kOpenUrlKey, true));
     // With nothing selected Skerrin only comes forward.
-    EXPECT_TRUE(cameForward());
+    EXPECT_TRUE(skerrinGetsTheFocus());
 
     ASSERT_TRUE(startSource("real words"));
-    ASSERT_TRUE(pressLikeAPerson(kOpenUrlKey));
+    ASSERT_TRUE(press(kOpenUrlKey, true));
     EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "real%20words"});
     ASSERT_TRUE(quitSkerrin());
     EXPECT_FALSE(prefsFileText().contains(secret));
@@ -223,19 +217,19 @@ TEST_F(SelectionCapture, CopyOnlySendsTheTerminalItsKeystrokeAndReadsNoHighlight
     writePrefs("<key>readSelection</key><real>2</real>");
     ASSERT_TRUE(startSkerrin());
     ASSERT_TRUE(startTerminalWithAWordHighlighted());
-    ASSERT_TRUE(pressLikeAPerson(kOpenUrlKey));
+    ASSERT_TRUE(press(kOpenUrlKey, true));
     EXPECT_TRUE(waitUntil([&] { return interrupted(); }));
-    EXPECT_TRUE(cameForward());
-    EXPECT_TRUE(opened().isEmpty());
+    EXPECT_TRUE(skerrinGetsTheFocus());
+    EXPECT_TRUE(home.opened().isEmpty());
 }
 
 TEST_F(SelectionCapture, HotKeyFollowsItsKeyToANewKeycode) {
     ASSERT_TRUE(startSkerrin());
     ASSERT_TRUE(startSource("moved key"));
     noteLayoutChange();
-    ASSERT_TRUE(keyboard.swapKeys(XK_F11, XK_F12));
+    ASSERT_TRUE(keyboard.swapKeys(XKB_KEY_F11, XKB_KEY_F12));
     EXPECT_TRUE(waitUntil([&] {
-        return keyboard.grabbedElsewhere(XK_F11, XCB_MOD_MASK_4 | XCB_MOD_MASK_1);
+        return keyboard.grabbedElsewhere(XKB_KEY_F11, XCB_MOD_MASK_4 | XCB_MOD_MASK_1);
     })) << "no grab of Super+Alt+F11 on its new key";
     ASSERT_TRUE(pressOpenUrlKey(150));
     EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "moved%20key"});

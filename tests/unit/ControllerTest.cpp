@@ -86,6 +86,19 @@ TEST_F(Controller, RefusedKeysAreLoggedAndStartUpGoesOn) {
     EXPECT_EQ(center.allNames().size(), 2);
 }
 
+// A desktop that answers later refuses in the same words as one that answers at once.
+TEST_F(Controller, KeyRefusedLateIsLoggedWithTheSameText) {
+    start();
+    const QList<std::pair<qint32, QString>> refusals = {
+        {0x900, "error setting the default openUrlKey"},
+        {0x100, "error setting the default HotKey"}};
+    for (const auto& [modifiers, line] : refusals)
+        EXPECT_TRUE(logOf([&] {
+                        center.hotKeySettled(service.refOf(103, modifiers), false);
+                    }).contains(line))
+            << line.toStdString();
+}
+
 TEST_F(Controller, SameTitleShowsOnceAndControlDigitChoosesASite) {
     SearchList list = SearchList::empty();
     list.searchUrls() = {SearchUrl("http://a.example/%@", "Twin", "1"),
