@@ -96,9 +96,19 @@ SelectionCapture::~SelectionCapture() {
     reader.stopWatching();
 }
 
-void SelectionCapture::start(std::function<void(std::optional<QString>)> whenDone) {
+void SelectionCapture::start(std::function<void(std::optional<QString>)> whenDone,
+                             std::function<void(const QString&)> confirm) {
     if (done)
         return;
+    if (!reader.readsPrimary()) {
+        // The clipboard may hold anything, a secret among it: it is shown, never searched.
+        const std::optional<QString> text = reader.text(SelectionReader::Selection::Clipboard);
+        if (confirm && text && !text->isEmpty())
+            confirm(*text);
+        else
+            whenDone(std::nullopt);
+        return;
+    }
     done = std::move(whenDone);
     mode = storedMode(prefs.getInt(PrefKeys::readSelection));
     front = reader.frontWindow();

@@ -42,8 +42,10 @@ public:
     ~SelectionCapture() override;
 
     // Reads the selection unless a capture is under way, which then serves this request too.
-    // `done` gets the text, or nothing when nothing is selected.
-    void start(std::function<void(std::optional<QString>)> done);
+    // `done` gets the text, or nothing when nothing is selected. Where the highlight cannot be
+    // read, `confirm` gets the clipboard's text instead, for the person to search or not.
+    void start(std::function<void(std::optional<QString>)> done,
+               std::function<void(const QString&)> confirm = {});
     bool underWay() const { return static_cast<bool>(done); }
 
 private:

@@ -118,7 +118,12 @@ void SkerrinController::hotKeyDown(QObject*) {
 
 void SkerrinController::openUrlHotKey(QObject*) {
     if (capture)
-        capture->start([this](const std::optional<QString>& text) { openUrl(text); });
+        capture->start([this](const std::optional<QString>& text) { openUrl(text); },
+                       [this](const QString& text) {
+                           bringToFront();
+                           if (window)
+                               window->setSearchFieldText(text, true);
+                       });
 }
 
 bool SkerrinController::captureUnderWay() const {

@@ -24,6 +24,8 @@ public:
 
     virtual ~SelectionReader() = default;
 
+    // False where the desktop lets nobody read what is highlighted.
+    virtual bool readsPrimary() const { return true; }
     virtual FrontWindow frontWindow() = 0;
     // Whether the program of the window in front owns the selection.
     virtual bool ownedByFront(Selection selection, const FrontWindow& front) = 0;

@@ -84,8 +84,10 @@ void MainWindow::updateList(const SearchList& searchList) {
     }
 }
 
-void MainWindow::setSearchFieldText(const QString& text) {
+void MainWindow::setSearchFieldText(const QString& text, bool selected) {
     ui->searchText->setEditText(text);
+    if (selected && ui->searchText->lineEdit())
+        ui->searchText->lineEdit()->selectAll();
 }
 
 QString MainWindow::searchFieldText() const {

@@ -26,7 +26,8 @@ public:
     // How the desktop gives the window the focus; without one, Qt's own request is all.
     void setWindowActivator(WindowActivator* a) { activator = a; }
     void updateList(const SearchList& searchList);
-    void setSearchFieldText(const QString& text);
+    // `selected`: typing replaces it, Return searches it.
+    void setSearchFieldText(const QString& text, bool selected = false);
     QString searchFieldText() const;
     QMenu* servicesMenu() const;
     void centerOnScreen();

@@ -14,7 +14,8 @@ QClipboard::Mode modeOf(SelectionReader::Selection selection) {
 
 } // namespace
 
-ClipboardSelectionReader::ClipboardSelectionReader(bool followToolkit) {
+ClipboardSelectionReader::ClipboardSelectionReader(bool followToolkit, bool primary)
+    : primary(primary) {
     if (followToolkit)
         connect(QGuiApplication::clipboard(), &QClipboard::changed, this,
                 [this](QClipboard::Mode mode) {
@@ -25,7 +26,7 @@ ClipboardSelectionReader::ClipboardSelectionReader(bool followToolkit) {
 
 std::optional<QString> ClipboardSelectionReader::text(Selection selection) {
     QClipboard* clipboard = QGuiApplication::clipboard();
-    if (selection == Selection::Primary && !clipboard->supportsSelection())
+    if (selection == Selection::Primary && (!primary || !clipboard->supportsSelection()))
         return std::nullopt;
     const QMimeData* data = clipboard->mimeData(modeOf(selection));
     if (!data || !data->hasText())

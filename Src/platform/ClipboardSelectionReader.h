@@ -10,8 +10,10 @@ class ClipboardSelectionReader : public QObject, public SelectionReader {
     Q_OBJECT
 public:
     // `followToolkit`: the toolkit's change signal tells that the clipboard changed.
-    explicit ClipboardSelectionReader(bool followToolkit = true);
+    // `primary`: the toolkit's PRIMARY is what the person highlighted.
+    explicit ClipboardSelectionReader(bool followToolkit = true, bool primary = true);
 
+    bool readsPrimary() const override { return primary; }
     FrontWindow frontWindow() override { return {}; }
     bool ownedByFront(Selection, const FrontWindow&) override { return false; }
     std::optional<QString> text(Selection selection) override;
@@ -26,4 +28,5 @@ protected:
 
 private:
     std::function<void()> waiting;
+    bool primary;
 };

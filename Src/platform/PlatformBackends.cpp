@@ -1,5 +1,7 @@
 #include "PlatformBackends.h"
 
+#include "ClipboardSelectionReader.h"
+#include "wayland/WaylandSelectionReader.h"
 #include "x11/X11KeystrokePoster.h"
 #include "x11/X11SelectionReader.h"
 #include "x11/X11WindowActivator.h"
@@ -11,6 +13,10 @@ PlatformBackends PlatformBackends::forSession(DesktopSession session) {
         backends.keystrokes = X11KeystrokePoster::create();
         backends.activator = std::make_unique<X11WindowActivator>();
         backends.selections = X11SelectionReader::create();
+    } else if (session == DesktopSession::Wayland) {
+        backends.selections = WaylandSelectionReader::create();
+        if (!backends.selections)
+            backends.selections = std::make_unique<ClipboardSelectionReader>(true, false);
     }
     return backends;
 }

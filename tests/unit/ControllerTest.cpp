@@ -1,10 +1,12 @@
 #include "Archiver.h"
+#include "ClipboardSelectionReader.h"
 #include "KeyComboPanel.h"
 #include "SelectionCapture.h"
 #include "TestSupport.h"
 
 #include <QClipboard>
 #include <QImage>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
 
@@ -181,6 +183,26 @@ TEST_F(Controller, FailedCopyNeverTakesTheOldClipboardAndEmptiesTheSearchField) 
     EXPECT_EQ(window.searchFieldText(), "");
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(alert.shown.isEmpty());
+}
+
+// A desktop that lets nobody read the highlight: the clipboard's text waits for the person.
+TEST_F(Controller, WithoutAReadableHighlightTheClipboardIsOfferedSelectedAndNeverSearched) {
+    auto* reader = new ClipboardSelectionReader(true, false);
+    reader->setParent(&controller); // outlives the capture, which the controller deletes first
+    logOf([this, reader] { controller.awakeFromNib(window, center, &poster, reader); });
+    for (const QString& held : {QStringLiteral("s3cret-passw0rd"), QString()}) {
+        SCOPED_TRACE(held.toStdString());
+        window.setSearchFieldText("earlier search");
+        window.hide();
+        setClipboard(held);
+        ASSERT_TRUE(pressOpenUrl());
+        EXPECT_TRUE(poster.calls.isEmpty());
+        EXPECT_TRUE(opener.opened.isEmpty());
+        EXPECT_TRUE(controller.searchHistory().isEmpty());
+        EXPECT_EQ(window.searchFieldText(), held);
+        EXPECT_EQ(window.findChild<QLineEdit*>()->selectedText(), held);
+        EXPECT_TRUE(window.isVisible());
+    }
 }
 
 TEST_F(Controller, ClipboardIsPutBackOnlyWhenAsked) {
