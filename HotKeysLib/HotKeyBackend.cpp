@@ -17,6 +17,15 @@ DesktopSession desktopSession() {
     return session;
 }
 
+void chooseDesktopPlatform() {
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+        qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("x11"))
+        return;
+    // XWayland, where there is one, still serves if Qt's Wayland platform cannot start.
+    qputenv("QT_QPA_PLATFORM", "wayland;xcb");
+}
+
 std::unique_ptr<HotKeyService> createHotKeyService(DesktopSession session) {
     switch (session) {
     case DesktopSession::X11:

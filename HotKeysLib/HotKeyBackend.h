@@ -8,6 +8,10 @@
 // on. The one place that answers "which platform is this?".
 enum class DesktopSession { None, X11, Wayland };
 DesktopSession desktopSession();
+// Before the application object exists: picks the Qt platform for the session (Wayland's own in
+// a Wayland session, X11 otherwise) unless QT_QPA_PLATFORM names one. desktopSession() then
+// follows what Qt started on.
+void chooseDesktopPlatform();
 
 // The hot key backend for the session; nothing where the session offers none.
 std::unique_ptr<HotKeyService> createHotKeyService(DesktopSession session);

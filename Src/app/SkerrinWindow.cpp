@@ -21,20 +21,6 @@
 
 namespace {
 
-// Global keys and synthetic keystrokes exist only on X, so a Wayland session runs us through
-// XWayland unless a headless platform was asked for.
-void preferX11OnWayland() {
-    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariable("XDG_SESSION_TYPE") != QLatin1String("wayland"))
-        return;
-    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
-    if (!platform.isEmpty() && !platform.startsWith(QLatin1String("wayland")))
-        return;
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    logLine("Wayland session: running through XWayland; the hot keys only reach Skerrin while an "
-            "X11 window has the focus");
-}
-
 // One Skerrin per session: a second start brings the first one forward instead.
 bool handedToRunningInstance(QDBusConnection bus) {
     if (!bus.isConnected() || !bus.interface()->isServiceRegistered(SkerrinService::serviceName))
@@ -47,7 +33,7 @@ bool handedToRunningInstance(QDBusConnection bus) {
 
 int runWindow(int argc, char* argv[]) {
     installLogHandler();
-    preferX11OnWayland();
+    chooseDesktopPlatform();
     SBApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral(SKERRIN_APP_ID));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/" SKERRIN_APP_ID ".png")));

@@ -1,0 +1,23 @@
+#include "WaylandWindowActivator.h"
+
+#include "Log.h"
+
+#include <QWidget>
+#include <QWindow>
+
+WaylandWindowActivator::WaylandWindowActivator()
+    : token(qgetenv("XDG_ACTIVATION_TOKEN")) {
+    qunsetenv("XDG_ACTIVATION_TOKEN");
+}
+
+void WaylandWindowActivator::activate(QWidget* window) {
+    QWindow* handle = window->windowHandle();
+    if (token.isEmpty() || !handle) {
+        logLine(QStringLiteral("no activation token: the desktop did not let Skerrin come "
+                               "forward"));
+        return;
+    }
+    // Qt's Wayland platform hands the token in the environment to the compositor, once.
+    qputenv("XDG_ACTIVATION_TOKEN", std::exchange(token, {}));
+    handle->requestActivate();
+}
