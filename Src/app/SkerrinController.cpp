@@ -150,9 +150,13 @@ void SkerrinController::tryToCopy() {
 }
 
 void SkerrinController::openUrl() {
-    const std::optional<QString> text = getClip();
     keyTimer->deleteLater();
     keyTimer = nullptr;
+    searchClipboard();
+}
+
+void SkerrinController::searchClipboard() {
+    const std::optional<QString> text = getClip();
     if (!text) {
         bringToFront();
         return;
@@ -238,6 +242,8 @@ void SkerrinController::showPrefs() {
     auto* prefsWindow = new PrefsWindowController(*this, prefs, *center, window);
     connect(prefsWindow, &PrefsWindowController::searchListChanged, this,
             &SkerrinController::updateList);
+    connect(prefsWindow, &PrefsWindowController::panelIconChanged, this,
+            &SkerrinController::panelIconChanged);
     prefsWindow->adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = prefsWindow->frameGeometry();

@@ -53,6 +53,8 @@ public:
     // Selection capture.
     void tryToCopy();
     void openUrl();
+    // What the open-URL hot key does with the clipboard's text, without the copy keystroke.
+    void searchClipboard();
     std::optional<QString> getClip() const;
     static std::optional<QString> getStringFromPasteboard(const QMimeData* pasteboard);
     void saveOldPasteboard();
@@ -75,6 +77,10 @@ public slots:
     void unregisterHK();
     void showPrefs();
     void showAbout();
+
+signals:
+    // "Show an icon in the panel" was switched in the preferences.
+    void panelIconChanged();
 
 private:
     bool copyAllowed() const;

@@ -1,5 +1,6 @@
 #include "PrefsWindowController.h"
 
+#include "Autostart.h"
 #include "HotKeyCenter.h"
 #include "KeyComboPanel.h"
 #include "Log.h"
@@ -9,6 +10,7 @@
 #include "SearchListModel.h"
 #include "ui_Prefs.h"
 
+#include <QCoreApplication>
 #include <QItemSelectionModel>
 
 struct PrefsWindowController::HotKeySetting {
@@ -56,6 +58,10 @@ PrefsWindowController::PrefsWindowController(QObject& hotKeyTarget, Prefs& prefs
     connect(ui->copySelectedTextButton, &QCheckBox::clicked, this,
             &PrefsWindowController::copyTextPressed);
     connect(ui->tryAsUrlButton, &QCheckBox::clicked, this, &PrefsWindowController::tryAsUrlPressed);
+    connect(ui->panelIconButton, &QCheckBox::clicked, this,
+            &PrefsWindowController::panelIconPressed);
+    connect(ui->startAtLoginButton, &QCheckBox::clicked, this,
+            &PrefsWindowController::startAtLoginPressed);
     connect(ui->addNewUrlButton, &QPushButton::clicked, this,
             &PrefsWindowController::addNewUrlPressed);
     connect(ui->deleteUrlButton, &QPushButton::clicked, this,
@@ -75,6 +81,9 @@ void PrefsWindowController::windowDidLoad() {
         ui->copySelectedTextButton->setChecked(true);
     if (prefs.getBool(PrefKeys::tryAsUrl))
         ui->tryAsUrlButton->setChecked(true);
+    // Kept even while the panel has no tray: the icon shows once one is there.
+    ui->panelIconButton->setChecked(prefs.getBool(PrefKeys::showPanelIcon));
+    ui->startAtLoginButton->setChecked(Autostart::enabled());
     if (searchList) {
         ui->urlList->setModel(searchList);
         // Any attempt to edit a cell edits the whole site in the editor instead.
@@ -142,6 +151,17 @@ void PrefsWindowController::copyTextPressed() {
 
 void PrefsWindowController::tryAsUrlPressed() {
     prefs.setBool(PrefKeys::tryAsUrl, ui->tryAsUrlButton->isChecked());
+}
+
+void PrefsWindowController::panelIconPressed() {
+    prefs.setBool(PrefKeys::showPanelIcon, ui->panelIconButton->isChecked());
+    emit panelIconChanged();
+}
+
+void PrefsWindowController::startAtLoginPressed() {
+    const bool on = ui->startAtLoginButton->isChecked();
+    if (!Autostart::setEnabled(on, QCoreApplication::applicationFilePath()))
+        ui->startAtLoginButton->setChecked(!on);
 }
 
 void PrefsWindowController::addNewUrlPressed() {

@@ -1,5 +1,8 @@
 #include "PlatformBackends.h"
 
+#include <QString>
+
+#include "x11/X11Display.h"
 #include "x11/X11KeystrokePoster.h"
 #include "x11/X11WindowActivator.h"
 
@@ -11,4 +14,11 @@ PlatformBackends PlatformBackends::forSession(DesktopSession session) {
         backends.activator = std::make_unique<X11WindowActivator>();
     }
     return backends;
+}
+
+bool PlatformBackends::displayReachable() {
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && platform != QLatin1String("xcb"))
+        return true;
+    return x11DisplayAccepts(1500);
 }

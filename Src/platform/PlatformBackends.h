@@ -14,4 +14,7 @@ struct PlatformBackends {
     std::unique_ptr<WindowActivator> activator;
 
     static PlatformBackends forSession(DesktopSession session);
+    // Whether the window can be shown: Skerrin's windows go to the X server (XWayland on a
+    // Wayland session), unless QT_QPA_PLATFORM asks for a platform that needs no display.
+    static bool displayReachable();
 };

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "Autostart.h"
 #include "ConsoleAlert.h"
 #include "Prefs.h"
 #include "SearchList.h"
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <sys/stat.h>
 
 namespace {
@@ -55,18 +57,24 @@ bool sessionBusMayExist() {
 }
 
 // A running Skerrin searches on the site chosen in its window and keeps the history itself, so
-// that only one process writes the preference file.
-bool searchedByRunningInstance(const QString& text) {
+// that only one process writes the preference file. Nothing when none answers; its error when
+// it refused.
+std::optional<QDBusMessage> searchedByRunningInstance(const QString& text) {
     if (!sessionBusMayExist())
-        return false;
+        return std::nullopt;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()->isServiceRegistered(SkerrinService::serviceName))
-        return false;
+        return std::nullopt;
     QDBusMessage call = QDBusMessage::createMethodCall(
         SkerrinService::serviceName, SkerrinService::objectPath, SkerrinService::interfaceName,
         QStringLiteral("doServiceSearch"));
     call << text;
-    return bus.call(call).type() == QDBusMessage::ReplyMessage;
+    const QDBusMessage reply = bus.call(call);
+    const bool refused = reply.type() == QDBusMessage::ErrorMessage &&
+                         reply.errorName().startsWith(QLatin1String("org.skerrin.Skerrin.Error."));
+    if (reply.type() != QDBusMessage::ReplyMessage && !refused)
+        return std::nullopt;
+    return reply;
 }
 
 int search(Prefs& prefs, std::unique_ptr<SearchList> list, const QString& text,
@@ -94,6 +102,8 @@ int search(Prefs& prefs, std::unique_ptr<SearchList> list, const QString& text,
     case Searcher::SearchResult::NotOpened:
         print(stderr, "skerrin: the address could not be handed to the browser\n");
         return NotHandedOver;
+    case Searcher::SearchResult::TooLong:
+        return BadUsage;
     case Searcher::SearchResult::NoText:
     case Searcher::SearchResult::Blank:
         break;
@@ -104,7 +114,8 @@ int search(Prefs& prefs, std::unique_ptr<SearchList> list, const QString& text,
 } // namespace
 
 bool CommandLine::wants(const QStringList& arguments) {
-    return arguments.size() > 1;
+    return arguments.size() > 1 &&
+           !(arguments.size() == 2 && arguments.at(1) == Autostart::hiddenArgument);
 }
 
 QString CommandLine::escapeField(const QString& field) {
@@ -144,9 +155,13 @@ int CommandLine::run(const QStringList& arguments) {
         "site", "Search on the site titled TITLE (default: the first of the list).", "TITLE");
     const QCommandLineOption listOption("list-sites",
                                         "Print the search sites: key, title and template.");
+    const QCommandLineOption inPanelOption(
+        Autostart::hiddenArgument.mid(2),
+        "Start the window hidden, with its icon in the panel (alone; used at login).");
     const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
     const QCommandLineOption versionOption({"v", "version"}, "Show the version.");
-    parser.addOptions({searchOption, siteOption, listOption, helpOption, versionOption});
+    parser.addOptions(
+        {searchOption, siteOption, listOption, inPanelOption, helpOption, versionOption});
 
     if (!parser.parse(arguments))
         return usageError(parser, parser.errorText());
@@ -160,6 +175,8 @@ int CommandLine::run(const QStringList& arguments) {
         print(stdout, QStringLiteral("skerrin " SKERRIN_VERSION "\n"));
         return Success;
     }
+    if (parser.isSet(inPanelOption))
+        return usageError(parser, "--in-panel goes alone");
     const bool searching = parser.isSet(searchOption);
     if (searching == parser.isSet(listOption))
         return usageError(parser, "give either --search TEXT or --list-sites");
@@ -167,10 +184,19 @@ int CommandLine::run(const QStringList& arguments) {
         return usageError(parser, "--site goes with --search");
 
     const QString text = parser.value(searchOption);
+    if (searching && !Prefs::fitsTheCap(text)) {
+        print(stderr, "skerrin: " + SkerrinService::tooLongMessage() + '\n');
+        return BadUsage;
+    }
     // Blank text is refused here rather than raising an alert on the desktop.
-    if (searching && !parser.isSet(siteOption) && !text.trimmed().isEmpty() &&
-        searchedByRunningInstance(text))
-        return Success;
+    if (searching && !parser.isSet(siteOption) && !text.trimmed().isEmpty()) {
+        if (const auto reply = searchedByRunningInstance(text)) {
+            if (reply->type() == QDBusMessage::ReplyMessage)
+                return Success;
+            print(stderr, "skerrin: " + reply->errorMessage() + '\n');
+            return NotHandedOver;
+        }
+    }
 
     Prefs& prefs = Prefs::sharedInstance();
     auto list = Searcher::loadSearchList(prefs.defaults());

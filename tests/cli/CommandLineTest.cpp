@@ -115,6 +115,8 @@ TEST_F(CommandLineRun, BadUsageExitsTwoWithUsage) {
         {"stray"},
         {"--search", "a", "--list-sites"},
         {"--search", "a", "--site", "No such site"},
+        {"--in-panel", "--list-sites"},
+        {"--search", QString(Prefs::maxTextBytes + 1, 'x')},
     };
     for (const QStringList& arguments : usages) {
         const Outcome result = run(arguments);
@@ -122,6 +124,32 @@ TEST_F(CommandLineRun, BadUsageExitsTwoWithUsage) {
         EXPECT_TRUE(result.err.startsWith("skerrin: ")) << result.err.toStdString();
     }
     EXPECT_FALSE(QFile::exists(recordFile()));
+}
+
+TEST_F(CommandLineRun, TextOverTheCapIsRefusedInOneLineAndNothingKept) {
+    const Outcome result = run({"--search", QString(Prefs::maxTextBytes / 2 + 1, QChar(0xE9))});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, "skerrin: the text is longer than 65536 bytes\n");
+    EXPECT_FALSE(QFile::exists(prefsFile()));
+}
+
+TEST_F(CommandLineRun, WindowWithoutADisplayExitsTwoInOneLine) {
+    env.remove("QT_QPA_PLATFORM");
+    for (const QString& display : {QString(), QStringLiteral(":93")}) {
+        if (!display.isEmpty())
+            env.insert("DISPLAY", display);
+        for (const QStringList& arguments : {QStringList(), QStringList{"--in-panel"}}) {
+            QProcess process;
+            process.setProcessEnvironment(env);
+            process.start(SKERRIN_BIN, arguments);
+            ASSERT_TRUE(process.waitForFinished(20000));
+            EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(process.exitCode(), 2);
+            EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()),
+                      "skerrin: no display to show the window on (neither WAYLAND_DISPLAY nor "
+                      "DISPLAY works)\n");
+        }
+    }
 }
 
 TEST_F(CommandLineRun, HelpAndVersionExitZero) {
