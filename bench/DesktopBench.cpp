@@ -3,6 +3,7 @@
 // skerrin's own share of the time from a hot key press or a bus call to the browser being asked,
 // also when the call has the bus start the installed copy first.
 #include "Desktop.h"
+#include "PanelHost.h"
 #include "SkerrinController.h"
 #include "SkerrinService.h"
 #include "TestProcess.h"
@@ -41,7 +42,7 @@ namespace {
 
 constexpr int kRuns = 9;
 constexpr int kCapMs = 10000;
-constexpr int kIdleSeconds = 5;
+constexpr int kIdleSeconds = 10;
 // Lets a coalesced settings write and other after-effects of the last action pass first.
 constexpr int kIdleSettleMs = 1000;
 const QString kSearchOnWeb = QStringLiteral("http://www.google.com/search?q=");
@@ -371,17 +372,72 @@ void benchHotKeyCapture(const QProcessEnvironment& env, const QDir& reports,
                 SkerrinController::captureDelayMs, a - SkerrinController::captureDelayMs - b);
 }
 
-void benchIdle(const QProcessEnvironment& env, const QDir& reports) {
+void benchIdle(const QProcessEnvironment& env, const QDir& reports, const char* setting) {
     QProcess skerrin, source;
     if (!startUntilReady(skerrin, env, SKERRIN_BIN, "] applicationDidFinishLaunching"))
         return;
-    std::printf("idle wake-ups of skerrin over %d s, after %d ms to settle:\n", kIdleSeconds,
-                kIdleSettleMs);
+    std::printf("idle wake-ups of skerrin over %d s, after %d ms to settle, %s:\n", kIdleSeconds,
+                kIdleSettleMs, setting);
     printIdleWakeUps(skerrin.processId(), "window just shown:");
     if (startFocusedSourceOrSay(source, env, reports, "idle") && timeCapture(env, "idle"))
         printIdleWakeUps(skerrin.processId(), "behind, after a capture:");
     stop(source);
     stopSkerrin(skerrin);
+}
+
+// Milliseconds from starting `program` until the panel shows its icon; nothing when it shows
+// none within the cap.
+std::optional<double> startUntilInPanel(QProcess& process, const QProcessEnvironment& env,
+                                        const QString& program, const QStringList& arguments,
+                                        PanelHost& panel) {
+    process.setProcessEnvironment(env);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    QEventLoop loop;
+    QElapsedTimer clock;
+    std::optional<double> ms;
+    const auto connection =
+        QObject::connect(&panel, &PanelHost::itemRegistered, &loop, [&](const QString& service) {
+            if (service.contains(QStringLiteral("-%1-").arg(process.processId()))) {
+                ms = elapsedMs(clock);
+                loop.quit();
+            }
+        });
+    QTimer::singleShot(kCapMs, &loop, &QEventLoop::quit);
+    clock.start();
+    process.start(program, arguments);
+    loop.exec();
+    QObject::disconnect(connection);
+    if (!ms)
+        std::fprintf(stderr, "%s never showed its icon\n", qPrintable(program));
+    return ms;
+}
+
+// With a panel that shows icons: start to icon shown beside a bare Qt window with an icon, the
+// memory with the icon up, and idle wake-ups with the icon shown, also after a capture.
+void benchPanel(const QProcessEnvironment& env, const QDir& reports, PanelHost& panel) {
+    std::vector<double> skerrinMs, bareMs, skerrinKb;
+    for (int i = -1; i < kRuns; ++i) {
+        QProcess skerrin, bare;
+        const auto skerrinShown = startUntilInPanel(skerrin, env, SKERRIN_BIN, {}, panel);
+        const long skerrinAnon = settledRssAnonKb(skerrin.processId());
+        stopSkerrin(skerrin);
+        const auto bareShown = startUntilInPanel(bare, env, BARE_WINDOW_BIN, {"--tray"}, panel);
+        stop(bare);
+        if (!skerrinShown || !bareShown)
+            return;
+        if (i < 0)
+            continue;
+        skerrinMs.push_back(*skerrinShown);
+        bareMs.push_back(*bareShown);
+        skerrinKb.push_back(double(skerrinAnon));
+    }
+    std::printf("with a panel: process start to icon shown (median of %d):\n", kRuns);
+    std::printf("  skerrin          %7.2f ms (target <= bare + 100 ms)\n", median(skerrinMs));
+    std::printf("  bare Qt window   %7.2f ms\n", median(bareMs));
+    std::printf("  skerrin RssAnon  %7.0f kB with the icon up (target <= 8192 kB)\n",
+                median(skerrinKb));
+    benchIdle(env, reports, "with the icon in the panel");
 }
 
 // A session bus of the benchmark's own. Its service files come from the installed copy first, so
@@ -597,7 +653,18 @@ int main(int argc, char** argv) {
     benchBusSearch(direct, "xdg-open straight to $BROWSER");
     benchActivation(env, busLog, "xdg-open of the system");
     benchActivation(direct, busLog, "xdg-open straight to $BROWSER");
-    benchIdle(env, reports);
+    benchIdle(env, reports, "no panel");
+    // The panel answers from a thread of its own: skerrin asks it while the benchmark waits.
+    QThread panelThread;
+    PanelHost panel;
+    panel.moveToThread(&panelThread);
+    panelThread.start();
+    if (panel.publish(QDBusConnection::sessionBus()))
+        benchPanel(env, reports, panel);
+    else
+        std::fprintf(stderr, "could not stand in for the panel on the session bus\n");
+    panelThread.quit();
+    panelThread.wait();
     stop(busDaemon);
     return 0;
 }

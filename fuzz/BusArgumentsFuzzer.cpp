@@ -44,6 +44,9 @@ struct Skerrin {
     CheckingOpener opener;
     SilentAlert alert;
     Searcher searcher{prefs, opener, alert};
+    // The window always has a site chosen.
+    bool chosen =
+        (searcher.setSelectedTitle(searcher.getSearchList().searchUrls().first().title()), true);
 };
 
 } // namespace

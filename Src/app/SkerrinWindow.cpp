@@ -54,13 +54,15 @@ int runWindow(int argc, char* argv[]) {
     installLogHandler();
     preferX11OnWayland();
     // Qt aborts, leaving a core, when it finds no display.
-    if (!PlatformBackends::displayReachable()) {
+    std::shared_ptr<void> display = PlatformBackends::holdDisplay();
+    if (!display) {
         std::fputs("skerrin: no display to show the window on (neither WAYLAND_DISPLAY nor "
                    "DISPLAY works)\n",
                    stderr);
         return 2;
     }
     SBApplication app(argc, argv);
+    display.reset();
     QGuiApplication::setDesktopFileName(QStringLiteral(SKERRIN_APP_ID));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/" SKERRIN_APP_ID ".png")));
     QuitSignals quitSignals;

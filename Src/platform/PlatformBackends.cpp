@@ -16,9 +16,9 @@ PlatformBackends PlatformBackends::forSession(DesktopSession session) {
     return backends;
 }
 
-bool PlatformBackends::displayReachable() {
+std::shared_ptr<void> PlatformBackends::holdDisplay() {
     const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
     if (!platform.isEmpty() && platform != QLatin1String("xcb"))
-        return true;
-    return x11DisplayAccepts(1500);
+        return std::make_shared<int>(0);
+    return x11DisplayConnection(1500);
 }

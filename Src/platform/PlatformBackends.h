@@ -14,7 +14,8 @@ struct PlatformBackends {
     std::unique_ptr<WindowActivator> activator;
 
     static PlatformBackends forSession(DesktopSession session);
-    // Whether the window can be shown: Skerrin's windows go to the X server (XWayland on a
-    // Wayland session), unless QT_QPA_PLATFORM asks for a platform that needs no display.
-    static bool displayReachable();
+    // Something to hold until the application is made when the window can be shown, else
+    // nothing. Skerrin's windows go to the X server (XWayland on a Wayland session), unless
+    // QT_QPA_PLATFORM asks for a platform that needs no display.
+    static std::shared_ptr<void> holdDisplay();
 };

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QStringList>
+
+// The panel of a desktop, as far as an icon in it is concerned: the StatusNotifierWatcher on the
+// session bus, with a host registered. An item that registers with it is shown.
+class PanelHost : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isHostRegistered)
+    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ registeredItems)
+public:
+    bool publish(QDBusConnection bus) {
+        return bus.registerObject("/StatusNotifierWatcher", this,
+                                  QDBusConnection::ExportAllSlots |
+                                      QDBusConnection::ExportAllProperties) &&
+               bus.registerService("org.kde.StatusNotifierWatcher");
+    }
+    bool isHostRegistered() const { return true; }
+    int protocolVersion() const { return 0; }
+    QStringList registeredItems() const { return items; }
+
+public slots:
+    void RegisterStatusNotifierItem(const QString& service) {
+        items.append(service);
+        emit itemRegistered(service);
+    }
+    void RegisterStatusNotifierHost(const QString&) {}
+
+signals:
+    void itemRegistered(const QString& service);
+
+private:
+    QStringList items;
+};
