@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusContext>
 #include <QObject>
 #include <QStringList>
 
 // The panel of a desktop, as far as an icon in it is concerned: the StatusNotifierWatcher on the
 // session bus, with a host registered. An item that registers with it is shown.
-class PanelHost : public QObject {
+class PanelHost : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
     Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isHostRegistered)
@@ -26,12 +28,13 @@ public:
 public slots:
     void RegisterStatusNotifierItem(const QString& service) {
         items.append(service);
-        emit itemRegistered(service);
+        emit itemRegistered(connection().interface()->servicePid(message().service()).value());
     }
     void RegisterStatusNotifierHost(const QString&) {}
 
 signals:
-    void itemRegistered(const QString& service);
+    // By the process with this id.
+    void itemRegistered(uint pid);
 
 private:
     QStringList items;

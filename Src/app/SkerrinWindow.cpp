@@ -125,6 +125,7 @@ int runWindow(int argc, char* argv[]) {
     QObject::connect(&panelIcon, &PanelIcon::prefsRequested, &controller,
                      &SkerrinController::showPrefs);
     QObject::connect(&panelIcon, &PanelIcon::quitRequested, &app, &QCoreApplication::quit);
+    QObject::connect(&window, &MainWindow::quitRequested, &app, &QCoreApplication::quit);
     // With the icon in the panel, closing the window only hides it.
     app.setQuitOnLastWindowClosed(false);
     QObject::connect(&window, &MainWindow::closed, &app, [&] {
