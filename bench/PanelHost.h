@@ -7,7 +7,8 @@
 #include <QStringList>
 
 // The panel of a desktop, as far as an icon in it is concerned: the StatusNotifierWatcher on the
-// session bus, with a host registered. An item that registers with it is shown.
+// session bus, with a host registered. An item that registers with it is shown. It answers from
+// the thread it lives in, so it can live in one of its own while the main thread waits.
 class PanelHost : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")

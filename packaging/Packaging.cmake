@@ -40,8 +40,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.skerrin.org/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The module is Skerrin's own and loaded by path; it is no library for others to link.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_INSTALL_FULL_LIBDIR}/skerrin)
-# xdg-open hands the addresses to the browser.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils")
+# xdg-open hands the addresses to the browser; Qt finds the X server through its xcb plugin.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "dbus-user-session | dbus-x11")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "search the web for the text selected in any application")
