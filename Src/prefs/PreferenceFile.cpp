@@ -1,6 +1,7 @@
 #include "PreferenceFile.h"
 
 #include <QDateTime>
+#include <QStringDecoder>
 #include <QStringList>
 
 #include <algorithm>
@@ -78,6 +79,13 @@ QString unescapedFromXml(const QString& text) {
     return plain;
 }
 
+// The text of a string or key in the file. QString::fromUtf8 would drop a leading U+FEFF, which
+// a text may well begin with (copied from a file that starts with one).
+QString textOf(QByteArrayView utf8) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return unescapedFromXml(decoder(utf8));
+}
+
 QByteArray utf8ForXml(const QString& text) {
     return escapedForXml(text).toUtf8();
 }
@@ -129,9 +137,7 @@ template <typename Visit> void forEachRawEntry(plist_t dict, Visit visit) {
 }
 
 template <typename Visit> void forEachEntry(plist_t dict, Visit visit) {
-    forEachRawEntry(dict, [&](const QByteArray& key, plist_t value) {
-        visit(unescapedFromXml(QString::fromUtf8(key)), value);
-    });
+    forEachRawEntry(dict, [&](const QByteArray& key, plist_t value) { visit(textOf(key), value); });
 }
 
 bool nestsWithin(plist_t node, int levels) {
@@ -174,7 +180,7 @@ QVariant toVariant(plist_t node) {
     case PLIST_STRING: {
         uint64_t length = 0;
         const char* text = plist_get_string_ptr(node, &length);
-        return unescapedFromXml(QString::fromUtf8(text, qsizetype(length)));
+        return textOf(QByteArrayView(text, qsizetype(length)));
     }
     case PLIST_DATA: {
         uint64_t length = 0;
@@ -218,7 +224,7 @@ QVariant toVariant(plist_t node) {
 void makeWritable(plist_t node) {
     const auto rewritten = [](const char* bytes, uint64_t length) -> std::optional<QByteArray> {
         const QByteArray raw(bytes, qsizetype(length));
-        QByteArray written = utf8ForXml(unescapedFromXml(QString::fromUtf8(raw)));
+        QByteArray written = utf8ForXml(textOf(raw));
         return written == raw ? std::nullopt : std::optional(written);
     };
     switch (plist_get_node_type(node)) {
