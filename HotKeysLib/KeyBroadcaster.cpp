@@ -5,7 +5,7 @@
 
 #include <QKeyEvent>
 
-#include <X11/keysym.h>
+#include <xkbcommon/xkbcommon-keysyms.h>
 
 #include <array>
 #include <utility>
@@ -50,24 +50,24 @@ quint32 keysymForQtKey(int key) {
     if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
         return quint32(key);
     if (key >= Qt::Key_F1 && key <= Qt::Key_F20)
-        return XK_F1 + quint32(key - Qt::Key_F1);
+        return XKB_KEY_F1 + quint32(key - Qt::Key_F1);
     static constexpr std::pair<int, quint32> named[] = {
-        {Qt::Key_Left, XK_Left},
-        {Qt::Key_Right, XK_Right},
-        {Qt::Key_Up, XK_Up},
-        {Qt::Key_Down, XK_Down},
-        {Qt::Key_Return, XK_Return},
-        {Qt::Key_Enter, XK_KP_Enter},
-        {Qt::Key_Tab, XK_Tab},
-        {Qt::Key_Backtab, XK_Tab},
-        {Qt::Key_Space, XK_space},
-        {Qt::Key_Escape, XK_Escape},
-        {Qt::Key_Backspace, XK_BackSpace},
-        {Qt::Key_Delete, XK_Delete},
-        {Qt::Key_Home, XK_Home},
-        {Qt::Key_End, XK_End},
-        {Qt::Key_PageUp, XK_Prior},
-        {Qt::Key_PageDown, XK_Next},
+        {Qt::Key_Left, XKB_KEY_Left},
+        {Qt::Key_Right, XKB_KEY_Right},
+        {Qt::Key_Up, XKB_KEY_Up},
+        {Qt::Key_Down, XKB_KEY_Down},
+        {Qt::Key_Return, XKB_KEY_Return},
+        {Qt::Key_Enter, XKB_KEY_KP_Enter},
+        {Qt::Key_Tab, XKB_KEY_Tab},
+        {Qt::Key_Backtab, XKB_KEY_Tab},
+        {Qt::Key_Space, XKB_KEY_space},
+        {Qt::Key_Escape, XKB_KEY_Escape},
+        {Qt::Key_Backspace, XKB_KEY_BackSpace},
+        {Qt::Key_Delete, XKB_KEY_Delete},
+        {Qt::Key_Home, XKB_KEY_Home},
+        {Qt::Key_End, XKB_KEY_End},
+        {Qt::Key_PageUp, XKB_KEY_Prior},
+        {Qt::Key_PageDown, XKB_KEY_Next},
     };
     for (const auto& [qtKey, keysym] : named) {
         if (qtKey == key)

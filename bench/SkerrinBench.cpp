@@ -2,12 +2,12 @@
 // how long the stored list of 1000 sites takes to encode and decode.
 #include "Archiver.h"
 #include "SearchList.h"
+#include "TestHome.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <algorithm>
@@ -55,20 +55,9 @@ double medianMs(int runs, const std::function<void()>& work) {
 }
 
 void benchCommandLineSearch() {
-    QTemporaryDir dir;
-    const QString browser = dir.filePath("browser");
-    const QString record = dir.filePath("opened");
-    QFile script(browser);
-    script.open(QIODevice::WriteOnly);
-    script.write("#!/bin/sh\nprintf '%s\\n' \"$1\" > \"$SKERRIN_RECORD.tmp\"\n"
-                 "mv \"$SKERRIN_RECORD.tmp\" \"$SKERRIN_RECORD\"\n");
-    script.close();
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-    env.insert("BROWSER", browser);
-    env.insert("SKERRIN_RECORD", record);
-    env.remove("XDG_CURRENT_DESKTOP");
+    const TestHome home;
+    const QString record = home.recordFile();
+    const QProcessEnvironment env = home.environment();
 
     constexpr int runs = 21;
     std::vector<double> skerrin, xdgOpen;

@@ -40,18 +40,20 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.skerrin.org/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The module is Skerrin's own and loaded by path; it is no library for others to link.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_INSTALL_FULL_LIBDIR}/skerrin)
-# xdg-open hands the addresses to the browser; Qt finds the X server through its xcb plugin.
+# xdg-open hands the addresses over when neither $BROWSER nor a default handler does; Qt finds
+# the X server through its xcb plugin.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "dbus-user-session | dbus-x11")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "search the web for the text selected in any application")
 # The extended description; the synopsis above is its first line.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Select text anywhere and press Super+Alt+F11: Skerrin copies the
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Select text anywhere and press Super+Alt+F11: Skerrin reads the
 selection and opens it in the browser, as an address when it is one,
 otherwise as a search on the site chosen in its window. Super+F11 brings
 the window forward with the clipboard's text ready to edit. Other programs
-reach it over the session bus and the command line; it can sit in the
-panel and start at login.")
+reach it over the session bus and the command line, which also lets the
+desktop's own keys search the selection; it can sit in the panel and start
+at login.")
 include(CPack)
 
 # The package made from this build and checked as scripts/package checks its own: quick enough

@@ -15,6 +15,6 @@ _skerrin() {
         return
         ;;
     esac
-    COMPREPLY=($(compgen -W "--search --site --list-sites --in-panel --help --version" -- "$cur"))
+    COMPREPLY=($(compgen -W "--search --site --list-sites --search-selection --bring-to-front --in-panel --help --version" -- "$cur"))
 }
 complete -F _skerrin skerrin

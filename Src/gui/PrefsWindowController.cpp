@@ -62,6 +62,10 @@ PrefsWindowController::PrefsWindowController(QObject& hotKeyTarget, Prefs& prefs
             &PrefsWindowController::panelIconPressed);
     connect(ui->startAtLoginButton, &QCheckBox::clicked, this,
             &PrefsWindowController::startAtLoginPressed);
+    connect(ui->restoreClipboardButton, &QCheckBox::clicked, this,
+            &PrefsWindowController::restoreClipboardPressed);
+    connect(ui->readSelectionPopUp, &QComboBox::activated, this,
+            &PrefsWindowController::readSelectionChosen);
     connect(ui->addNewUrlButton, &QPushButton::clicked, this,
             &PrefsWindowController::addNewUrlPressed);
     connect(ui->deleteUrlButton, &QPushButton::clicked, this,
@@ -84,6 +88,11 @@ void PrefsWindowController::windowDidLoad() {
     // Kept even while the panel has no tray: the icon shows once one is there.
     ui->panelIconButton->setChecked(prefs.getBool(PrefKeys::showPanelIcon));
     ui->startAtLoginButton->setChecked(Autostart::enabled());
+    ui->restoreClipboardButton->setChecked(prefs.getBool(PrefKeys::restoreClipboard));
+    // An unknown stored mode reads as automatic, as the capture takes it.
+    const int mode = prefs.getInt(PrefKeys::readSelection);
+    ui->readSelectionPopUp->setCurrentIndex(
+        mode >= 0 && mode < ui->readSelectionPopUp->count() ? mode : 0);
     if (searchList) {
         ui->urlList->setModel(searchList);
         // Any attempt to edit a cell edits the whole site in the editor instead.
@@ -162,6 +171,14 @@ void PrefsWindowController::startAtLoginPressed() {
     const bool on = ui->startAtLoginButton->isChecked();
     if (!Autostart::setEnabled(on, QCoreApplication::applicationFilePath()))
         ui->startAtLoginButton->setChecked(!on);
+}
+
+void PrefsWindowController::readSelectionChosen(int mode) {
+    prefs.setInt(PrefKeys::readSelection, float(mode));
+}
+
+void PrefsWindowController::restoreClipboardPressed() {
+    prefs.setBool(PrefKeys::restoreClipboard, ui->restoreClipboardButton->isChecked());
 }
 
 void PrefsWindowController::addNewUrlPressed() {

@@ -13,7 +13,7 @@ class HotKeyCenter;
 class Prefs;
 class SearchListModel;
 
-// The preferences window: the three options, the two hot keys and the search sites. Options,
+// The preferences window: the options, the two hot keys and the search sites. Options,
 // hot keys and site edits apply at once; only OK stores the site list. A new window per request,
 // deleted when it closes.
 class PrefsWindowController : public QWidget {
@@ -36,6 +36,8 @@ public:
     void tryAsUrlPressed();
     void panelIconPressed();
     void startAtLoginPressed();
+    void readSelectionChosen(int mode);
+    void restoreClipboardPressed();
     void addNewUrlPressed();
     void deleteUrlPressed();
     void okPressed();

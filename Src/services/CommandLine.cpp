@@ -56,6 +56,17 @@ bool sessionBusMayExist() {
     return !runtimeDir.isEmpty() && ::stat((runtimeDir + "/bus").constData(), &socket) == 0;
 }
 
+QDBusMessage serviceCall(const QString& method) {
+    return QDBusMessage::createMethodCall(SkerrinService::serviceName, SkerrinService::objectPath,
+                                          SkerrinService::interfaceName, method);
+}
+
+// An error of Skerrin's own: it was reached, and said no.
+bool refusedBySkerrin(const QDBusMessage& reply) {
+    return reply.type() == QDBusMessage::ErrorMessage &&
+           reply.errorName().startsWith(QLatin1String("org.skerrin.Skerrin.Error."));
+}
+
 // A running Skerrin searches on the site chosen in its window and keeps the history itself, so
 // that only one process writes the preference file. Nothing when none answers; its error when
 // it refused.
@@ -65,16 +76,33 @@ std::optional<QDBusMessage> searchedByRunningInstance(const QString& text) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()->isServiceRegistered(SkerrinService::serviceName))
         return std::nullopt;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        SkerrinService::serviceName, SkerrinService::objectPath, SkerrinService::interfaceName,
-        QStringLiteral("doServiceSearch"));
+    QDBusMessage call = serviceCall(QStringLiteral("doServiceSearch"));
     call << text;
     const QDBusMessage reply = bus.call(call);
-    const bool refused = reply.type() == QDBusMessage::ErrorMessage &&
-                         reply.errorName().startsWith(QLatin1String("org.skerrin.Skerrin.Error."));
-    if (reply.type() != QDBusMessage::ReplyMessage && !refused)
+    if (reply.type() != QDBusMessage::ReplyMessage && !refusedBySkerrin(reply))
         return std::nullopt;
     return reply;
+}
+
+// For a key bound in the desktop's own settings: the session's Skerrin does the work, started
+// by the bus when none runs, so the window and its hot keys stay the only ones.
+int askSkerrin(const QString& method) {
+    QString error = QStringLiteral("no session bus");
+    if (sessionBusMayExist()) {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (bus.isConnected()) {
+            const QDBusMessage reply = bus.call(serviceCall(method));
+            if (reply.type() == QDBusMessage::ReplyMessage)
+                return Success;
+            if (refusedBySkerrin(reply)) {
+                print(stderr, "skerrin: " + reply.errorMessage() + '\n');
+                return NotHandedOver;
+            }
+            error = reply.errorMessage();
+        }
+    }
+    print(stderr, "skerrin: no Skerrin could be reached: " + error + '\n');
+    return NotHandedOver;
 }
 
 int search(Prefs& prefs, std::unique_ptr<SearchList> list, const QString& text,
@@ -155,13 +183,18 @@ int CommandLine::run(const QStringList& arguments) {
         "site", "Search on the site titled TITLE (default: the first of the list).", "TITLE");
     const QCommandLineOption listOption("list-sites",
                                         "Print the search sites: key, title and template.");
+    const QCommandLineOption selectionOption(
+        "search-selection",
+        "Ask Skerrin to search the text selected in the application in front, as its hot key "
+        "does.");
+    const QCommandLineOption frontOption("bring-to-front", "Ask Skerrin to come forward.");
     const QCommandLineOption inPanelOption(
         Autostart::hiddenArgument.mid(2),
         "Start the window hidden, with its icon in the panel (alone; used at login).");
     const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
     const QCommandLineOption versionOption({"v", "version"}, "Show the version.");
-    parser.addOptions(
-        {searchOption, siteOption, listOption, inPanelOption, helpOption, versionOption});
+    parser.addOptions({searchOption, siteOption, listOption, selectionOption, frontOption,
+                       inPanelOption, helpOption, versionOption});
 
     if (!parser.parse(arguments))
         return usageError(parser, parser.errorText());
@@ -178,10 +211,18 @@ int CommandLine::run(const QStringList& arguments) {
     if (parser.isSet(inPanelOption))
         return usageError(parser, "--in-panel goes alone");
     const bool searching = parser.isSet(searchOption);
-    if (searching == parser.isSet(listOption))
-        return usageError(parser, "give either --search TEXT or --list-sites");
+    const QList<QCommandLineOption> requests = {searchOption, listOption, selectionOption,
+                                                frontOption};
+    if (std::count_if(requests.begin(), requests.end(),
+                      [&](const QCommandLineOption& o) { return parser.isSet(o); }) != 1)
+        return usageError(parser, "give one of --search TEXT, --list-sites, --search-selection "
+                                  "or --bring-to-front");
     if (parser.isSet(siteOption) && !searching)
         return usageError(parser, "--site goes with --search");
+    if (parser.isSet(selectionOption))
+        return askSkerrin(QStringLiteral("searchSelection"));
+    if (parser.isSet(frontOption))
+        return askSkerrin(QStringLiteral("doBringToFront"));
 
     const QString text = parser.value(searchOption);
     if (searching && !Prefs::fitsTheCap(text)) {

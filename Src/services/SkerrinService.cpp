@@ -44,15 +44,22 @@ void SkerrinService::admit(const QString& text, const std::function<void()>& req
         });
         return;
     }
+    if (takeHandOff())
+        QTimer::singleShot(0, this, request);
+}
+
+bool SkerrinService::takeHandOff() {
     const qint64 now = clock.elapsed();
     while (!handOffs.empty() && now - handOffs.front() >= handOffWindowMs)
         handOffs.pop_front();
-    if (handOffs.size() >= maxHandOffs)
-        return refuse(busyError, QStringLiteral("%1 searches in %2 seconds already; try later")
-                                     .arg(maxHandOffs)
-                                     .arg(handOffWindowMs / 1000));
+    if (handOffs.size() >= maxHandOffs) {
+        refuse(busyError, QStringLiteral("%1 searches in %2 seconds already; try later")
+                              .arg(maxHandOffs)
+                              .arg(handOffWindowMs / 1000));
+        return false;
+    }
     handOffs.push_back(now);
-    QTimer::singleShot(0, this, request);
+    return true;
 }
 
 void SkerrinService::doServiceSearch(const QString& text) {
@@ -68,4 +75,9 @@ void SkerrinService::searchOnSite(const QString& text, const QString& title) {
 
 void SkerrinService::doBringToFront() {
     QTimer::singleShot(0, this, [this] { emit bringToFrontRequested(); });
+}
+
+void SkerrinService::searchSelection() {
+    if (takeHandOff())
+        QTimer::singleShot(0, this, [this] { emit selectionSearchRequested(); });
 }

@@ -44,16 +44,22 @@ public slots:
     Q_SCRIPTABLE void doServiceSearch(const QString& text);
     Q_SCRIPTABLE void searchOnSite(const QString& text, const QString& title);
     Q_SCRIPTABLE void doBringToFront();
+    // Searches what is selected in the application in front, as the open-URL hot key does. It
+    // counts as a search for the limit: it may end in the browser.
+    Q_SCRIPTABLE void searchSelection();
 
 signals:
     void serviceSearchRequested(const QString& text);
     void siteSearchRequested(const QString& text, const QString& title);
     void bringToFrontRequested();
+    void selectionSearchRequested();
 
 private:
     // Sends `request` from the event loop when the text may go ahead; otherwise the caller has
     // had its error.
     void admit(const QString& text, const std::function<void()>& request);
+    // Counts one hand-off to the browser; false, with the caller answered Busy, beyond the limit.
+    bool takeHandOff();
     void refuse(const QString& name, const QString& message);
 
     std::function<QStringList()> siteTitles;

@@ -1,20 +1,22 @@
-#include "ArchiveObject.h"
 #include "Archiver.h"
 #include "Prefs.h"
 #include "SearchList.h"
-#include "TestProcess.h"
+#include "TestHome.h"
 #include "UserDefaults.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 struct Outcome {
     int exitCode = -1;
@@ -22,29 +24,17 @@ struct Outcome {
     QString err;
 };
 
-// Runs the built program as a person would, with its own config folder and a browser that
-// only writes down what it was asked to open.
+// Runs the built program as a person would, in a home of its own, without a display or a
+// session bus, so that no Skerrin of the developer's takes the search.
 class CommandLineRun : public testing::Test {
 protected:
-    CommandLineRun() {
-        const QString recorder = dir.filePath("browser");
-        writeBrowserRecorder(recorder);
-        env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-        env.insert("HOME", dir.path());
-        env.insert("BROWSER", recorder);
-        env.insert("SKERRIN_RECORD", recordFile());
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        env.remove("XDG_CURRENT_DESKTOP");
-    }
+    QString recordFile() const { return home.recordFile(); }
+    QString prefsFile() const { return home.prefsFile(); }
 
-    QString recordFile() const { return dir.filePath("opened.txt"); }
-    QString prefsFile() const { return dir.filePath("config/skerrin/org.skerrin.Skerrin.plist"); }
-
-    Outcome run(const QStringList& arguments) {
+    Outcome run(const QStringList& arguments, const QString& program = SKERRIN_BIN) {
         QProcess process;
         process.setProcessEnvironment(env);
-        process.start(SKERRIN_BIN, arguments);
+        process.start(program, arguments);
         EXPECT_TRUE(process.waitForFinished(20000));
         return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
                 QString::fromUtf8(process.readAllStandardError())};
@@ -52,128 +42,110 @@ protected:
 
     // What the browser was asked to open, waiting for `count` addresses (xdg-open runs detached).
     QStringList opened(int count = 1) {
-        QDeadlineTimer deadline(10000);
-        QStringList lines;
-        do {
-            QFile file(recordFile());
-            if (file.open(QIODevice::ReadOnly))
-                lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-            if (lines.size() >= count)
-                break;
-            QThread::msleep(10);
-        } while (!deadline.hasExpired());
-        return lines;
+        (void)QTest::qWaitFor([&] { return home.opened().size() >= count; }, 10000);
+        return home.opened();
     }
 
-    void storeList(const SearchList& list) {
+    void storeList(const QVariant& searchList) {
         UserDefaults defaults(prefsFile());
-        Prefs(defaults).saveSearchList(list, "searchList");
+        defaults.setObject(searchList, "searchList");
         ASSERT_TRUE(defaults.synchronize());
     }
+    static QByteArray archived(const QList<SearchUrl>& sites) {
+        SearchList list = SearchList::empty();
+        list.searchUrls() = sites;
+        return Archiver::archivedDataWithRootObject(list.encodeWithCoder());
+    }
 
-    QTemporaryDir dir;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    TestHome home;
+    QProcessEnvironment env = home.environment();
 };
 
 } // namespace
 
-TEST_F(CommandLineRun, SearchOpensTheFirstSiteAndKeepsTheHistory) {
-    const Outcome result = run({"--search", "two words"});
-    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
-    EXPECT_EQ(opened(), QStringList{"http://www.google.com/search?q=two%20words"});
-
-    EXPECT_EQ(run({"--search", "example.com"}).exitCode, 0);
-    EXPECT_EQ(opened(2).last(), "http://example.com");
-
-    UserDefaults stored(prefsFile());
-    EXPECT_EQ(stored.objectForKey("history").toStringList(),
-              QStringList({"two words", "example.com"}));
+TEST_F(CommandLineRun, SearchOpensTheFirstOrTheChosenSiteAndKeepsTheHistory) {
+    const QList<std::pair<QStringList, QString>> runs = {
+        {{"--search", "two words"}, "http://www.google.com/search?q=two%20words"},
+        {{"--site", "Dictionary", "--search", QString::fromUtf8("café")},
+         "http://www.merriam-webster.com/results.asp?searchword=caf%E9&phonetics=checked"},
+        {{"--search", "example.com"}, "http://example.com"}};
+    for (int i = 0; i < runs.size(); ++i) {
+        EXPECT_EQ(run(runs[i].first).exitCode, 0) << runs[i].first.join(' ').toStdString();
+        EXPECT_EQ(opened(i + 1).value(i), runs[i].second);
+    }
+    EXPECT_EQ(UserDefaults(prefsFile()).objectForKey("history").toStringList(),
+              QStringList({"two words", QString::fromUtf8("café"), "example.com"}));
 }
 
-TEST_F(CommandLineRun, SiteOptionChoosesTheSiteInAnyOrder) {
-    const Outcome result = run({"--site", "Dictionary", "--search", QString::fromUtf8("café")});
-    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
-    EXPECT_EQ(
-        opened(),
-        QStringList{
-            "http://www.merriam-webster.com/results.asp?searchword=caf%E9&phonetics=checked"});
-}
-
-TEST_F(CommandLineRun, BlankTextPrintsTheAlertAndOpensNothing) {
-    const Outcome result = run({"--search", " \n "});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.err.contains("No text given.\nThere was nothing to search for!"));
+// Nothing is opened nor kept: help and version exit 0, blank text 1, bad usage 2.
+TEST_F(CommandLineRun, HelpVersionBlankTextAndBadUsageExitWithTheirCodeAndText) {
+    QList<std::tuple<QStringList, int, QString>> runs = {
+        {{"--help"}, 0, "--search <TEXT>"},
+        {{"--version"}, 0, "skerrin "},
+        {{"--search", " \n "}, 1, "No text given.\nThere was nothing to search for!"}};
+    for (const char* usage :
+         {"--bogus", "--search", "--site|Web", "stray", "--search|a|--list-sites",
+          "--search|a|--site|No such site", "--search-selection|--bring-to-front",
+          "--search-selection|--site|Web", "--bring-to-front|stray", "--in-panel|--list-sites"})
+        runs.append({QString(usage).split('|'), 2, "skerrin: "});
+    // The cap counts UTF-8 bytes: two for each of these.
+    runs.append({{"--search", QString(Prefs::maxTextBytes / 2 + 1, QChar(0xE9))},
+                 2,
+                 "skerrin: the text is longer than 65536 bytes\n"});
+    for (const auto& [arguments, exitCode, printed] : runs) {
+        const Outcome result = run(arguments);
+        EXPECT_EQ(result.exitCode, exitCode) << arguments.join(' ').toStdString();
+        EXPECT_TRUE((exitCode == 0 ? result.out : result.err).contains(printed))
+            << result.err.toStdString();
+    }
     EXPECT_FALSE(QFile::exists(recordFile()));
     EXPECT_FALSE(UserDefaults(prefsFile()).objectForKey("history").isValid());
 }
 
-TEST_F(CommandLineRun, BadUsageExitsTwoWithUsage) {
-    const QList<QStringList> usages = {
-        {"--bogus"},
-        {"--search"},
-        {"--site", "Web"},
-        {"stray"},
-        {"--search", "a", "--list-sites"},
-        {"--search", "a", "--site", "No such site"},
-        {"--in-panel", "--list-sites"},
-        {"--search", QString(Prefs::maxTextBytes + 1, 'x')},
-    };
-    for (const QStringList& arguments : usages) {
-        const Outcome result = run(arguments);
-        EXPECT_EQ(result.exitCode, 2) << arguments.join(' ').toStdString();
-        EXPECT_TRUE(result.err.startsWith("skerrin: ")) << result.err.toStdString();
-    }
-    EXPECT_FALSE(QFile::exists(recordFile()));
-}
-
-TEST_F(CommandLineRun, TextOverTheCapIsRefusedInOneLineAndNothingKept) {
-    const Outcome result = run({"--search", QString(Prefs::maxTextBytes / 2 + 1, QChar(0xE9))});
-    EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(result.err, "skerrin: the text is longer than 65536 bytes\n");
-    EXPECT_FALSE(QFile::exists(prefsFile()));
-}
-
+// A window needs a display; with none, one line says so, also when started for the panel.
 TEST_F(CommandLineRun, WindowWithoutADisplayExitsTwoInOneLine) {
     env.remove("QT_QPA_PLATFORM");
     for (const QString& display : {QString(), QStringLiteral(":93")}) {
         if (!display.isEmpty())
             env.insert("DISPLAY", display);
         for (const QStringList& arguments : {QStringList(), QStringList{"--in-panel"}}) {
-            QProcess process;
-            process.setProcessEnvironment(env);
-            process.start(SKERRIN_BIN, arguments);
-            ASSERT_TRUE(process.waitForFinished(20000));
-            EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-            EXPECT_EQ(process.exitCode(), 2);
-            EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()),
-                      "skerrin: no display to show the window on (neither WAYLAND_DISPLAY nor "
-                      "DISPLAY works)\n");
+            const Outcome result = run(arguments);
+            EXPECT_EQ(result.exitCode, 2) << arguments.join(' ').toStdString();
+            EXPECT_EQ(result.err, "skerrin: no display to show the window on (neither "
+                                  "WAYLAND_DISPLAY nor DISPLAY works)\n");
         }
     }
 }
 
-TEST_F(CommandLineRun, HelpAndVersionExitZero) {
-    const Outcome help = run({"--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.contains("--search <TEXT>"));
-    const Outcome version = run({"--version"});
-    EXPECT_EQ(version.exitCode, 0);
-    EXPECT_TRUE(version.out.startsWith("skerrin "));
-}
-
 TEST_F(CommandLineRun, AddressThatCannotBeHandedOverExitsThree) {
-    SearchList list = SearchList::empty();
-    list.searchUrls().append(SearchUrl("http://bad.example/?q=%@ x", "Broken", "1"));
-    list.searchUrls().append(SearchUrl("http://good.example/?q=%@", "Good", "2"));
-    storeList(list);
+    storeList(archived({SearchUrl("http://bad.example/?q=%@ x", "Broken", "1"),
+                        SearchUrl("http://good.example/?q=%@", "Good", "2")}));
     const Outcome broken = run({"--search", "word"});
     EXPECT_EQ(broken.exitCode, 3);
     EXPECT_FALSE(broken.err.isEmpty());
 
-    env.insert("PATH", dir.filePath("no-such-folder"));
+    // No $BROWSER, no application for the default handler to name, and no xdg-open.
+    for (const char* variable :
+         {"PATH", "BROWSER", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"})
+        env.insert(variable, home.path("no-such-folder"));
     const Outcome noOpener = run({"--search", "word", "--site", "Good"});
     EXPECT_EQ(noOpener.exitCode, 3);
     EXPECT_TRUE(noOpener.err.contains("xdg-open"));
+}
+
+TEST_F(CommandLineRun, RequestsToSkerrinExitThreeWhenNoneCanBeReached) {
+    // No bus at all; then a bus of its own, whose service files are the home's: no Skerrin.
+    for (const bool withBus : {false, true}) {
+        for (const QString request : {"--search-selection", "--bring-to-front"}) {
+            SCOPED_TRACE((request + (withBus ? " on a bus" : " without a bus")).toStdString());
+            const Outcome result =
+                withBus ? run({"--", SKERRIN_BIN, request}, "dbus-run-session") : run({request});
+            EXPECT_EQ(result.exitCode, 3);
+            EXPECT_TRUE(result.err.contains("skerrin: no Skerrin could be reached"))
+                << result.err.toStdString();
+        }
+    }
+    EXPECT_FALSE(QFile::exists(recordFile()));
 }
 
 TEST_F(CommandLineRun, ListSitesPrintsOneLinePerSite) {
@@ -184,31 +156,19 @@ TEST_F(CommandLineRun, ListSitesPrintsOneLinePerSite) {
     EXPECT_EQ(lines[0], "1\tWeb\thttp://www.google.com/search?q=%@");
     EXPECT_TRUE(lines[4].startsWith("5\tStreaming Media\thttp://"));
 
-    SearchList odd = SearchList::empty();
-    odd.searchUrls().append(
-        SearchUrl("http://x/%@", QString::fromUtf8("Tab\there\nnew\\ \x01 日本"), "\r"));
-    storeList(odd);
+    storeList(archived(
+        {SearchUrl("http://x/%@", QString::fromUtf8("Tab\there\nnew\\ \x01 日本"), "\r")}));
     const Outcome stored = run({"--list-sites"});
     EXPECT_EQ(stored.out, QString::fromUtf8("\\r\tTab\\there\\nnew\\\\ \\x01 日本\thttp://x/%@\n"));
 }
 
 TEST_F(CommandLineRun, DamagedStoredListGivesTheDefaultsAndIsLeftAlone) {
-    {
-        UserDefaults defaults(prefsFile());
-        defaults.setObject(QByteArray("\x04\x0bstreamtyped\x81\xe8\x03\x84", 18), "searchList");
-        ASSERT_TRUE(defaults.synchronize());
-    }
-    QFile before(prefsFile());
-    before.open(QIODevice::ReadOnly);
-    const QByteArray bytes = before.readAll();
-
+    storeList(QByteArray("\x04\x0bstreamtyped\x81\xe8\x03\x84", 18));
+    const QByteArray before = readAll(prefsFile());
     const Outcome result = run({"--list-sites"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out.count('\n'), 6);
-
-    QFile after(prefsFile());
-    after.open(QIODevice::ReadOnly);
-    EXPECT_EQ(after.readAll(), bytes);
+    EXPECT_EQ(readAll(prefsFile()), before);
 }
 
 int main(int argc, char** argv) {

@@ -1,0 +1,389 @@
+#include "PreferenceFile.h"
+#include "Searcher.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <poll.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+const QString fileName = SKERRIN_APP_ID ".plist";
+
+QByteArray plistText(const QByteArray& dictBody) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n" +
+           dictBody + "</dict>\n</plist>\n";
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QVariantMap onDisk(const QString& path) {
+    const auto file = PreferenceFile::parse(readBytes(path));
+    return file ? file->values() : QVariantMap();
+}
+
+// What python's plistlib, a strict standard reader, makes of the file: the given expression
+// over the loaded dictionary `d`, printed as its repr(); the reader's error when it refuses.
+QString readWithPlistlib(const QString& path, const QString& expression) {
+    QProcess python;
+    python.start("python3", {"-c",
+                             "import plistlib, sys\n"
+                             "d = plistlib.load(open(sys.argv[1], 'rb'))\n"
+                             "print(ascii(" +
+                                 expression + "))",
+                             path});
+    python.waitForFinished(10000);
+    return QString::fromUtf8(python.readAllStandardOutput() + python.readAllStandardError())
+        .trimmed();
+}
+
+bool onlyXmlCharacters(const QByteArray& bytes) {
+    return std::none_of(bytes.cbegin(), bytes.cend(),
+                        [](char c) { return uchar(c) < 0x20 && c != '\t' && c != '\n'; });
+}
+
+class Defaults : public testing::Test {
+protected:
+    Defaults() { ensureApp(); }
+
+    QString folder() const { return dir.filePath("skerrin"); }
+    QString path() const { return folder() + '/' + fileName; }
+
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST(DefaultsPath, FollowsAnAbsoluteXdgConfigHomeElseDotConfig) {
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    const QString fallback = QDir::homePath() + "/.config/skerrin/" + fileName;
+    for (const auto& [value, expected] : QList<std::pair<QByteArray, QString>>{
+             {"/srv/conf", "/srv/conf/skerrin/" + fileName}, {"", fallback}, {"rel", fallback}}) {
+        qputenv("XDG_CONFIG_HOME", value);
+        EXPECT_EQ(UserDefaults::standardPath(), expected) << value.toStdString();
+    }
+    qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(UserDefaults::standardPath(), fallback);
+    if (!saved.isNull())
+        qputenv("XDG_CONFIG_HOME", saved);
+}
+
+TEST_F(Defaults, OwnValuesKeepTheirKindsAndUnknownKeysSurviveARelaunch) {
+    const QByteArray original = plistText("\t<key>lastRun</key><date>2024-02-29T12:34:56Z</date>"
+                                          "\t<key>window</key><dict><key>shown</key><true/></dict>"
+                                          "\t<key>runs</key><integer>-7</integer>\n");
+    writeBytes(path(), original);
+    QVariantMap expected = PreferenceFile::parse(original)->values();
+    const QVariantMap own = {
+        {"keyCode", 122.0},
+        {"name", QString::fromUtf8("caf\xc3\xa9 & <tags> \x01")},
+        {"history", QStringList({"one", "two"})},
+        {"searchList", QByteArray("\0\1\2\xff", 4)},
+    };
+    {
+        UserDefaults defaults(path());
+        for (auto value = own.cbegin(); value != own.cend(); ++value) {
+            defaults.setObject(value.value(), value.key());
+            expected.insert(value.key(), value.value());
+        }
+        ASSERT_TRUE(defaults.synchronize());
+    }
+    EXPECT_TRUE(readBytes(path()).contains("<date>2024-02-29T12:34:56Z</date>"));
+    UserDefaults relaunched(path());
+    for (auto value = expected.cbegin(); value != expected.cend(); ++value) {
+        const QVariant found = relaunched.objectForKey(value.key());
+        EXPECT_EQ(found.typeId(), value.value().typeId()) << value.key().toStdString();
+        EXPECT_EQ(found, value.value()) << value.key().toStdString();
+    }
+}
+
+// Damaged files, found at load or just before a write, go aside with one log line each; no copy
+// is overwritten by a later one or by the next write.
+TEST_F(Defaults, DamagedFilesAreMovedAsideAndNeverLost) {
+    QList<QByteArray> damaged = {
+        QByteArray("\x89PNG\r\n\x1a\n\0\0 not a plist", 22),
+        "<?xml version=\"1.0\"?>\n<plist version=\"1.0\"><array/></plist>\n", // root not a dict
+        "",
+        plistText("\t<key>keyCode</key>\n\t<real>12</real>\n").chopped(20),
+        plistText("\t<key>d</key>\n\t<date>00T12:34:56Z</date>\n"), // would not read back
+        QByteArray("bplist00\xd0\x08\0\0\0\0\0\0\x01\x01", 18),     // binary kind
+    };
+    for (const QByteArray& bytes : damaged) {
+        writeBytes(path(), bytes);
+        std::optional<UserDefaults> defaults;
+        const QString log = logOf([&] { defaults.emplace(path()); });
+        EXPECT_EQ(log.count('\n'), 1) << log.toStdString();
+        EXPECT_TRUE(log.contains(path()) && log.contains(".damaged-")) << log.toStdString();
+        EXPECT_FALSE(defaults->objectForKey("keyCode").isValid()) << bytes.toStdString();
+        defaults->setObject(1.0, "keyCode");
+        EXPECT_TRUE(defaults->synchronize());
+    }
+    UserDefaults loaded(path());
+    damaged.append("damaged by someone else");
+    writeBytes(path(), damaged.last());
+    loaded.setObject("mine", "name");
+    EXPECT_TRUE(loaded.synchronize());
+    EXPECT_EQ(onDisk(path()), QVariantMap({{"name", "mine"}}));
+
+    QList<QByteArray> kept;
+    for (const QString& copy : QDir(folder()).entryList({fileName + ".damaged-*"}, QDir::Files))
+        kept.append(readBytes(folder() + '/' + copy));
+    std::sort(kept.begin(), kept.end());
+    std::sort(damaged.begin(), damaged.end());
+    EXPECT_EQ(kept, damaged);
+}
+
+TEST_F(Defaults, SteadyChangesReachTheDiskWithoutSynchronize) {
+    UserDefaults defaults(path());
+    int changes = 0;
+    QElapsedTimer waited;
+    waited.start();
+    while (!onDisk(path()).contains("counter") && !waited.hasExpired(1500)) {
+        defaults.setObject(double(++changes), "counter");
+        QTest::qWait(10);
+    }
+    EXPECT_TRUE(onDisk(path()).contains("counter")) << changes << " changes, none on disk";
+}
+
+TEST_F(Defaults, TwoWritersKeepEachOthersChangesAndRemovals) {
+    UserDefaults one(path());
+    UserDefaults other(path());
+    one.setObject(122.0, "keyCode");
+    other.setObject("other's", "name");
+    ASSERT_TRUE(one.synchronize() && other.synchronize());
+    EXPECT_EQ(onDisk(path()), QVariantMap({{"keyCode", 122.0}, {"name", "other's"}}));
+
+    other.setObject(QVariant(), "name");
+    one.setObject(256.0, "keyCodeMod");
+    ASSERT_TRUE(other.synchronize() && one.synchronize());
+    EXPECT_EQ(onDisk(path()), QVariantMap({{"keyCode", 122.0}, {"keyCodeMod", 256.0}}));
+}
+
+TEST_F(Defaults, FailedWriteIsLoggedAndKeptPending) {
+    writeBytes(folder(), "a file where the folder should be");
+    UserDefaults defaults(path());
+    defaults.setObject(122.0, "keyCode");
+    EXPECT_TRUE(logOf([&] { EXPECT_FALSE(defaults.synchronize()); }).contains(folder()));
+    ASSERT_TRUE(QFile::remove(folder()));
+    EXPECT_TRUE(defaults.synchronize());
+    EXPECT_EQ(onDisk(path()).value("keyCode"), QVariant(122.0));
+}
+
+TEST_F(Defaults, LinkedFileIsWrittenThroughTheLink) {
+    const QString target = dir.filePath("dotfiles/skerrin.plist");
+    writeBytes(target, plistText("\t<key>runs</key>\n\t<integer>7</integer>\n"));
+    ASSERT_TRUE(QDir().mkpath(folder()) && QFile::link(target, path()));
+    UserDefaults defaults(path());
+    defaults.setObject(122.0, "keyCode");
+    ASSERT_TRUE(defaults.synchronize());
+    EXPECT_TRUE(QFileInfo(path()).isSymLink());
+    EXPECT_EQ(onDisk(target), QVariantMap({{"runs", qint64(7)}, {"keyCode", 122.0}}));
+}
+
+TEST_F(Defaults, KilledWriterLeavesTheOldOrANewFileWhole) {
+    constexpr int size = 1 << 20;
+    for (int round = 0; round < 12; ++round) {
+        int started[2];
+        ASSERT_EQ(::pipe(started), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            UserDefaults writer(path());
+            for (int i = 0;; ++i) {
+                writer.setObject(QString(size, QChar('a' + i % 26)), "blob");
+                writer.synchronize();
+                (void)!::write(started[1], "+", 1);
+            }
+        }
+        // The child writes without pause, so a random moment after its first whole write
+        // falls inside another one.
+        pollfd ready = {started[0], POLLIN, 0};
+        ASSERT_EQ(::poll(&ready, 1, 10000), 1);
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(QRandomGenerator::global()->bounded(20000)));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        ::close(started[0]);
+        ::close(started[1]);
+
+        const QString blob = onDisk(path()).value("blob").toString();
+        EXPECT_TRUE(blob.size() == size && blob.count(blob[0]) == size)
+            << "round " << round << ": " << blob.left(40).toStdString();
+    }
+}
+
+TEST_F(Defaults, PrefsStoreNumbersAsRealsThatSurviveARelaunch) {
+    {
+        UserDefaults defaults(path());
+        Prefs prefs(defaults);
+        prefs.setInt("keyCode", 122.0f);
+        prefs.setBool("pasteText", true);
+        prefs.setFloat("ratio", 0.1f);
+    }
+    const QString text = QString::fromUtf8(readBytes(path()));
+    for (const char* stored : {"keyCode</key>\\s*<real>122", "pasteText</key>\\s*<real>1"})
+        EXPECT_TRUE(text.contains(QRegularExpression(QString(stored) + "(\\.0*)?</real>")))
+            << stored << '\n'
+            << text.toStdString();
+    UserDefaults relaunched(path());
+    Prefs prefs(relaunched);
+    EXPECT_EQ(prefs.getInt("keyCode", 0x67), 122);
+    EXPECT_TRUE(prefs.getBool("pasteText", false));
+    EXPECT_EQ(prefs.getFloat("ratio", 0), 0.1f);
+}
+
+// Another program (or a hand edit) may leave any kind under a numeric key; missing is the last row.
+TEST_F(Defaults, PrefsConvertOddOrMissingValuesUnderNumericKeysOrGiveTheDefault) {
+    // What is stored, then what getInt(key, 0x67) and getBool(key, true) give.
+    const QList<std::tuple<QVariant, int, bool>> table = {{"42abc", 42, true},
+                                                          {"x", 0, false},
+                                                          {"  -7 apples", -7, true},
+                                                          {qint64(7), 7, true},
+                                                          {false, 0, false},
+                                                          {-3.9, -3, true},
+                                                          {0.5, 0, false},
+                                                          {QStringList({"1"}), 0x67, true},
+                                                          {QByteArray("12"), 0x67, true},
+                                                          {QVariantMap({{"a", 1.0}}), 0x67, true},
+                                                          {QVariant(), 0x67, true}};
+    {
+        UserDefaults earlier(path());
+        for (int i = 0; i < table.size(); ++i)
+            earlier.setObject(std::get<0>(table[i]), QString("key%1").arg(i));
+    }
+    UserDefaults defaults(path());
+    Prefs prefs(defaults);
+    for (int i = 0; i < table.size(); ++i) {
+        const QString key = QString("key%1").arg(i);
+        EXPECT_EQ(prefs.getInt(key, 0x67), std::get<1>(table[i])) << key.toStdString();
+        EXPECT_EQ(prefs.getBool(key, true), std::get<2>(table[i])) << key.toStdString();
+    }
+    EXPECT_EQ(prefs.getFloat("key0", 1.5f), 42.0f);
+    EXPECT_EQ(prefs.getFloat("key7", 1.5f), 1.5f);
+}
+
+TEST_F(Defaults, PrefsHistoryKeepsTheNewestTenStringsAcrossARelaunch) {
+    QStringList searches;
+    for (int i = 1; i <= 12; ++i)
+        searches.append(QString("search %1").arg(i));
+    {
+        UserDefaults defaults(path());
+        Prefs(defaults).setHistory(searches);
+    }
+    UserDefaults defaults(path());
+    Prefs prefs(defaults);
+    EXPECT_EQ(prefs.getHistory(), searches.last(10));
+    defaults.setObject(QVariantList({"a", 1.0, "b", QByteArray("c")}), "history");
+    EXPECT_EQ(prefs.getHistory(), QStringList({"a", "b"}));
+}
+
+TEST(PreferenceFileText, EveryTextIsWrittenAsXmlAndReadsBackTheSame) {
+    const QChar marker(0xFDD0);
+    const QByteArray m = "\xef\xb7\x90"; // the marker in UTF-8
+    const struct {
+        QString text;
+        QByteArray written; // in the file, between <string> and </string>
+    } table[] = {
+        {"plain ü & <tags>\tand\n", "plain ü &amp; &lt;tags&gt;\tand\n"},
+        {"a\x1b[31mred", "a" + m + "001B[31mred"},
+        {"cr\rcrlf\r\n", "cr&#13;crlf&#13;\n"},
+        {QString("nul") + QChar(0) + QChar(0xFFFF), "nul" + m + "0000" + m + "FFFF"},
+        {QString("lone") + QChar(0xD800) + "x" + QChar(0xD83D) + QChar(0xDE00),
+         "lone" + m + "D800x\xf0\x9f\x98\x80"},
+        {QString(marker) + "001B", m + "FDD0001B"},
+        {QString(marker) + "zz", m + "FDD0zz"},
+    };
+    for (const auto& row : table) {
+        PreferenceFile file;
+        file.setValue("history", QStringList{row.text});
+        file.setValue(row.text, 1.0);
+        const QByteArray bytes = file.serialise();
+        EXPECT_TRUE(bytes.contains("<string>" + row.written + "</string>")) << bytes.toStdString();
+        EXPECT_TRUE(bytes.contains("<key>" + row.written + "</key>")) << bytes.toStdString();
+        EXPECT_TRUE(onlyXmlCharacters(bytes)) << bytes.toStdString();
+        const auto reread = PreferenceFile::parse(bytes);
+        ASSERT_TRUE(reread) << bytes.toStdString();
+        EXPECT_EQ(reread->values().value("history"), QStringList{row.text});
+        EXPECT_EQ(reread->values().value(row.text), 1.0);
+    }
+    // A file where an older release kept a string raw becomes XML at the next write.
+    const auto old = PreferenceFile::parse(
+        "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>k\x01</key><string>a\x1b"
+        "b\xff</string></dict></plist>");
+    ASSERT_TRUE(old);
+    EXPECT_EQ(old->values(), QVariantMap({{"k\x01", QString("a\x1b"
+                                                            "b") +
+                                                        QChar(0xFFFD)}}));
+    EXPECT_TRUE(onlyXmlCharacters(old->serialise())) << old->serialise().toStdString();
+}
+
+TEST_F(Defaults, SearchWithEscapeAndReturnKeepsEverySettingAcrossARestart) {
+    const QString typed = "\x1b[1mbold\x1b[0m\rover";
+    {
+        UserDefaults defaults(path());
+        Prefs prefs(defaults);
+        prefs.setInt(PrefKeys::keyCode.key(), 122.0f);
+        prefs.setBool(PrefKeys::copyText.key(), false);
+        RecordingUrlOpener opener;
+        RecordingAlert alert;
+        Searcher searcher(prefs, opener, alert);
+        searcher.searchForString("first");
+        searcher.searchForString(typed);
+        ASSERT_EQ(opener.opened.size(), 2);
+    }
+    const QByteArray bytes = readBytes(path());
+    EXPECT_TRUE(onlyXmlCharacters(bytes)) << bytes.toStdString();
+    EXPECT_EQ(readWithPlistlib(path(), "[d['keyCode'], d['copyText'], d['history']]"),
+              "[122.0, 0.0, ['first', '\\ufdd0001B[1mbold\\ufdd0001B[0m\\rover']]");
+
+    UserDefaults defaults(path());
+    Prefs prefs(defaults);
+    EXPECT_EQ(prefs.getInt(PrefKeys::keyCode.key(), 0), 122);
+    EXPECT_FALSE(prefs.getBool(PrefKeys::copyText.key(), true));
+    EXPECT_EQ(prefs.getHistory(), QStringList({"first", typed}));
+    EXPECT_EQ(QDir(dir.filePath("skerrin")).entryList({"*.damaged-*"}), QStringList());
+}
+
+TEST_F(Defaults, HistoryOfTheWrongKindOrTooLongTakesItsDefaultAndNothingElseIsLost) {
+    const QString tooLong(Prefs::maxTextBytes + 1, 'x');
+    const QString longest(Prefs::maxTextBytes / 2, QChar(0xE9)); // two bytes each
+    const QVariant table[] = {QString("a string"), QVariantMap{{"a", "b"}}, 3.0, QByteArray("data"),
+                              QStringList{tooLong}};
+    for (const QVariant& history : table) {
+        {
+            UserDefaults defaults(path());
+            defaults.setObject(history, "history");
+            defaults.setObject(1.0, "tryAsUrl");
+        }
+        UserDefaults defaults(path());
+        Prefs prefs(defaults);
+        EXPECT_EQ(prefs.getHistory(), QStringList()) << history.typeName();
+        EXPECT_TRUE(prefs.getBool("tryAsUrl", false));
+    }
+    UserDefaults defaults(path());
+    Prefs prefs(defaults);
+    prefs.setHistory({"kept", tooLong, longest});
+    EXPECT_EQ(defaults.objectForKey("history"), QStringList({"kept", longest}));
+}
