@@ -18,12 +18,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
     }
 
-    // A C string ends at the first NUL, so that is all of a search string the file can keep.
-    const QString text = QString::fromUtf8(bytes).section(QChar(0), 0, 0);
-    PreferenceFile history;
-    history.setValue("history", QStringList({text}));
-    const auto reread = PreferenceFile::parse(history.serialise());
-    if (!reread || reread->values().value("history") != QStringList({text}))
-        std::abort();
+    // Any text a search may hold, read as UTF-8 and as raw UTF-16 units (lone surrogates, NUL),
+    // must be written as XML and read back as itself, as a value and as a key.
+    const QString texts[] = {QString::fromUtf8(bytes), QString(reinterpret_cast<const QChar*>(data),
+                                                               qsizetype(size / sizeof(QChar)))};
+    for (const QString& text : texts) {
+        PreferenceFile history;
+        history.setValue("history", QStringList({text}));
+        history.setValue("k" + text, 1.0);
+        const QByteArray written = history.serialise();
+        for (const char c : written) {
+            if (uchar(c) < 0x20 && c != '\t' && c != '\n')
+                std::abort();
+        }
+        const auto reread = PreferenceFile::parse(written);
+        if (!reread || reread->values().value("history") != QStringList({text}) ||
+            reread->values().value("k" + text) != 1.0)
+            std::abort();
+    }
     return 0;
 }

@@ -157,6 +157,10 @@ void SkerrinController::tryToCopy() {
     poster->inhibitLocalEvents(false);
 }
 
+void SkerrinController::searchClipboard() {
+    openUrl(getClip());
+}
+
 void SkerrinController::openUrl(const std::optional<QString>& text) {
     if (!text) {
         // Whatever the search field held belongs to an earlier search.
@@ -250,6 +254,8 @@ void SkerrinController::showPrefs() {
     auto* prefsWindow = new PrefsWindowController(*this, prefs, *center, window);
     connect(prefsWindow, &PrefsWindowController::searchListChanged, this,
             &SkerrinController::updateList);
+    connect(prefsWindow, &PrefsWindowController::panelIconChanged, this,
+            &SkerrinController::panelIconChanged);
     prefsWindow->adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = prefsWindow->frameGeometry();

@@ -57,6 +57,8 @@ public:
     // Opens or searches the captured text; with nothing captured it brings the window forward
     // with an empty search field.
     void openUrl(const std::optional<QString>& text);
+    // What the open-URL hot key does with the clipboard's text, without reading the selection.
+    void searchClipboard();
     std::optional<QString> getClip() const;
     static std::optional<QString> getStringFromPasteboard(const QMimeData* pasteboard);
     void saveOldPasteboard();
@@ -81,6 +83,10 @@ public slots:
     void unregisterHK();
     void showPrefs();
     void showAbout();
+
+signals:
+    // "Show an icon in the panel" was switched in the preferences.
+    void panelIconChanged();
 
 private:
     bool copyAllowed() const;

@@ -1,13 +1,16 @@
 // The window half of Skerrin: loaded by the `skerrin` executable when it starts without
 // arguments, so that the command line never loads the GUI libraries.
+#include "Autostart.h"
 #include "HotKeyCenter.h"
 #include "Log.h"
 #include "MainWindow.h"
 #include "MessageBoxAlert.h"
+#include "PanelIcon.h"
 #include "PlatformBackends.h"
 #include "Prefs.h"
 #include "QuitSignals.h"
 #include "SBApplication.h"
+#include "SearchList.h"
 #include "SkerrinController.h"
 #include "SkerrinService.h"
 #include "UserDefaults.h"
@@ -18,6 +21,8 @@
 #include <QIcon>
 #include <QMimeData>
 #include <QTimer>
+
+#include <cstdio>
 
 namespace {
 
@@ -34,11 +39,25 @@ bool handedToRunningInstance(QDBusConnection bus) {
 int runWindow(int argc, char* argv[]) {
     installLogHandler();
     chooseDesktopPlatform();
+    // Qt aborts, leaving a core, when it finds no display.
+    std::shared_ptr<void> display = PlatformBackends::holdDisplay();
+    if (!display) {
+        std::fputs("skerrin: no display to show the window on (neither WAYLAND_DISPLAY nor "
+                   "DISPLAY works)\n",
+                   stderr);
+        return 2;
+    }
     SBApplication app(argc, argv);
+    display.reset();
     QGuiApplication::setDesktopFileName(QStringLiteral(SKERRIN_APP_ID));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/" SKERRIN_APP_ID ".png")));
     QuitSignals quitSignals;
+    // Started at login: the window waits, hidden, behind the icon in the panel.
+    const bool inPanel = app.arguments().contains(Autostart::hiddenArgument);
     QDBusConnection bus = QDBusConnection::sessionBus();
+    if (inPanel && bus.isConnected() &&
+        bus.interface()->isServiceRegistered(SkerrinService::serviceName))
+        return 0;
     if (handedToRunningInstance(bus))
         return 0;
     if (!bus.isConnected())
@@ -64,6 +83,16 @@ int runWindow(int argc, char* argv[]) {
                          pasteboard.setText(text);
                          controller.doServiceSearch(&pasteboard);
                      });
+    QObject::connect(&service, &SkerrinService::siteSearchRequested, &controller,
+                     [&controller](const QString& text, const QString& title) {
+                         controller.searchOnSite(text, title);
+                     });
+    service.setSiteTitles([&controller] {
+        QStringList titles;
+        for (const SearchUrl& site : controller.getSearchList().searchUrls())
+            titles.append(site.title());
+        return titles;
+    });
     QObject::connect(&service, &SkerrinService::bringToFrontRequested, &controller,
                      &SkerrinController::doBringToFront);
     QObject::connect(&service, &SkerrinService::selectionSearchRequested, &controller,
@@ -73,16 +102,35 @@ int runWindow(int argc, char* argv[]) {
         center.setEnabled(false);
         return handedToRunningInstance(bus) ? 0 : 1;
     }
-    QObject::connect(&window, &MainWindow::closed, &app, &QCoreApplication::quit);
+    PanelIcon panelIcon;
+    const auto showPanelIcon = [&] { panelIcon.setShown(prefs.getBool(PrefKeys::showPanelIcon)); };
+    showPanelIcon();
+    QObject::connect(&controller, &SkerrinController::panelIconChanged, &panelIcon, showPanelIcon);
+    QObject::connect(&panelIcon, &PanelIcon::searchClipboardRequested, &controller,
+                     &SkerrinController::searchClipboard);
+    QObject::connect(&panelIcon, &PanelIcon::showRequested, &controller,
+                     &SkerrinController::bringToFront);
+    QObject::connect(&panelIcon, &PanelIcon::prefsRequested, &controller,
+                     &SkerrinController::showPrefs);
+    QObject::connect(&panelIcon, &PanelIcon::quitRequested, &app, &QCoreApplication::quit);
+    QObject::connect(&window, &MainWindow::quitRequested, &app, &QCoreApplication::quit);
+    // With the icon in the panel, closing the window only hides it.
+    app.setQuitOnLastWindowClosed(false);
+    QObject::connect(&window, &MainWindow::closed, &app, [&] {
+        if (!panelIcon.isShown())
+            QCoreApplication::quit();
+    });
     // The end of the desktop session may not give the event loop time to return.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
                      [&prefs] { prefs.defaults().synchronize(); });
     // Started by the bus for a request, the window leaves the focus where it is: a request to
     // search the selection must find the application in front still in front.
-    if (qEnvironmentVariableIsEmpty("DBUS_STARTER_BUS_TYPE"))
-        window.bringToFront();
-    else
-        window.showBehind();
+    if (!inPanel || !panelIcon.isShown()) {
+        if (qEnvironmentVariableIsEmpty("DBUS_STARTER_BUS_TYPE"))
+            window.bringToFront();
+        else
+            window.showBehind();
+    }
     QTimer::singleShot(0, &controller, &SkerrinController::applicationDidFinishLaunching);
 
     const int status = app.exec();

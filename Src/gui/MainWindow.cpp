@@ -41,7 +41,7 @@ MainWindow::MainWindow(QStringListModel& history)
     connect(ui->actionPreferences, &QAction::triggered, this, &MainWindow::prefsRequested);
     connect(ui->actionRegisterHK, &QAction::triggered, this, &MainWindow::registerHKRequested);
     connect(ui->actionUnregisterHK, &QAction::triggered, this, &MainWindow::unregisterHKRequested);
-    connect(ui->actionQuit, &QAction::triggered, this, &MainWindow::close);
+    connect(ui->actionQuit, &QAction::triggered, this, &MainWindow::quitRequested);
 }
 
 MainWindow::~MainWindow() = default;

@@ -1,5 +1,6 @@
 #include "PrefsWindowController.h"
 
+#include "Autostart.h"
 #include "HotKeyCenter.h"
 #include "KeyComboPanel.h"
 #include "Log.h"
@@ -9,6 +10,7 @@
 #include "SearchListModel.h"
 #include "ui_Prefs.h"
 
+#include <QCoreApplication>
 #include <QItemSelectionModel>
 
 struct PrefsWindowController::HotKeySetting {
@@ -56,6 +58,10 @@ PrefsWindowController::PrefsWindowController(QObject& hotKeyTarget, Prefs& prefs
     connect(ui->copySelectedTextButton, &QCheckBox::clicked, this,
             &PrefsWindowController::copyTextPressed);
     connect(ui->tryAsUrlButton, &QCheckBox::clicked, this, &PrefsWindowController::tryAsUrlPressed);
+    connect(ui->panelIconButton, &QCheckBox::clicked, this,
+            &PrefsWindowController::panelIconPressed);
+    connect(ui->startAtLoginButton, &QCheckBox::clicked, this,
+            &PrefsWindowController::startAtLoginPressed);
     connect(ui->restoreClipboardButton, &QCheckBox::clicked, this,
             &PrefsWindowController::restoreClipboardPressed);
     connect(ui->readSelectionPopUp, &QComboBox::activated, this,
@@ -79,6 +85,9 @@ void PrefsWindowController::windowDidLoad() {
         ui->copySelectedTextButton->setChecked(true);
     if (prefs.getBool(PrefKeys::tryAsUrl))
         ui->tryAsUrlButton->setChecked(true);
+    // Kept even while the panel has no tray: the icon shows once one is there.
+    ui->panelIconButton->setChecked(prefs.getBool(PrefKeys::showPanelIcon));
+    ui->startAtLoginButton->setChecked(Autostart::enabled());
     ui->restoreClipboardButton->setChecked(prefs.getBool(PrefKeys::restoreClipboard));
     // An unknown stored mode reads as automatic, as the capture takes it.
     const int mode = prefs.getInt(PrefKeys::readSelection);
@@ -151,6 +160,17 @@ void PrefsWindowController::copyTextPressed() {
 
 void PrefsWindowController::tryAsUrlPressed() {
     prefs.setBool(PrefKeys::tryAsUrl, ui->tryAsUrlButton->isChecked());
+}
+
+void PrefsWindowController::panelIconPressed() {
+    prefs.setBool(PrefKeys::showPanelIcon, ui->panelIconButton->isChecked());
+    emit panelIconChanged();
+}
+
+void PrefsWindowController::startAtLoginPressed() {
+    const bool on = ui->startAtLoginButton->isChecked();
+    if (!Autostart::setEnabled(on, QCoreApplication::applicationFilePath()))
+        ui->startAtLoginButton->setChecked(!on);
 }
 
 void PrefsWindowController::readSelectionChosen(int mode) {

@@ -34,6 +34,8 @@ public:
     void pasteTextPressed();
     void copyTextPressed();
     void tryAsUrlPressed();
+    void panelIconPressed();
+    void startAtLoginPressed();
     void readSelectionChosen(int mode);
     void restoreClipboardPressed();
     void addNewUrlPressed();
@@ -44,6 +46,8 @@ public:
 signals:
     // The site list changed: the main window's pop-up is rebuilt.
     void searchListChanged();
+    // "Show an icon in the panel" was switched.
+    void panelIconChanged();
 
 private:
     struct HotKeySetting;

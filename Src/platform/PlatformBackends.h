@@ -16,4 +16,8 @@ struct PlatformBackends {
     std::unique_ptr<SelectionReader> selections;
 
     static PlatformBackends forSession(DesktopSession session);
+    // Something to hold until the application is made when the window can be shown, else
+    // nothing: a connection to the first of the platforms chosen for the session (Wayland, then
+    // the X server) that takes one; a platform that needs no display always can.
+    static std::shared_ptr<void> holdDisplay();
 };

@@ -14,6 +14,7 @@ namespace PrefKeys {
 inline constexpr PrefKey<bool> pasteText{"pasteText", false};
 inline constexpr PrefKey<bool> copyText{"copyText", true};
 inline constexpr PrefKey<bool> tryAsUrl{"tryAsUrl", true};
+inline constexpr PrefKey<bool> showPanelIcon{"showPanelIcon", true}; // where a panel has a tray
 inline constexpr PrefKey<int> keyCode{"keyCode", 0x67};              // F11
 inline constexpr PrefKey<int> keyCodeMod{"keyCodeMod", 0x100};       // Super
 inline constexpr PrefKey<int> openUrlKey{"openUrlKey", 0x67};        // F11

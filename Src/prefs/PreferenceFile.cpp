@@ -1,8 +1,10 @@
 #include "PreferenceFile.h"
 
 #include <QDateTime>
+#include <QStringDecoder>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <utility>
@@ -17,6 +19,76 @@ constexpr int maxDepth = 64;
 constexpr qsizetype maxContainerTags = 10000;
 
 const QDateTime referenceDate(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
+
+// Text in the file. XML 1.0 carries every character but the C0 controls other than tab, line
+// feed and carriage return, U+FFFE, U+FFFF and lone surrogates, yet a search may hold any of
+// them (a terminal's escape codes). Those, and the marker itself, are written as the marker
+// U+FDD0 (a noncharacter: never in text that people exchange) followed by the UTF-16 unit in
+// four upper-case hex digits: ESC is "\uFDD0" "001B". Every other string is written byte for
+// byte as before, so older files and older releases read each other's ordinary strings. A
+// marker not followed by four hex digits reads as itself. A carriage return is legal but a
+// reader turns a raw one into a line feed, so serialise() writes it as the reference "&#13;".
+constexpr char16_t escapeMarker = 0xFDD0;
+
+bool xmlCarries(char16_t unit) {
+    return unit == '\t' || unit == '\n' || unit == '\r' ||
+           (unit >= 0x20 && unit != escapeMarker && unit != 0xFFFE && unit != 0xFFFF);
+}
+
+QString escapedForXml(const QString& text) {
+    QString escaped;
+    const auto units = QStringView(text);
+    for (qsizetype at = 0; at < units.size(); ++at) {
+        const char16_t unit = units[at].unicode();
+        const bool pair = QChar::isHighSurrogate(unit) && at + 1 < units.size() &&
+                          QChar::isLowSurrogate(units[at + 1].unicode());
+        const bool lone = !pair && QChar::isSurrogate(unit);
+        if (xmlCarries(unit) && !lone) {
+            if (!escaped.isNull())
+                escaped += units.sliced(at, pair ? 2 : 1);
+        } else {
+            if (escaped.isNull())
+                escaped = units.first(at).toString();
+            escaped += QChar(escapeMarker);
+            escaped += QStringLiteral("%1").arg(uint(unit), 4, 16, QLatin1Char('0')).toUpper();
+        }
+        at += pair ? 1 : 0;
+    }
+    return escaped.isNull() ? text : escaped;
+}
+
+bool isUpperHex(QChar c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
+
+QString unescapedFromXml(const QString& text) {
+    const qsizetype first = text.indexOf(QChar(escapeMarker));
+    if (first < 0)
+        return text;
+    QString plain = text.first(first);
+    for (qsizetype at = first; at < text.size(); ++at) {
+        const QString digits = text.mid(at + 1, 4);
+        if (text[at] == QChar(escapeMarker) && digits.size() == 4 &&
+            std::all_of(digits.cbegin(), digits.cend(), isUpperHex)) {
+            plain += QChar(char16_t(digits.toUInt(nullptr, 16)));
+            at += 4;
+        } else {
+            plain += text[at];
+        }
+    }
+    return plain;
+}
+
+// The text of a string or key in the file. QString::fromUtf8 would drop a leading U+FEFF, which
+// a text may well begin with (copied from a file that starts with one).
+QString textOf(QByteArrayView utf8) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return unescapedFromXml(decoder(utf8));
+}
+
+QByteArray utf8ForXml(const QString& text) {
+    return escapedForXml(text).toUtf8();
+}
 
 bool startsWithNoCase(QByteArrayView text, QByteArrayView word) {
     return text.size() >= word.size() &&
@@ -47,21 +119,25 @@ template <typename Visit> void forEachItem(plist_t array, Visit visit) {
     std::free(iter);
 }
 
-template <typename Visit> void forEachEntry(plist_t dict, Visit visit) {
+// Keys as the file holds them.
+template <typename Visit> void forEachRawEntry(plist_t dict, Visit visit) {
     plist_dict_iter iter = nullptr;
     plist_dict_new_iter(dict, &iter);
     for (;;) {
         char* key = nullptr;
         plist_t value = nullptr;
         plist_dict_next_item(dict, iter, &key, &value);
-        if (!value) {
-            std::free(key);
-            break;
-        }
-        visit(QString::fromUtf8(key), value);
+        if (value)
+            visit(QByteArray(key), value);
         std::free(key);
+        if (!value)
+            break;
     }
     std::free(iter);
+}
+
+template <typename Visit> void forEachEntry(plist_t dict, Visit visit) {
+    forEachRawEntry(dict, [&](const QByteArray& key, plist_t value) { visit(textOf(key), value); });
 }
 
 bool nestsWithin(plist_t node, int levels) {
@@ -104,7 +180,7 @@ QVariant toVariant(plist_t node) {
     case PLIST_STRING: {
         uint64_t length = 0;
         const char* text = plist_get_string_ptr(node, &length);
-        return QString::fromUtf8(text, qsizetype(length));
+        return textOf(QByteArrayView(text, qsizetype(length)));
     }
     case PLIST_DATA: {
         uint64_t length = 0;
@@ -143,6 +219,44 @@ QVariant toVariant(plist_t node) {
     }
 }
 
+// Strings and keys an older release or another program wrote raw (a control character, bytes
+// that are no UTF-8) are put in the form written above, so that the next write is XML again.
+void makeWritable(plist_t node) {
+    const auto rewritten = [](const char* bytes, uint64_t length) -> std::optional<QByteArray> {
+        const QByteArray raw(bytes, qsizetype(length));
+        QByteArray written = utf8ForXml(textOf(raw));
+        return written == raw ? std::nullopt : std::optional(written);
+    };
+    switch (plist_get_node_type(node)) {
+    case PLIST_STRING: {
+        uint64_t length = 0;
+        const char* text = plist_get_string_ptr(node, &length);
+        if (const auto written = rewritten(text, length))
+            plist_set_string_val(node, written->constData());
+        break;
+    }
+    case PLIST_ARRAY:
+        forEachItem(node, makeWritable);
+        break;
+    case PLIST_DICT: {
+        QList<std::pair<QByteArray, QByteArray>> renamed;
+        forEachRawEntry(node, [&](const QByteArray& key, plist_t value) {
+            makeWritable(value);
+            if (const auto written = rewritten(key.constData(), uint64_t(key.size())))
+                renamed.append({key, *written});
+        });
+        for (const auto& [from, to] : std::as_const(renamed)) {
+            plist_t value = plist_copy(plist_dict_get_item(node, from.constData()));
+            plist_dict_remove_item(node, from.constData());
+            plist_dict_set_item(node, to.constData(), value);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 // The dictionary the bytes hold; null when they hold none, or one nested too deep.
 plist_t parseTree(QByteArrayView bytes) {
     if (bytes.isEmpty() || bytes.size() > qsizetype(std::numeric_limits<uint32_t>::max()) ||
@@ -156,6 +270,8 @@ plist_t parseTree(QByteArrayView bytes) {
         plist_free(tree);
         return nullptr;
     }
+    if (tree)
+        makeWritable(tree);
     return tree;
 }
 
@@ -184,7 +300,7 @@ plist_t toNode(const QVariant& value) {
     case QMetaType::Double:
         return plist_new_real(value.toDouble());
     case QMetaType::QString:
-        return plist_new_string(value.toString().toUtf8().constData());
+        return plist_new_string(utf8ForXml(value.toString()).constData());
     case QMetaType::QByteArray: {
         const QByteArray bytes = value.toByteArray();
         return plist_new_data(bytes.constData(), uint64_t(bytes.size()));
@@ -229,7 +345,7 @@ plist_t dictNode(const QVariantMap& entries) {
             plist_free(dict);
             return nullptr;
         }
-        plist_dict_set_item(dict, entry.key().toUtf8().constData(), node);
+        plist_dict_set_item(dict, utf8ForXml(entry.key()).constData(), node);
     }
     return dict;
 }
@@ -276,9 +392,10 @@ QByteArray PreferenceFile::serialise() const {
     plist_to_xml(root, &xml, &length);
     if (!xml)
         return {};
-    const QByteArray bytes(xml, qsizetype(length));
+    QByteArray bytes(xml, qsizetype(length));
     plist_to_xml_free(xml);
-    return bytes;
+    // Only text can hold a carriage return: the layout and base64 data never do.
+    return bytes.replace('\r', "&#13;");
 }
 
 QVariantMap PreferenceFile::values() const {
@@ -289,12 +406,12 @@ bool PreferenceFile::setValue(const QString& key, const QVariant& value) {
     plist_t node = toNode(value);
     if (!node)
         return false;
-    plist_dict_set_item(root, key.toUtf8().constData(), node);
+    plist_dict_set_item(root, utf8ForXml(key).constData(), node);
     return true;
 }
 
 void PreferenceFile::remove(const QString& key) {
-    plist_dict_remove_item(root, key.toUtf8().constData());
+    plist_dict_remove_item(root, utf8ForXml(key).constData());
 }
 
 bool PreferenceFile::canHold(const QVariant& value) {

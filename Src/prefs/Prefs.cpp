@@ -145,7 +145,9 @@ void Prefs::setArchivedObject(const ArchiveObjectRef& object, const QString& key
 }
 
 void Prefs::setHistory(const QStringList& history) {
-    store.setObject(history, historyKey);
+    QStringList kept = history;
+    kept.removeIf([](const QString& entry) { return !fitsTheCap(entry); });
+    store.setObject(kept, historyKey);
 }
 
 QStringList Prefs::getHistory() const {
@@ -159,6 +161,8 @@ QStringList Prefs::getHistory() const {
                 history.append(item.toString());
         }
     }
+    // An older release kept any text; such an entry is never offered again.
+    history.removeIf([](const QString& entry) { return !fitsTheCap(entry); });
     if (history.size() > historyCap)
         history = history.last(historyCap);
     return history;

@@ -14,6 +14,13 @@ class UserDefaults;
 class Prefs {
 public:
     static Prefs& sharedInstance();
+    // The longest text Skerrin searches or keeps, in UTF-8 bytes: far beyond any selection a
+    // person searches, far below what would make the settings file or the browser's address
+    // (one argument to xdg-open) a burden.
+    static constexpr qsizetype maxTextBytes = 64 * 1024;
+    static bool fitsTheCap(const QString& text) {
+        return text.size() * 3 <= maxTextBytes || text.toUtf8().size() <= maxTextBytes;
+    }
     explicit Prefs(UserDefaults& defaults);
 
     UserDefaults& defaults() { return store; }

@@ -56,13 +56,24 @@ std::unique_ptr<SearchList> Searcher::loadSearchList(UserDefaults& defaults) {
 }
 
 Searcher::SearchResult Searcher::searchForString(const std::optional<QString>& searchString) {
-    const QString siteTemplate = getSelectedURL();
+    return searchOnSite(searchString, selectedTitle);
+}
+
+Searcher::SearchResult Searcher::searchOnSite(const std::optional<QString>& searchString,
+                                              const QString& title) {
+    const QString siteTemplate = searchList->getUrlForTitle(title);
     if (!searchString)
         return SearchResult::NoText;
     const QString trimmed = searchString->trimmed();
     if (trimmed.isEmpty()) {
         alert.show("No text given.", "There was nothing to search for!", "Ok, I'll try again.");
         return SearchResult::Blank;
+    }
+    if (!Prefs::fitsTheCap(*searchString)) {
+        logLine(QStringLiteral("not searching a text of %1 bytes: the limit is %2")
+                    .arg(searchString->toUtf8().size())
+                    .arg(Prefs::maxTextBytes));
+        return SearchResult::TooLong;
     }
     addToSearchHistory(*searchString);
 

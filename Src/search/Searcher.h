@@ -20,7 +20,7 @@ class UserDefaults;
 class Searcher : public QObject {
     Q_OBJECT
 public:
-    enum class SearchResult { NoText, Blank, Opened, NotOpened };
+    enum class SearchResult { NoText, Blank, TooLong, Opened, NotOpened };
     using EggTable = QList<std::pair<QString, QString>>; // trigger text, address
 
     Searcher(Prefs& prefs, UrlOpener& opener, Alert& alert, QObject* parent = nullptr);
@@ -38,8 +38,11 @@ public:
     void setSearchText(const QString& text) { searchText = text; }
     void setEggTable(EggTable table) { eggTable = std::move(table); }
 
-    // No text at all (nullopt) does nothing; blank text shows the alert.
+    // No text at all (nullopt) does nothing; blank text shows the alert; text beyond
+    // Prefs::maxTextBytes is logged and neither opened nor kept.
     SearchResult searchForString(const std::optional<QString>& searchString);
+    // The same on the site titled `title`, whatever the window has chosen.
+    SearchResult searchOnSite(const std::optional<QString>& searchString, const QString& title);
     QString getSelectedURL() const;
     void addToSearchHistory(const QString& s);
     static QString cleanURL(const QString& url);

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "Autostart.h"
 #include "ConsoleAlert.h"
 #include "Prefs.h"
 #include "SearchList.h"
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <sys/stat.h>
 
 namespace {
@@ -59,17 +61,27 @@ QDBusMessage serviceCall(const QString& method) {
                                           SkerrinService::interfaceName, method);
 }
 
+// An error of Skerrin's own: it was reached, and said no.
+bool refusedBySkerrin(const QDBusMessage& reply) {
+    return reply.type() == QDBusMessage::ErrorMessage &&
+           reply.errorName().startsWith(QLatin1String("org.skerrin.Skerrin.Error."));
+}
+
 // A running Skerrin searches on the site chosen in its window and keeps the history itself, so
-// that only one process writes the preference file.
-bool searchedByRunningInstance(const QString& text) {
+// that only one process writes the preference file. Nothing when none answers; its error when
+// it refused.
+std::optional<QDBusMessage> searchedByRunningInstance(const QString& text) {
     if (!sessionBusMayExist())
-        return false;
+        return std::nullopt;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()->isServiceRegistered(SkerrinService::serviceName))
-        return false;
+        return std::nullopt;
     QDBusMessage call = serviceCall(QStringLiteral("doServiceSearch"));
     call << text;
-    return bus.call(call).type() == QDBusMessage::ReplyMessage;
+    const QDBusMessage reply = bus.call(call);
+    if (reply.type() != QDBusMessage::ReplyMessage && !refusedBySkerrin(reply))
+        return std::nullopt;
+    return reply;
 }
 
 // For a key bound in the desktop's own settings: the session's Skerrin does the work, started
@@ -82,6 +94,10 @@ int askSkerrin(const QString& method) {
             const QDBusMessage reply = bus.call(serviceCall(method));
             if (reply.type() == QDBusMessage::ReplyMessage)
                 return Success;
+            if (refusedBySkerrin(reply)) {
+                print(stderr, "skerrin: " + reply.errorMessage() + '\n');
+                return NotHandedOver;
+            }
             error = reply.errorMessage();
         }
     }
@@ -114,6 +130,8 @@ int search(Prefs& prefs, std::unique_ptr<SearchList> list, const QString& text,
     case Searcher::SearchResult::NotOpened:
         print(stderr, "skerrin: the address could not be handed to the browser\n");
         return NotHandedOver;
+    case Searcher::SearchResult::TooLong:
+        return BadUsage;
     case Searcher::SearchResult::NoText:
     case Searcher::SearchResult::Blank:
         break;
@@ -124,7 +142,8 @@ int search(Prefs& prefs, std::unique_ptr<SearchList> list, const QString& text,
 } // namespace
 
 bool CommandLine::wants(const QStringList& arguments) {
-    return arguments.size() > 1;
+    return arguments.size() > 1 &&
+           !(arguments.size() == 2 && arguments.at(1) == Autostart::hiddenArgument);
 }
 
 QString CommandLine::escapeField(const QString& field) {
@@ -169,10 +188,13 @@ int CommandLine::run(const QStringList& arguments) {
         "Ask Skerrin to search the text selected in the application in front, as its hot key "
         "does.");
     const QCommandLineOption frontOption("bring-to-front", "Ask Skerrin to come forward.");
+    const QCommandLineOption inPanelOption(
+        Autostart::hiddenArgument.mid(2),
+        "Start the window hidden, with its icon in the panel (alone; used at login).");
     const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
     const QCommandLineOption versionOption({"v", "version"}, "Show the version.");
     parser.addOptions({searchOption, siteOption, listOption, selectionOption, frontOption,
-                       helpOption, versionOption});
+                       inPanelOption, helpOption, versionOption});
 
     if (!parser.parse(arguments))
         return usageError(parser, parser.errorText());
@@ -186,6 +208,8 @@ int CommandLine::run(const QStringList& arguments) {
         print(stdout, QStringLiteral("skerrin " SKERRIN_VERSION "\n"));
         return Success;
     }
+    if (parser.isSet(inPanelOption))
+        return usageError(parser, "--in-panel goes alone");
     const bool searching = parser.isSet(searchOption);
     const QList<QCommandLineOption> requests = {searchOption, listOption, selectionOption,
                                                 frontOption};
@@ -201,10 +225,19 @@ int CommandLine::run(const QStringList& arguments) {
         return askSkerrin(QStringLiteral("doBringToFront"));
 
     const QString text = parser.value(searchOption);
+    if (searching && !Prefs::fitsTheCap(text)) {
+        print(stderr, "skerrin: " + SkerrinService::tooLongMessage() + '\n');
+        return BadUsage;
+    }
     // Blank text is refused here rather than raising an alert on the desktop.
-    if (searching && !parser.isSet(siteOption) && !text.trimmed().isEmpty() &&
-        searchedByRunningInstance(text))
-        return Success;
+    if (searching && !parser.isSet(siteOption) && !text.trimmed().isEmpty()) {
+        if (const auto reply = searchedByRunningInstance(text)) {
+            if (reply->type() == QDBusMessage::ReplyMessage)
+                return Success;
+            print(stderr, "skerrin: " + reply->errorMessage() + '\n');
+            return NotHandedOver;
+        }
+    }
 
     Prefs& prefs = Prefs::sharedInstance();
     auto list = Searcher::loadSearchList(prefs.defaults());

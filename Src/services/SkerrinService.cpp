@@ -1,7 +1,17 @@
 #include "SkerrinService.h"
 
+#include "Prefs.h"
+
 #include <QDBusConnectionInterface>
 #include <QTimer>
+
+QString SkerrinService::tooLongMessage() {
+    return QStringLiteral("the text is longer than %1 bytes").arg(Prefs::maxTextBytes);
+}
+
+SkerrinService::SkerrinService() {
+    clock.start();
+}
 
 bool SkerrinService::publish(QDBusConnection bus) {
     if (!bus.registerObject(objectPath, this, QDBusConnection::ExportScriptableSlots))
@@ -15,8 +25,52 @@ bool SkerrinService::publish(QDBusConnection bus) {
     return false;
 }
 
+void SkerrinService::refuse(const QString& name, const QString& message) {
+    if (calledFromDBus())
+        sendErrorReply(name, message);
+}
+
+void SkerrinService::admit(const QString& text, const std::function<void()>& request) {
+    if (!Prefs::fitsTheCap(text))
+        return refuse(tooLongError, tooLongMessage());
+    if (text.trimmed().isEmpty()) {
+        // The alert is modal: the request returns once the person has dismissed it.
+        if (blankAlertPending)
+            return refuse(busyError, QStringLiteral("the alert about a blank text is still up"));
+        blankAlertPending = true;
+        QTimer::singleShot(0, this, [this, request] {
+            request();
+            blankAlertPending = false;
+        });
+        return;
+    }
+    if (takeHandOff())
+        QTimer::singleShot(0, this, request);
+}
+
+bool SkerrinService::takeHandOff() {
+    const qint64 now = clock.elapsed();
+    while (!handOffs.empty() && now - handOffs.front() >= handOffWindowMs)
+        handOffs.pop_front();
+    if (handOffs.size() >= maxHandOffs) {
+        refuse(busyError, QStringLiteral("%1 searches in %2 seconds already; try later")
+                              .arg(maxHandOffs)
+                              .arg(handOffWindowMs / 1000));
+        return false;
+    }
+    handOffs.push_back(now);
+    return true;
+}
+
 void SkerrinService::doServiceSearch(const QString& text) {
-    QTimer::singleShot(0, this, [this, text] { emit serviceSearchRequested(text); });
+    admit(text, [this, text] { emit serviceSearchRequested(text); });
+}
+
+void SkerrinService::searchOnSite(const QString& text, const QString& title) {
+    if (!siteTitles || !siteTitles().contains(title))
+        return refuse(unknownSiteError,
+                      QStringLiteral("no search site is titled \"%1\"").arg(title));
+    admit(text, [this, text, title] { emit siteSearchRequested(text, title); });
 }
 
 void SkerrinService::doBringToFront() {
@@ -24,5 +78,6 @@ void SkerrinService::doBringToFront() {
 }
 
 void SkerrinService::searchSelection() {
-    QTimer::singleShot(0, this, [this] { emit selectionSearchRequested(); });
+    if (takeHandOff())
+        QTimer::singleShot(0, this, [this] { emit selectionSearchRequested(); });
 }

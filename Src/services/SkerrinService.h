@@ -1,17 +1,40 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusContext>
+#include <QElapsedTimer>
 #include <QObject>
+#include <QStringList>
 
-// The two services other programs reach over the session bus. A call is answered at once; the
-// request goes out from the event loop, so an alert it leads to never holds the caller.
-class SkerrinService : public QObject {
+#include <deque>
+#include <functional>
+
+// The services other programs reach over the session bus. A call is answered at once; the
+// request goes out from the event loop, so an alert it leads to never holds the caller. Callers
+// are strangers: a text over the cap, a flood of searches or a second blank text while the
+// alert about the first is up is answered with an error and goes no further.
+class SkerrinService : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.skerrin.Skerrin.Services")
 public:
     static inline const QString serviceName = QStringLiteral(SKERRIN_APP_ID);
     static inline const QString objectPath = QStringLiteral("/org/skerrin/Skerrin");
     static inline const QString interfaceName = QStringLiteral("org.skerrin.Skerrin.Services");
+    static inline const QString tooLongError = QStringLiteral("org.skerrin.Skerrin.Error.TooLong");
+    static inline const QString busyError = QStringLiteral("org.skerrin.Skerrin.Error.Busy");
+    static inline const QString unknownSiteError =
+        QStringLiteral("org.skerrin.Skerrin.Error.UnknownSite");
+    // Searches callers may hand to the browser in any window of this length.
+    static constexpr int maxHandOffs = 20;
+    static constexpr qint64 handOffWindowMs = 10000;
+
+    // Also what the command line says before it exits 2.
+    static QString tooLongMessage();
+
+    SkerrinService();
+
+    // The titles a caller may name in searchOnSite; none are known until this is set.
+    void setSiteTitles(std::function<QStringList()> titles) { siteTitles = std::move(titles); }
 
     // Exports the object and takes the name; false when another instance holds the name.
     bool publish(QDBusConnection bus);
@@ -19,12 +42,28 @@ public:
 public slots:
     // The text stands for the plain text of the caller's selection.
     Q_SCRIPTABLE void doServiceSearch(const QString& text);
+    Q_SCRIPTABLE void searchOnSite(const QString& text, const QString& title);
     Q_SCRIPTABLE void doBringToFront();
-    // Searches what is selected in the application in front, as the open-URL hot key does.
+    // Searches what is selected in the application in front, as the open-URL hot key does. It
+    // counts as a search for the limit: it may end in the browser.
     Q_SCRIPTABLE void searchSelection();
 
 signals:
     void serviceSearchRequested(const QString& text);
+    void siteSearchRequested(const QString& text, const QString& title);
     void bringToFrontRequested();
     void selectionSearchRequested();
+
+private:
+    // Sends `request` from the event loop when the text may go ahead; otherwise the caller has
+    // had its error.
+    void admit(const QString& text, const std::function<void()>& request);
+    // Counts one hand-off to the browser; false, with the caller answered Busy, beyond the limit.
+    bool takeHandOff();
+    void refuse(const QString& name, const QString& message);
+
+    std::function<QStringList()> siteTitles;
+    QElapsedTimer clock;
+    std::deque<qint64> handOffs; // when each admitted search was, oldest first
+    bool blankAlertPending = false;
 };

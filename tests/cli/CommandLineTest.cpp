@@ -1,4 +1,5 @@
 #include "Archiver.h"
+#include "Prefs.h"
 #include "SearchList.h"
 #include "TestHome.h"
 #include "UserDefaults.h"
@@ -85,8 +86,12 @@ TEST_F(CommandLineRun, HelpVersionBlankTextAndBadUsageExitWithTheirCodeAndText) 
     for (const char* usage :
          {"--bogus", "--search", "--site|Web", "stray", "--search|a|--list-sites",
           "--search|a|--site|No such site", "--search-selection|--bring-to-front",
-          "--search-selection|--site|Web", "--bring-to-front|stray"})
+          "--search-selection|--site|Web", "--bring-to-front|stray", "--in-panel|--list-sites"})
         runs.append({QString(usage).split('|'), 2, "skerrin: "});
+    // The cap counts UTF-8 bytes: two for each of these.
+    runs.append({{"--search", QString(Prefs::maxTextBytes / 2 + 1, QChar(0xE9))},
+                 2,
+                 "skerrin: the text is longer than 65536 bytes\n"});
     for (const auto& [arguments, exitCode, printed] : runs) {
         const Outcome result = run(arguments);
         EXPECT_EQ(result.exitCode, exitCode) << arguments.join(' ').toStdString();
@@ -95,6 +100,21 @@ TEST_F(CommandLineRun, HelpVersionBlankTextAndBadUsageExitWithTheirCodeAndText) 
     }
     EXPECT_FALSE(QFile::exists(recordFile()));
     EXPECT_FALSE(UserDefaults(prefsFile()).objectForKey("history").isValid());
+}
+
+// A window needs a display; with none, one line says so, also when started for the panel.
+TEST_F(CommandLineRun, WindowWithoutADisplayExitsTwoInOneLine) {
+    env.remove("QT_QPA_PLATFORM");
+    for (const QString& display : {QString(), QStringLiteral(":93")}) {
+        if (!display.isEmpty())
+            env.insert("DISPLAY", display);
+        for (const QStringList& arguments : {QStringList(), QStringList{"--in-panel"}}) {
+            const Outcome result = run(arguments);
+            EXPECT_EQ(result.exitCode, 2) << arguments.join(' ').toStdString();
+            EXPECT_EQ(result.err, "skerrin: no display to show the window on (neither "
+                                  "WAYLAND_DISPLAY nor DISPLAY works)\n");
+        }
+    }
 }
 
 TEST_F(CommandLineRun, AddressThatCannotBeHandedOverExitsThree) {

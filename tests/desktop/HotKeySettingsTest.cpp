@@ -25,8 +25,8 @@ TEST_F(HotKeySettings, BringToFrontKeyChosenInThePreferencesIsGrabbedAfterAResta
     ASSERT_TRUE(windowShows(kPrefsTitle)) << "no preferences window; skerrin's log:\n"
                                           << log().toStdString();
     ASSERT_TRUE(focusWindow(kPrefsTitle));
-    // The first option has the focus; the bring-to-front key's Change… button is three on.
-    ASSERT_TRUE(xdotool({"key", "Tab", "Tab", "Tab", "space"}));
+    // The first option has the focus; the bring-to-front key's Change… button is five on.
+    ASSERT_TRUE(xdotool({"key", "Tab", "Tab", "Tab", "Tab", "Tab", "space"}));
     ASSERT_TRUE(windowShows(kPanelTitle));
     ASSERT_TRUE(focusWindow(kPanelTitle));
     ASSERT_TRUE(press("ctrl+shift+F5"));

@@ -5,6 +5,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
 #include <QPointer>
 #include <QTableView>
 #include <QTest>
@@ -286,4 +288,29 @@ TEST_F(PrefsWindow, WithoutALiveListNoSiteCanBeEditedAndOkKeepsTheStoredList) {
     EXPECT_EQ(liveTitles(), defaultTitles);
     EXPECT_EQ(storedTitles(), QStringList{"Only"});
     EXPECT_TRUE(closesAndGoes(*prefsWindow));
+}
+
+TEST_F(PrefsWindow, PanelIconAndStartAtLoginApplyAtOnce) {
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+    const QString entry = dir.filePath("autostart/" SKERRIN_APP_ID ".desktop");
+    PrefsWindowController& prefsWindow = open();
+    int switched = 0;
+    QObject::connect(&prefsWindow, &PrefsWindowController::panelIconChanged,
+                     [&switched] { ++switched; });
+    EXPECT_TRUE(child<QCheckBox>(prefsWindow, "panelIconButton").isChecked());
+    click(prefsWindow, "panelIconButton");
+    EXPECT_EQ(defaults.objectForKey("showPanelIcon"), QVariant(0.0));
+    EXPECT_EQ(switched, 1);
+
+    EXPECT_FALSE(child<QCheckBox>(prefsWindow, "startAtLoginButton").isChecked());
+    click(prefsWindow, "startAtLoginButton");
+    QFile file(entry);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains(
+        "\nExec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\" --in-panel\n"));
+    EXPECT_TRUE(child<QCheckBox>(open(), "startAtLoginButton").isChecked());
+    click(prefsWindow, "startAtLoginButton");
+    EXPECT_FALSE(QFile::exists(entry));
+    qputenv("XDG_CONFIG_HOME", saved);
 }

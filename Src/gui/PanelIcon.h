@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QMenu>
+#include <QObject>
+#include <QSystemTrayIcon>
+
+// Skerrin's icon in the panel (a StatusNotifierItem where the panel has one, else the XEmbed
+// tray) with its menu. Made only while it is shown, so a hidden icon costs nothing.
+class PanelIcon : public QObject {
+    Q_OBJECT
+public:
+    explicit PanelIcon(QObject* parent = nullptr);
+    ~PanelIcon() override;
+
+    void setShown(bool shown);
+    // Shown, and a panel is there to show it.
+    bool isShown() const;
+
+signals:
+    void searchClipboardRequested();
+    void showRequested();
+    void prefsRequested();
+    void quitRequested();
+
+private:
+    QMenu menu;
+    QSystemTrayIcon* icon = nullptr;
+};

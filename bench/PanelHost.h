@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusContext>
+#include <QObject>
+#include <QStringList>
+
+// The panel of a desktop, as far as an icon in it is concerned: the StatusNotifierWatcher on the
+// session bus, with a host registered. An item that registers with it is shown. It answers from
+// the thread it lives in, so it can live in one of its own while the main thread waits.
+class PanelHost : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isHostRegistered)
+    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ registeredItems)
+public:
+    bool publish(QDBusConnection bus) {
+        return bus.registerObject("/StatusNotifierWatcher", this,
+                                  QDBusConnection::ExportAllSlots |
+                                      QDBusConnection::ExportAllProperties) &&
+               bus.registerService("org.kde.StatusNotifierWatcher");
+    }
+    bool isHostRegistered() const { return true; }
+    int protocolVersion() const { return 0; }
+    QStringList registeredItems() const { return items; }
+
+public slots:
+    void RegisterStatusNotifierItem(const QString& service) {
+        items.append(service);
+        emit itemRegistered(connection().interface()->servicePid(message().service()).value());
+    }
+    void RegisterStatusNotifierHost(const QString&) {}
+
+signals:
+    // By the process with this id.
+    void itemRegistered(uint pid);
+
+private:
+    QStringList items;
+};

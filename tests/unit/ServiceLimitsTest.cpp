@@ -1,0 +1,142 @@
+#include "Searcher.h"
+#include "SkerrinService.h"
+#include "TestSupport.h"
+
+#include <QDBusConnection>
+#include <QDBusPendingCall>
+#include <QDBusPendingReply>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The alert as the person meets it: the event loop turns inside it until it is dismissed.
+class ModalAlert : public Alert {
+public:
+    int shown = 0;
+    std::function<bool()> dismissedWhen = [] { return true; };
+    void show(const QString&, const QString&, const QString&) override {
+        ++shown;
+        EXPECT_TRUE(QTest::qWaitFor(dismissedWhen, 20000)) << "the alert was never dismissed";
+    }
+};
+
+// Skerrin's services on a bus of the test's own, wired as the application wires them, and
+// called by a stranger on another connection.
+class ServiceLimits : public testing::Test {
+protected:
+    ServiceLimits() {
+        ensureApp();
+        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        daemon.waitForReadyRead(5000);
+        const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+        server = QDBusConnection::connectToBus(address, "skerrin-side");
+        caller = QDBusConnection::connectToBus(address, "stranger");
+        QObject::connect(&service, &SkerrinService::serviceSearchRequested, &searcher,
+                         [this](const QString& text) { searcher.searchForString(text); });
+        QObject::connect(&service, &SkerrinService::siteSearchRequested, &searcher,
+                         [this](const QString& text, const QString& title) {
+                             searcher.searchOnSite(text, title);
+                         });
+        QObject::connect(&service, &SkerrinService::selectionSearchRequested, &searcher,
+                         [this] { ++selectionSearches; });
+        searcher.setSelectedTitle("Web");
+        service.setSiteTitles([] { return QStringList{"Web", "Usenet"}; });
+    }
+    ~ServiceLimits() override {
+        QDBusConnection::disconnectFromBus("skerrin-side");
+        QDBusConnection::disconnectFromBus("stranger");
+        daemon.kill();
+        daemon.waitForFinished();
+    }
+
+    QDBusPendingCall call(const QString& method, const QVariantList& arguments) {
+        QDBusMessage message =
+            QDBusMessage::createMethodCall(SkerrinService::serviceName, SkerrinService::objectPath,
+                                           SkerrinService::interfaceName, method);
+        message.setArguments(arguments);
+        return caller.asyncCall(message, 20000);
+    }
+    // The error name of each answer, empty for success, once all are in.
+    QStringList answers(const QList<QDBusPendingCall>& calls) {
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return std::all_of(calls.cbegin(), calls.cend(),
+                                   [](const QDBusPendingCall& c) { return c.isFinished(); });
+            },
+            20000));
+        QStringList names;
+        for (const QDBusPendingCall& c : calls)
+            names.append(c.isError() ? c.error().name() : c.isFinished() ? "" : "unanswered");
+        return names;
+    }
+    QString answer(const QString& method, const QVariantList& arguments) {
+        return answers({call(method, arguments)}).value(0);
+    }
+
+    QTemporaryDir dir;
+    QProcess daemon;
+    QDBusConnection server{QString()};
+    QDBusConnection caller{QString()};
+    UserDefaults defaults{dir.filePath("prefs.plist")};
+    Prefs prefs{defaults};
+    RecordingUrlOpener opener;
+    ModalAlert alert;
+    Searcher searcher{prefs, opener, alert};
+    SkerrinService service;
+    int selectionSearches = 0;
+};
+
+} // namespace
+
+TEST_F(ServiceLimits, TextOverTheCapIsRefusedAndNothingOpenedOrKept) {
+    ASSERT_TRUE(service.publish(server));
+    const QString mebibyte(1024 * 1024, 'a');
+    const QString justUnder(Prefs::maxTextBytes - 1, 'b');
+    EXPECT_EQ(answer("doServiceSearch", {mebibyte}), SkerrinService::tooLongError);
+    EXPECT_EQ(answer("searchOnSite", {mebibyte, "Usenet"}), SkerrinService::tooLongError);
+    EXPECT_EQ(answer("doServiceSearch", {justUnder}), "");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return opener.opened.size() == 1; }, 5000));
+    EXPECT_EQ(opener.opened.first().size(), justUnder.size() + 31); // Search on Web's template
+    EXPECT_EQ(searcher.searchHistory(), QStringList{justUnder});
+}
+
+TEST_F(ServiceLimits, AFloodGetsTwentyHandOffsAndBusyAtOnceForTheRest) {
+    ASSERT_TRUE(service.publish(server));
+    // A request to search the selection carries no text, but may end in the browser all the same.
+    QList<QDBusPendingCall> calls;
+    for (int i = 0; i < 200; ++i)
+        calls.append(i % 3 == 0   ? call("doServiceSearch", {QString("w%1").arg(i)})
+                     : i % 3 == 1 ? call("searchOnSite", {QString("w%1").arg(i), "Usenet"})
+                                  : call("searchSelection", {}));
+    const QStringList names = answers(calls);
+    EXPECT_EQ(names.count(""), SkerrinService::maxHandOffs);
+    EXPECT_EQ(names.count(SkerrinService::busyError), 200 - SkerrinService::maxHandOffs);
+    QTest::qWait(100); // a queued request would surface within the event loop's next turns
+    EXPECT_EQ(opener.opened.size() + selectionSearches, SkerrinService::maxHandOffs);
+    EXPECT_GT(selectionSearches, 0);
+    EXPECT_EQ(answer("searchOnSite", {"x", "No Such Site"}), SkerrinService::unknownSiteError);
+}
+
+TEST_F(ServiceLimits, BlankCallsRaiseOneAlertAtATime) {
+    ASSERT_TRUE(service.publish(server));
+    QList<QDBusPendingCall> calls;
+    for (int i = 0; i < 10; ++i)
+        calls.append(call("doServiceSearch", {QString(i, ' ')}));
+    // The person reads the first alert until every caller has had its answer.
+    alert.dismissedWhen = [&] {
+        return std::all_of(calls.cbegin(), calls.cend(),
+                           [](const QDBusPendingCall& c) { return c.isFinished(); });
+    };
+    const QStringList names = answers(calls);
+    EXPECT_EQ(names.count(""), 1);
+    EXPECT_EQ(names.count(SkerrinService::busyError), 9);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return alert.shown == 1; }, 5000));
+    alert.dismissedWhen = [] { return true; };
+    EXPECT_EQ(answer("doServiceSearch", {"\t"}), "");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return alert.shown == 2; }, 5000));
+    EXPECT_TRUE(opener.opened.isEmpty());
+}
