@@ -12,6 +12,7 @@
 class Alert;
 class Prefs;
 class SearchList;
+class SearchUrl;
 class UrlOpener;
 class UserDefaults;
 
@@ -40,6 +41,9 @@ public:
 
     // No text at all (nullopt) does nothing; blank text shows the alert.
     SearchResult searchForString(const std::optional<QString>& searchString);
+    // Text a person typed: a first word that is a site's keyword searches the rest on that
+    // site. A captured selection goes to searchForString() and is never read for keywords.
+    SearchResult searchTypedText(const QString& text);
     QString getSelectedURL() const;
     void addToSearchHistory(const QString& s);
     static QString cleanURL(const QString& url);
@@ -54,6 +58,10 @@ protected:
     QStringListModel history;
 
 private:
+    // `typed` is what enters the history: the text with its keyword, if one was typed.
+    SearchResult searchOnSite(const SearchUrl* site, const std::optional<QString>& searchString,
+                              const std::optional<QString>& typed);
+
     QString selectedTitle;
     QString searchText;
     EggTable eggTable;

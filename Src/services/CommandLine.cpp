@@ -4,6 +4,7 @@
 #include "Prefs.h"
 #include "SearchList.h"
 #include "Searcher.h"
+#include "SiteImporter.h"
 #include "SkerrinService.h"
 #include "UserDefaults.h"
 #include "XdgUrlOpener.h"
@@ -19,6 +20,8 @@
 namespace {
 
 enum ExitCode { Success = 0, BlankText = 1, BadUsage = 2, NotHandedOver = 3 };
+// --import-sites and --export-sites: a file that cannot be read or written.
+constexpr int FileError = 1;
 
 void print(FILE* stream, const QString& text) {
     const QByteArray bytes = text.toUtf8();
@@ -35,9 +38,44 @@ int listSites(const SearchList& list) {
     for (const SearchUrl& site : list.searchUrls()) {
         out += CommandLine::escapeField(site.commandKey()) + '\t' +
                CommandLine::escapeField(site.title()) + '\t' +
-               CommandLine::escapeField(site.url()) + '\n';
+               CommandLine::escapeField(site.url()) + '\t' +
+               CommandLine::escapeField(site.keyword()) + '\t' + encodingName(site.encoding()) +
+               '\n';
     }
     print(stdout, out);
+    return Success;
+}
+
+// All or nothing: the settings are written only once every path has been read.
+int importSites(Prefs& prefs, const QStringList& paths) {
+    const SiteImporter::Found found = SiteImporter::readPaths(paths);
+    if (!found.error.isEmpty()) {
+        print(stderr, "skerrin: " + found.error + '\n');
+        return FileError;
+    }
+    auto list = Searcher::loadSearchList(prefs.defaults());
+    const SiteImporter::Report report = SiteImporter::merge(*list, found);
+    const QStringList lines = report.added + report.notes + report.skipped;
+    print(stdout,
+          lines.isEmpty() ? QStringLiteral("no search engines found\n") : lines.join('\n') + '\n');
+    if (report.addedCount == 0)
+        return Success;
+    prefs.saveSearchList(*list, QLatin1String(PrefKeys::searchList));
+    if (!prefs.defaults().synchronize()) {
+        print(stderr, "skerrin: " + prefs.defaults().path() + ": cannot be written\n");
+        return FileError;
+    }
+    return Success;
+}
+
+int exportSites(const SearchList& list, const QString& dir) {
+    const auto written = SiteImporter::exportSites(list, dir);
+    if (written.index() == 1) {
+        print(stderr, "skerrin: " + std::get<1>(written) + '\n');
+        return FileError;
+    }
+    for (const QString& file : std::get<0>(written))
+        print(stdout, file + '\n');
     return Success;
 }
 
@@ -86,7 +124,8 @@ int search(Prefs& prefs, std::unique_ptr<SearchList> list, const QString& text,
         controller.setSelectedTitle(sites.first().title());
     controller.setSearchList(std::move(list));
 
-    const auto result = controller.searchForString(text);
+    // Typed text: its first word may be a site's keyword.
+    const auto result = site ? controller.searchForString(text) : controller.searchTypedText(text);
     prefs.defaults().synchronize();
     switch (result) {
     case Searcher::SearchResult::Opened:
@@ -139,18 +178,31 @@ int CommandLine::run(const QStringList& arguments) {
     parser.setApplicationDescription(
         "Searches the web for a text, on one of the search sites of Skerrin's list.\n"
         "Without options, starts Skerrin's window.");
-    const QCommandLineOption searchOption("search", "Search for TEXT and open the result.", "TEXT");
+    const QCommandLineOption searchOption(
+        "search",
+        "Search for TEXT and open the result. Without --site, a first word that is a site's "
+        "keyword searches the rest on that site.",
+        "TEXT");
     const QCommandLineOption siteOption(
         "site", "Search on the site titled TITLE (default: the first of the list).", "TITLE");
-    const QCommandLineOption listOption("list-sites",
-                                        "Print the search sites: key, title and template.");
+    const QCommandLineOption listOption(
+        "list-sites", "Print the search sites: key, title, template, keyword and encoding.");
+    const QCommandLineOption importOption(
+        "import-sites",
+        "Add the search engines of PATH and of the paths after it: a Firefox or Chromium "
+        "profile folder, its search.json.mozlz4 or Web Data, or an OpenSearch .xml file.",
+        "PATH");
+    const QCommandLineOption exportOption(
+        "export-sites", "Write one OpenSearch description per search site into DIR.", "DIR");
     const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
     const QCommandLineOption versionOption({"v", "version"}, "Show the version.");
-    parser.addOptions({searchOption, siteOption, listOption, helpOption, versionOption});
+    parser.addOptions({searchOption, siteOption, listOption, importOption, exportOption, helpOption,
+                       versionOption});
 
     if (!parser.parse(arguments))
         return usageError(parser, parser.errorText());
-    if (!parser.positionalArguments().isEmpty())
+    const bool importing = parser.isSet(importOption);
+    if (!importing && !parser.positionalArguments().isEmpty())
         return usageError(parser, "unexpected argument: " + parser.positionalArguments().first());
     if (parser.isSet(helpOption)) {
         print(stdout, parser.helpText());
@@ -161,21 +213,29 @@ int CommandLine::run(const QStringList& arguments) {
         return Success;
     }
     const bool searching = parser.isSet(searchOption);
-    if (searching == parser.isSet(listOption))
-        return usageError(parser, "give either --search TEXT or --list-sites");
+    const bool exporting = parser.isSet(exportOption);
+    if (int(searching) + int(parser.isSet(listOption)) + int(importing) + int(exporting) != 1)
+        return usageError(
+            parser,
+            "give one of --search TEXT, --list-sites, --import-sites PATH, --export-sites DIR");
     if (parser.isSet(siteOption) && !searching)
         return usageError(parser, "--site goes with --search");
 
-    const QString text = parser.value(searchOption);
-    // Blank text is refused here rather than raising an alert on the desktop.
-    if (searching && !parser.isSet(siteOption) && !text.trimmed().isEmpty() &&
-        searchedByRunningInstance(text))
-        return Success;
-
     Prefs& prefs = Prefs::sharedInstance();
+    if (importing)
+        return importSites(prefs, parser.values(importOption) + parser.positionalArguments());
     auto list = Searcher::loadSearchList(prefs.defaults());
+    if (exporting)
+        return exportSites(*list, parser.value(exportOption));
     if (!searching)
         return listSites(*list);
+
+    const QString text = parser.value(searchOption);
+    // Blank text is refused here rather than raising an alert on the desktop. A running
+    // Skerrin searches texts as selections, so a keyword search is made here.
+    if (!parser.isSet(siteOption) && !text.trimmed().isEmpty() && !list->siteForKeyword(text) &&
+        searchedByRunningInstance(text))
+        return Success;
     const std::optional<QString> site =
         parser.isSet(siteOption) ? std::optional(parser.value(siteOption)) : std::nullopt;
     return search(prefs, std::move(list), text, site);

@@ -2,7 +2,8 @@
 
 #include <QStringList>
 
-// skerrin --search TEXT [--site TITLE] | --list-sites | --help | --version.
+// skerrin --search TEXT [--site TITLE] | --list-sites | --import-sites PATH... |
+// --export-sites DIR | --help | --version.
 // Runs without a display; the exit code is the result.
 class CommandLine {
 public:

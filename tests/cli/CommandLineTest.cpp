@@ -7,8 +7,10 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -39,7 +41,13 @@ protected:
     }
 
     QString recordFile() const { return dir.filePath("opened.txt"); }
-    QString prefsFile() const { return dir.filePath("config/skerrin/org.skerrin.Skerrin.plist"); }
+    QString prefsFile() const {
+        return env.value("XDG_CONFIG_HOME") + "/skerrin/org.skerrin.Skerrin.plist";
+    }
+    QByteArray settingsBytes() const {
+        QFile file(prefsFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
 
     Outcome run(const QStringList& arguments) {
         QProcess process;
@@ -115,6 +123,8 @@ TEST_F(CommandLineRun, BadUsageExitsTwoWithUsage) {
         {"stray"},
         {"--search", "a", "--list-sites"},
         {"--search", "a", "--site", "No such site"},
+        {"--import-sites"},
+        {"--export-sites", "dir", "--list-sites"},
     };
     for (const QStringList& arguments : usages) {
         const Outcome result = run(arguments);
@@ -153,7 +163,7 @@ TEST_F(CommandLineRun, ListSitesPrintsOneLinePerSite) {
     EXPECT_EQ(defaults.exitCode, 0);
     const QStringList lines = defaults.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 6);
-    EXPECT_EQ(lines[0], "1\tWeb\thttp://www.google.com/search?q=%@");
+    EXPECT_EQ(lines[0], "1\tWeb\thttp://www.google.com/search?q=%@\t\tISO-8859-1");
     EXPECT_TRUE(lines[4].startsWith("5\tStreaming Media\thttp://"));
 
     SearchList odd = SearchList::empty();
@@ -161,7 +171,8 @@ TEST_F(CommandLineRun, ListSitesPrintsOneLinePerSite) {
         SearchUrl("http://x/%@", QString::fromUtf8("Tab\there\nnew\\ \x01 日本"), "\r"));
     storeList(odd);
     const Outcome stored = run({"--list-sites"});
-    EXPECT_EQ(stored.out, QString::fromUtf8("\\r\tTab\\there\\nnew\\\\ \\x01 日本\thttp://x/%@\n"));
+    EXPECT_EQ(stored.out, QString::fromUtf8("\\r\tTab\\there\\nnew\\\\ \\x01 日本\thttp://x/%@\t\t"
+                                            "ISO-8859-1\n"));
 }
 
 TEST_F(CommandLineRun, DamagedStoredListGivesTheDefaultsAndIsLeftAlone) {
@@ -181,6 +192,69 @@ TEST_F(CommandLineRun, DamagedStoredListGivesTheDefaultsAndIsLeftAlone) {
     QFile after(prefsFile());
     after.open(QIODevice::ReadOnly);
     EXPECT_EQ(after.readAll(), bytes);
+}
+
+TEST_F(CommandLineRun, ImportedSitesSearchByKeywordAndImportOnlyOnce) {
+    const QString data = SKERRIN_SOURCE_DIR "/tests/data/import/";
+    QDir(dir.path()).mkpath("firefox");
+    QFile::copy(data + "firefox-search.json.mozlz4", dir.filePath("firefox/search.json.mozlz4"));
+    const QStringList paths = {dir.filePath("firefox"), data + "chromium-Web Data",
+                               data + "opensearch-wiki.xml"};
+    const Outcome first = run(QStringList{"--import-sites"} + paths);
+    EXPECT_EQ(first.exitCode, 0) << first.err.toStdString();
+    EXPECT_TRUE(first.out.contains("added \"Wikipedia (en) mine\" (keyword wp): "));
+    EXPECT_TRUE(first.out.contains("skipped 4: not a web address\n"));
+
+    const QStringList sites = run({"--list-sites"}).out.split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(sites.size(), 6 + 15);
+    EXPECT_TRUE(sites.contains("\tWikipedia (en) mine\thttps://en.wikipedia.org/w/"
+                               "index.php?title=Special:Search&search=%@\twp\tUTF-8"));
+    EXPECT_FALSE(sites.join('\n').contains('{'));
+
+    EXPECT_EQ(run({"--search", "wp Ada Lovelace"}).exitCode, 0);
+    EXPECT_EQ(opened(), QStringList{"https://en.wikipedia.org/w/index.php?title=Special:Search&"
+                                    "search=Ada+Lovelace"});
+
+    const QByteArray before = settingsBytes();
+    const Outcome again = run(QStringList{"--import-sites"} + paths);
+    EXPECT_EQ(again.exitCode, 0);
+    EXPECT_TRUE(again.out.startsWith("skipped 15: already in the list\n"))
+        << again.out.toStdString();
+    EXPECT_EQ(settingsBytes(), before);
+}
+
+TEST_F(CommandLineRun, AFileThatCannotBeReadChangesNothing) {
+    storeList(SearchList());
+    const QByteArray before = settingsBytes();
+    const QString good = SKERRIN_SOURCE_DIR "/tests/data/import/opensearch-wiki.xml";
+    const QString damaged = SKERRIN_SOURCE_DIR "/tests/data/import/opensearch-truncated.xml";
+    for (const QString& bad : {damaged, dir.filePath("missing.xml"), dir.path()}) {
+        const Outcome result = run({"--import-sites", good, bad});
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE(result.err.startsWith("skerrin: " + bad + ": ")) << result.err.toStdString();
+        EXPECT_EQ(result.err.count('\n'), 1);
+        EXPECT_TRUE(result.out.isEmpty());
+        EXPECT_EQ(settingsBytes(), before);
+    }
+}
+
+TEST_F(CommandLineRun, ExportedSitesImportIntoAFreshConfiguration) {
+    SearchList list;
+    list.searchUrls()[1] = SearchUrl("https://x.org/?q=%@", QString::fromUtf8("A & <B> 日本"), "",
+                                     InputEncoding::Utf8, SpaceStyle::Plus, "ab");
+    storeList(list);
+    const Outcome exported = run({"--export-sites", dir.filePath("export")});
+    EXPECT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+    const QStringList files = exported.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(files.size(), 6);
+    QString listed = run({"--list-sites"}).out;
+
+    env.insert("XDG_CONFIG_HOME", dir.filePath("fresh"));
+    storeList(SearchList::empty());
+    EXPECT_EQ(run(QStringList{"--import-sites"} + files).exitCode, 0);
+    // Imported sites have no menu key.
+    EXPECT_EQ(run({"--list-sites"}).out,
+              listed.replace(QRegularExpression("(^|\n)[1-6]\t"), "\\1\t"));
 }
 
 int main(int argc, char** argv) {
