@@ -1,5 +1,6 @@
 #include "KeyBroadcaster.h"
 
+#include "HotKeyBackend.h"
 #include "KeyCodeMap.h"
 #include "NotificationCenter.h"
 
@@ -68,15 +69,51 @@ quint32 keysymForQtKey(int key) {
         {Qt::Key_End, XK_End},
         {Qt::Key_PageUp, XK_Prior},
         {Qt::Key_PageDown, XK_Next},
+        // Shifted punctuation, by the key it lies on in the US layout.
+        {Qt::Key_Exclam, XK_1},
+        {Qt::Key_At, XK_2},
+        {Qt::Key_NumberSign, XK_3},
+        {Qt::Key_Dollar, XK_4},
+        {Qt::Key_Percent, XK_5},
+        {Qt::Key_AsciiCircum, XK_6},
+        {Qt::Key_Ampersand, XK_7},
+        {Qt::Key_Asterisk, XK_8},
+        {Qt::Key_ParenLeft, XK_9},
+        {Qt::Key_ParenRight, XK_0},
+        {Qt::Key_Underscore, XK_minus},
+        {Qt::Key_Plus, XK_equal},
+        {Qt::Key_BraceLeft, XK_bracketleft},
+        {Qt::Key_BraceRight, XK_bracketright},
+        {Qt::Key_Bar, XK_backslash},
+        {Qt::Key_Colon, XK_semicolon},
+        {Qt::Key_QuoteDbl, XK_apostrophe},
+        {Qt::Key_Less, XK_comma},
+        {Qt::Key_Greater, XK_period},
+        {Qt::Key_Question, XK_slash},
+        {Qt::Key_AsciiTilde, XK_grave},
     };
     for (const auto& [qtKey, keysym] : named) {
         if (qtKey == key)
             return keysym;
     }
-    return 0;
+    // Unshifted punctuation: Qt's key is the character, as is the keysym below 0x7f.
+    return key > 0x20 && key < 0x7f ? quint32(key) : 0;
 }
 
+KeyBroadcaster::BaseKeysymLookup& baseKeysymLookup() {
+    static KeyBroadcaster::BaseKeysymLookup lookup = baseKeysym;
+    return lookup;
+}
+
+// By the key's first level in the group in use: Shift+1, Shift+comma and AltGr keys are the
+// keys 1, comma and the key under AltGr, not the characters they type.
 qint32 keyCodeFor(const QKeyEvent& event) {
+    if (event.nativeScanCode() != 0) {
+        const quint32 base = baseKeysymLookup()(event.nativeScanCode(), event.nativeModifiers());
+        const qint32 keyCode = base ? KeyCodeMap::keyCodeForKeysym(base) : -1;
+        if (keyCode >= 0)
+            return keyCode;
+    }
     const qint32 keyCode = KeyCodeMap::keyCodeForKeysym(event.nativeVirtualKey());
     if (keyCode >= 0)
         return keyCode;
@@ -91,6 +128,10 @@ KeyBroadcaster::KeyBroadcaster(QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
     // Return must reach us as a key, not press the panel's default button.
     setAutoDefault(false);
+}
+
+void KeyBroadcaster::setBaseKeysymLookup(BaseKeysymLookup lookup) {
+    baseKeysymLookup() = lookup ? std::move(lookup) : BaseKeysymLookup(baseKeysym);
 }
 
 qint32 KeyBroadcaster::cocoaToCarbonModifiers(Qt::KeyboardModifiers modifiers) {

@@ -3,6 +3,11 @@
 #include "Log.h"
 #include "Unarchiver.h"
 
+#include <QRegularExpression>
+#include <QUrl>
+
+#include <algorithm>
+
 namespace {
 
 const QString kNewSiteTemplate = QStringLiteral("http://www.skerrin.org/search.html?%@");
@@ -147,6 +152,47 @@ SearchList::siteForKeyword(const QString& text) const {
             return std::pair(&site, rest);
     }
     return std::nullopt;
+}
+
+namespace {
+const QString kTitleTaken = QStringLiteral("another site has this title");
+const QString kKeywordTaken = QStringLiteral("another site has this keyword");
+const QString kKeywordNotOneWord = QStringLiteral("a keyword is one word");
+} // namespace
+
+bool SearchList::refuses(const QStringList& problems) {
+    return problems.contains(kTitleTaken) || problems.contains(kKeywordTaken) ||
+           problems.contains(kKeywordNotOneWord);
+}
+
+QStringList SearchList::problemsOf(const SearchUrl& site, const QList<SearchUrl>& others) {
+    QStringList problems;
+    if (!site.url().contains(QLatin1String("%@")))
+        problems.append(QStringLiteral("the address has no %@ for the search text"));
+    const QUrl example(site.addressFor(QStringLiteral("example")), QUrl::StrictMode);
+    const QString scheme = example.scheme();
+    if (!example.isValid() || example.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
+         scheme != QLatin1String("ftp")))
+        problems.append(QStringLiteral("the address is not a web address"));
+    const auto same = [&](auto field, Qt::CaseSensitivity cs) {
+        return std::any_of(others.begin(), others.end(), [&](const SearchUrl& other) {
+            return (other.*field)().compare((site.*field)(), cs) == 0;
+        });
+    };
+    if (same(&SearchUrl::title, Qt::CaseSensitive))
+        problems.append(kTitleTaken);
+    if (!site.keyword().isEmpty() && same(&SearchUrl::keyword, Qt::CaseInsensitive))
+        problems.append(kKeywordTaken);
+    if (site.keyword().contains(QRegularExpression(QStringLiteral("\\s"))))
+        problems.append(kKeywordNotOneWord);
+    return problems;
+}
+
+QStringList SearchList::problemsAt(qsizetype index) const {
+    QList<SearchUrl> others = list;
+    others.removeAt(index);
+    return problemsOf(list.at(index), others);
 }
 
 namespace {

@@ -35,6 +35,15 @@ TEST(KeyCombo, DisplayTextIsGlyphsInFixedOrderThenKeyNameOrNoneWhenInvalid) {
     }
 }
 
+TEST(KeyCombo, LinuxWordsNameTheModifiersAndPcKeys) {
+    const QList<std::tuple<qint16, qint32, const char*>> cases = {
+        {103, 0x0900, "Super+Alt+F11"}, {8, 0x1B00, "Super+Ctrl+Alt+Shift+C"}, {117, 0, "Delete"},
+        {51, 0x1000, "Ctrl+Backspace"}, {123, 0x0200, "Shift+Left"},           {-1, -1, "(None)"},
+    };
+    for (const auto& [keyCode, mask, text] : cases)
+        EXPECT_EQ(KeyCombo::keyComboWithKeyCode(keyCode, mask)->linuxDisplayText(), text);
+}
+
 TEST(KeyCombo, EqualWhenKeyCodeAndLow16BitsOfTheMaskMatch) {
     const KeyComboRef command49 = KeyCombo::keyComboWithKeyCode(49, 0x0100);
     EXPECT_TRUE(command49->isEqual(KeyCombo::keyComboWithKeyCode(49, 0x10100).get()));

@@ -4,6 +4,7 @@
 #include "SBApplication.h"
 #include "SearchList.h"
 #include "SearchUrlWindowController.h"
+#include "WidgetLookup.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,13 +20,6 @@
 #include <stdexcept>
 
 namespace {
-
-template <typename Widget> Widget& child(QWidget& parent, const char* name) {
-    auto* widget = parent.findChild<Widget*>(QLatin1String(name));
-    if (!widget)
-        throw std::runtime_error(std::string("no widget named ") + name);
-    return *widget;
-}
 
 void click(QWidget& parent, const char* name) {
     child<QAbstractButton>(parent, name).click();
@@ -181,7 +175,7 @@ protected:
     }
 
     QString startShown() const {
-        return KeyCombo::keyComboWithKeyCode(103, GetParam().startModifiers)->userDisplayRep();
+        return KeyCombo::keyComboWithKeyCode(103, GetParam().startModifiers)->linuxDisplayText();
     }
 
     const KeyComboRef newCombo = KeyCombo::keyComboWithKeyCode(96, 0x1200);
@@ -205,21 +199,21 @@ TEST_P(PrefsHotKey, ConfirmedKeyIsLiveStoredAndShownOutlivesCancelAndCanBeCleare
 
     EXPECT_FALSE(service.isLive(103, c.startModifiers));
     EXPECT_TRUE(pressReachesItsAction(96, 0x1200));
-    EXPECT_EQ(text(prefsWindow, c.field), newCombo->userDisplayRep());
+    EXPECT_EQ(text(prefsWindow, c.field), newCombo->linuxDisplayText());
 
     click(prefsWindow, "cancelButton");
     ASSERT_TRUE(closesAndGoes(prefsWindow));
     EXPECT_EQ(defaults.objectForKey(c.codeKey), QVariant(96.0));
     EXPECT_EQ(defaults.objectForKey(c.modifiersKey), QVariant(4608.0));
     PrefsWindowController& next = open();
-    EXPECT_EQ(text(next, c.field), newCombo->userDisplayRep());
+    EXPECT_EQ(text(next, c.field), newCombo->linuxDisplayText());
     EXPECT_EQ(text(openBefore, c.field), startShown());
 
     personInPanel([](KeyComboPanel& panel) { click(panel, "clearButton"); }, "okButton");
     click(next, c.button);
     EXPECT_EQ(defaults.objectForKey(c.codeKey), QVariant(-1.0)) << "a cleared key";
     EXPECT_EQ(defaults.objectForKey(c.modifiersKey), QVariant(-1.0));
-    EXPECT_EQ(text(next, c.field), KeyCombo::clearKeyCombo()->userDisplayRep());
+    EXPECT_EQ(text(next, c.field), KeyCombo::clearKeyCombo()->linuxDisplayText());
     EXPECT_EQ(service.live.size(), 1) << "only the other hot key is grabbed";
 }
 

@@ -2,6 +2,7 @@
 #include "SearchListModel.h"
 #include "SearchUrlWindowController.h"
 #include "TestApp.h"
+#include "WidgetLookup.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -31,13 +32,6 @@ std::ostream& operator<<(std::ostream& out, const Fields& fields) {
 
 Fields fieldsOf(const SearchUrl& site) {
     return {site.title(), site.commandKey(), site.url()};
-}
-
-template <typename Widget> Widget& child(QWidget& parent, const char* name) {
-    auto* widget = parent.findChild<Widget*>(QLatin1String(name));
-    if (!widget)
-        throw std::runtime_error(std::string("no widget named ") + name);
-    return *widget;
 }
 
 Fields shownIn(QWidget& editor) {
@@ -93,11 +87,11 @@ protected:
 
 TEST_F(SiteEditing, TableShowsEachSiteFieldInItsColumnAndNoCellIsEditedInPlace) {
     ASSERT_EQ(model.rowCount(), 6);
-    ASSERT_EQ(model.columnCount(), 3);
+    const int url = SearchListModel::columnOf("url");
     for (int row = 0; row < model.rowCount(); ++row) {
         const Fields shownRow{model.index(row, 0).data().toString(),
                               model.index(row, 1).data().toString(),
-                              model.index(row, 2).data().toString()};
+                              model.index(row, url).data().toString()};
         EXPECT_EQ(shownRow, fieldsOf(list.searchUrls()[row]));
         for (int column = 0; column < model.columnCount(); ++column)
             EXPECT_FALSE(model.flags(model.index(row, column)).testFlag(Qt::ItemIsEditable));
@@ -105,9 +99,10 @@ TEST_F(SiteEditing, TableShowsEachSiteFieldInItsColumnAndNoCellIsEditedInPlace) 
 }
 
 TEST_F(SiteEditing, ValueSetInACellIsStoredAsItStandsInThatColumnsField) {
-    const QStringList values = {"Films", "", "not an address"};
-    for (int column = 0; column < 3; ++column)
-        EXPECT_TRUE(model.setData(model.index(4, column), values[column]));
+    const QList<std::pair<const char*, QString>> values = {
+        {"title", "Films"}, {"commandKey", ""}, {"url", "not an address"}};
+    for (const auto& [column, value] : values)
+        EXPECT_TRUE(model.setData(model.index(4, SearchListModel::columnOf(column)), value));
     EXPECT_EQ(fieldsOf(list.searchUrls()[4]), (Fields{"Films", "", "not an address"}));
     EXPECT_EQ(fieldsOf(list.searchUrls()[3]), fieldsOf(SearchList().searchUrls()[3]));
 }
