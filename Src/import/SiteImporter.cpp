@@ -19,6 +19,7 @@ const QString kSkerrinNs = QStringLiteral("https://skerrin.org/opensearch/1.0/")
 const QString kTakesNoText = QStringLiteral("without a search address");
 const QString kNotWeb = QStringLiteral("not a web address");
 const QString kAlreadyThere = QStringLiteral("already in the list");
+constexpr qint64 kMaxFileSize = 256 << 20;
 
 // A "%" that fillTemplate() would read as "%@" or "%%" is doubled so that it stays itself.
 QString protectPercents(const QString& text) {
@@ -99,6 +100,9 @@ EngineFile readFile(const QString& file) {
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly))
         return EngineFile{{}, 0, QStringLiteral("cannot be read: ") + in.errorString()};
+    // Engine lists are kilobytes; a file of this size is something else.
+    if (in.size() > kMaxFileSize)
+        return EngineFile{{}, 0, QStringLiteral("too large for a list of search engines")};
     const QByteArray head = in.peek(16);
     if (head.startsWith(QByteArrayView("SQLite format 3\0", 16))) {
         in.close();
