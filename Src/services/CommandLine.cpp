@@ -46,13 +46,14 @@ int listSites(const SearchList& list) {
     return Success;
 }
 
-// All or nothing: the settings are written only once every path has been read.
-int importSites(Prefs& prefs, const QStringList& paths) {
+// All or nothing: the settings are opened only once every path has been read.
+int importSites(const QStringList& paths) {
     const SiteImporter::Found found = SiteImporter::readPaths(paths);
     if (!found.error.isEmpty()) {
         print(stderr, "skerrin: " + found.error + '\n');
         return FileError;
     }
+    Prefs& prefs = Prefs::sharedInstance();
     auto list = Searcher::loadSearchList(prefs.defaults());
     const SiteImporter::Report report = SiteImporter::merge(*list, found);
     const QStringList lines = report.added + report.notes + report.skipped;
@@ -221,9 +222,9 @@ int CommandLine::run(const QStringList& arguments) {
     if (parser.isSet(siteOption) && !searching)
         return usageError(parser, "--site goes with --search");
 
-    Prefs& prefs = Prefs::sharedInstance();
     if (importing)
-        return importSites(prefs, parser.values(importOption) + parser.positionalArguments());
+        return importSites(parser.values(importOption) + parser.positionalArguments());
+    Prefs& prefs = Prefs::sharedInstance();
     auto list = Searcher::loadSearchList(prefs.defaults());
     if (exporting)
         return exportSites(*list, parser.value(exportOption));
