@@ -113,7 +113,7 @@ QVariant SearchListModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
         section >= int(std::size(columns)))
         return QAbstractTableModel::headerData(section, orientation, role);
-    return QLatin1String(columns[section].header);
+    return QString::fromUtf8(columns[section].header);
 }
 
 bool SearchListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
