@@ -21,14 +21,15 @@ const QString kNotWeb = QStringLiteral("not a web address");
 const QString kAlreadyThere = QStringLiteral("already in the list");
 constexpr qint64 kMaxFileSize = 256 << 20;
 
-// A "%" that fillTemplate() would read as "%@" or "%%" is doubled so that it stays itself.
+// A "%" that fillTemplate() would read as "%@" or "%%" is doubled so that it stays itself;
+// so is one before a brace, which the text's place ("%@"), a value or "%7B" replaces.
 QString protectPercents(const QString& text) {
     QString out;
     out.reserve(text.size() + 8);
     for (qsizetype i = 0; i < text.size(); ++i) {
         out += text.at(i);
         const QChar next = i + 1 < text.size() ? text.at(i + 1) : QChar();
-        if (text.at(i) == '%' && (next == '@' || next == '%'))
+        if (text.at(i) == '%' && (next == '@' || next == '%' || next == '{' || next == '}'))
             out += '%';
     }
     return out;

@@ -134,6 +134,8 @@ TEST(SiteTemplates, TakeTheTextsPlaceAndLeaveNoBraces) {
          "https://x.org/?q=%@&p=1"},
         {"https://x.org/{searchTerms}#{unknown}", "https://x.org/%@#"},
         {"https://x.org/?a=%41&b=%@&q={searchTerms}", "https://x.org/?a=%41&b=%%@&q=%@"},
+        // Found by fuzzing: a "%" before the text's place must not swallow it.
+        {"https://x.org/?q=%{searchTerms}&a=%}", "https://x.org/?q=%%%@&a=%%%7D"},
         {"https://x.org/?q={searchTerms}&&{", "https://x.org/?q=%@&&%7B"},
         {"chrome://history/?q={searchTerms}", "not a web address"},
         {"https://x.org/search", "without a search address"},
