@@ -1,5 +1,6 @@
 #include "HotKeyBackend.h"
 
+#include "portal/PortalHotKeyService.h"
 #include "x11/X11HotKeyService.h"
 
 #include <QGuiApplication>
@@ -21,6 +22,8 @@ std::unique_ptr<HotKeyService> createHotKeyService(DesktopSession session) {
     case DesktopSession::X11:
         return X11HotKeyService::create();
     case DesktopSession::Wayland:
+        return PortalHotKeyService::create(QDBusConnection::sessionBus(),
+                                           QGuiApplication::desktopFileName());
     case DesktopSession::None:
         break;
     }

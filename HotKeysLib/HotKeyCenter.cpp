@@ -88,6 +88,7 @@ bool HotKeyCenter::addHotKey(const QString& name, const KeyComboRef& combo, QObj
     hk->mCombo = combo;
     hk->mTarget = target;
     hk->mAction = action;
+    hk->mName = name;
     // Ids are never 0 and never handed out twice, so a press for a removed record finds nothing.
     do
         ++lastId;
@@ -180,8 +181,9 @@ bool HotKeyCenter::_registerHotKeyIfNeeded(_HotKeyData* hk) {
     parameterAssert(hk != nullptr, "hk != nil");
     if (!mEnabled || hk->mRegistered || !hk->mCombo->isValid())
         return true;
-    const quintptr ref = service.registerHotKey(
-        qint32(hk->mCombo->keyCode()), qint32(hk->mCombo->modifiers()), {signature, hk->mId});
+    const quintptr ref =
+        service.registerNamedHotKey(hk->mName, qint32(hk->mCombo->keyCode()),
+                                    qint32(hk->mCombo->modifiers()), {signature, hk->mId});
     if (ref == 0)
         return false;
     hk->mRef = ref;

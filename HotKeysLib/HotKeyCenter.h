@@ -51,6 +51,7 @@ struct _HotKeyData {
     QObject* mTarget = nullptr;
     const char* mAction = nullptr; // a slot taking one QObject* (the center)
     quint32 mId = 0;
+    QString mName;
 };
 
 // Named system-wide hot keys. A press invokes the action on the target with the center as its

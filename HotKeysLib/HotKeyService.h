@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 #include <optional>
@@ -48,6 +49,13 @@ public:
     // later gets a handle at once and the answer goes to hotKeySettled. Key code and modifier
     // bits are the stored numbering.
     virtual quintptr registerHotKey(qint32 keyCode, qint32 modifiers, HotKeyId id) = 0;
+    // The same, with the name the center keeps the hot key under, for a desktop that lists the
+    // shortcuts it grants.
+    virtual quintptr registerNamedHotKey(const QString& name, qint32 keyCode, qint32 modifiers,
+                                         HotKeyId id) {
+        Q_UNUSED(name);
+        return registerHotKey(keyCode, modifiers, id);
+    }
     virtual void unregisterHotKey(quintptr ref) = 0;
 
 protected:

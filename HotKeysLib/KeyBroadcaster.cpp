@@ -6,7 +6,7 @@
 
 #include <QKeyEvent>
 
-#include <X11/keysym.h>
+#include <xkbcommon/xkbcommon-keysyms.h>
 
 #include <array>
 #include <utility>
@@ -51,46 +51,46 @@ quint32 keysymForQtKey(int key) {
     if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
         return quint32(key);
     if (key >= Qt::Key_F1 && key <= Qt::Key_F20)
-        return XK_F1 + quint32(key - Qt::Key_F1);
+        return XKB_KEY_F1 + quint32(key - Qt::Key_F1);
     static constexpr std::pair<int, quint32> named[] = {
-        {Qt::Key_Left, XK_Left},
-        {Qt::Key_Right, XK_Right},
-        {Qt::Key_Up, XK_Up},
-        {Qt::Key_Down, XK_Down},
-        {Qt::Key_Return, XK_Return},
-        {Qt::Key_Enter, XK_KP_Enter},
-        {Qt::Key_Tab, XK_Tab},
-        {Qt::Key_Backtab, XK_Tab},
-        {Qt::Key_Space, XK_space},
-        {Qt::Key_Escape, XK_Escape},
-        {Qt::Key_Backspace, XK_BackSpace},
-        {Qt::Key_Delete, XK_Delete},
-        {Qt::Key_Home, XK_Home},
-        {Qt::Key_End, XK_End},
-        {Qt::Key_PageUp, XK_Prior},
-        {Qt::Key_PageDown, XK_Next},
+        {Qt::Key_Left, XKB_KEY_Left},
+        {Qt::Key_Right, XKB_KEY_Right},
+        {Qt::Key_Up, XKB_KEY_Up},
+        {Qt::Key_Down, XKB_KEY_Down},
+        {Qt::Key_Return, XKB_KEY_Return},
+        {Qt::Key_Enter, XKB_KEY_KP_Enter},
+        {Qt::Key_Tab, XKB_KEY_Tab},
+        {Qt::Key_Backtab, XKB_KEY_Tab},
+        {Qt::Key_Space, XKB_KEY_space},
+        {Qt::Key_Escape, XKB_KEY_Escape},
+        {Qt::Key_Backspace, XKB_KEY_BackSpace},
+        {Qt::Key_Delete, XKB_KEY_Delete},
+        {Qt::Key_Home, XKB_KEY_Home},
+        {Qt::Key_End, XKB_KEY_End},
+        {Qt::Key_PageUp, XKB_KEY_Prior},
+        {Qt::Key_PageDown, XKB_KEY_Next},
         // Shifted punctuation, by the key it lies on in the US layout.
-        {Qt::Key_Exclam, XK_1},
-        {Qt::Key_At, XK_2},
-        {Qt::Key_NumberSign, XK_3},
-        {Qt::Key_Dollar, XK_4},
-        {Qt::Key_Percent, XK_5},
-        {Qt::Key_AsciiCircum, XK_6},
-        {Qt::Key_Ampersand, XK_7},
-        {Qt::Key_Asterisk, XK_8},
-        {Qt::Key_ParenLeft, XK_9},
-        {Qt::Key_ParenRight, XK_0},
-        {Qt::Key_Underscore, XK_minus},
-        {Qt::Key_Plus, XK_equal},
-        {Qt::Key_BraceLeft, XK_bracketleft},
-        {Qt::Key_BraceRight, XK_bracketright},
-        {Qt::Key_Bar, XK_backslash},
-        {Qt::Key_Colon, XK_semicolon},
-        {Qt::Key_QuoteDbl, XK_apostrophe},
-        {Qt::Key_Less, XK_comma},
-        {Qt::Key_Greater, XK_period},
-        {Qt::Key_Question, XK_slash},
-        {Qt::Key_AsciiTilde, XK_grave},
+        {Qt::Key_Exclam, XKB_KEY_1},
+        {Qt::Key_At, XKB_KEY_2},
+        {Qt::Key_NumberSign, XKB_KEY_3},
+        {Qt::Key_Dollar, XKB_KEY_4},
+        {Qt::Key_Percent, XKB_KEY_5},
+        {Qt::Key_AsciiCircum, XKB_KEY_6},
+        {Qt::Key_Ampersand, XKB_KEY_7},
+        {Qt::Key_Asterisk, XKB_KEY_8},
+        {Qt::Key_ParenLeft, XKB_KEY_9},
+        {Qt::Key_ParenRight, XKB_KEY_0},
+        {Qt::Key_Underscore, XKB_KEY_minus},
+        {Qt::Key_Plus, XKB_KEY_equal},
+        {Qt::Key_BraceLeft, XKB_KEY_bracketleft},
+        {Qt::Key_BraceRight, XKB_KEY_bracketright},
+        {Qt::Key_Bar, XKB_KEY_backslash},
+        {Qt::Key_Colon, XKB_KEY_semicolon},
+        {Qt::Key_QuoteDbl, XKB_KEY_apostrophe},
+        {Qt::Key_Less, XKB_KEY_comma},
+        {Qt::Key_Greater, XKB_KEY_period},
+        {Qt::Key_Question, XKB_KEY_slash},
+        {Qt::Key_AsciiTilde, XKB_KEY_grave},
     };
     for (const auto& [qtKey, keysym] : named) {
         if (qtKey == key)

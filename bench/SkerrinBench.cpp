@@ -5,6 +5,7 @@
 #include "Prefs.h"
 #include "SearchList.h"
 #include "SiteImporter.h"
+#include "TestHome.h"
 #include "UserDefaults.h"
 
 #include <QCoreApplication>
@@ -62,20 +63,9 @@ double medianMs(int runs, const std::function<void()>& work) {
 }
 
 void benchCommandLineSearch() {
-    QTemporaryDir dir;
-    const QString browser = dir.filePath("browser");
-    const QString record = dir.filePath("opened");
-    QFile script(browser);
-    script.open(QIODevice::WriteOnly);
-    script.write("#!/bin/sh\nprintf '%s\\n' \"$1\" > \"$SKERRIN_RECORD.tmp\"\n"
-                 "mv \"$SKERRIN_RECORD.tmp\" \"$SKERRIN_RECORD\"\n");
-    script.close();
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-    env.insert("BROWSER", browser);
-    env.insert("SKERRIN_RECORD", record);
-    env.remove("XDG_CURRENT_DESKTOP");
+    const TestHome home;
+    const QString record = home.recordFile();
+    const QProcessEnvironment env = home.environment();
 
     constexpr int runs = 21;
     std::vector<double> skerrin, xdgOpen;
@@ -212,16 +202,15 @@ double runMs(const QStringList& arguments, const QProcessEnvironment& env) {
 }
 
 void benchListSites() {
-    QTemporaryDir dir;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+    const TestHome home;
+    const QProcessEnvironment& env = home.environment();
     {
         SearchList list;
         for (int i = 0; i < kEngines - 6; ++i)
             list.searchUrls().append(SearchUrl(
                 QString(engineUrl(i)).replace("{searchTerms}", "%@"), QString("Engine %1").arg(i),
                 QString(), InputEncoding::Utf8, SpaceStyle::Plus, QString("e%1").arg(i)));
-        UserDefaults defaults(dir.filePath("config/skerrin/org.skerrin.Skerrin.plist"));
+        UserDefaults defaults(home.path(".config/skerrin/org.skerrin.Skerrin.plist"));
         Prefs(defaults).saveSearchList(list, "searchList");
         defaults.synchronize();
     }

@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 
@@ -15,6 +16,13 @@ xcb_connection_t* connection();
 xcb_window_t rootWindow();
 // The atom of that name, interned once.
 xcb_atom_t atom(const char* name);
+
+// The first event code of XKB, whose new-keyboard and map-notify events this connection then
+// receives; 0 when the server has no XKB.
+std::uint8_t xkbFirstEvent();
+// Whether `event` tells that the keyboard or its layouts changed (XKB new keyboard or map
+// notify, or the core mapping notify).
+bool isKeymapChange(const xcb_generic_event_t* event);
 
 template <typename Reply> using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
 

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHash>
+#include <QTimer>
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
@@ -23,6 +24,7 @@ constexpr std::uint16_t comboModifiers =
     XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
 
 struct Grab {
+    std::uint32_t keysym = 0;
     QList<xcb_keycode_t> keycodes;
     std::uint16_t modifiers = 0;
     // The masks actually grabbed, kept so a later keymap change cannot leave one behind.
@@ -46,6 +48,8 @@ struct X11HotKeyService::Private {
     X11HotKeyService* owner = nullptr;
     quintptr lastHandle = 0;
     QHash<quintptr, Grab> grabs;
+    // One layout switch sends several notices; the grabs are redone once they are all in.
+    QTimer regrab;
 
     ~Private() {
         if (symbols)
@@ -164,10 +168,29 @@ struct X11HotKeyService::Private {
         return true;
     }
 
-    void mappingChanged(xcb_mapping_notify_event_t* event) {
-        xcb_refresh_keyboard_mapping(symbols, event);
-        if (event->request == XCB_MAPPING_MODIFIER)
-            numLockMask = findNumLockMask();
+    void setKeys(Grab& grab) const {
+        grab.keycodes = keycodesFor(grab.keysym);
+        const std::uint16_t lock = XCB_MOD_MASK_LOCK;
+        grab.variants = {grab.modifiers, std::uint16_t(grab.modifiers | lock),
+                         std::uint16_t(grab.modifiers | numLockMask),
+                         std::uint16_t(grab.modifiers | lock | numLockMask)};
+    }
+
+    // A new layout or keyboard may move the keys and Num Lock: the grabs follow, or a stale one
+    // would fire on the wrong key and the right one would do nothing.
+    void keymapChanged() {
+        if (xcb_key_symbols_t* fresh = xcb_key_symbols_alloc(connection)) {
+            xcb_key_symbols_free(symbols);
+            symbols = fresh;
+        }
+        numLockMask = findNumLockMask();
+        for (auto grab = grabs.begin(); grab != grabs.end(); ++grab) {
+            ungrab(*grab);
+            setKeys(*grab);
+            if (grab->keycodes.isEmpty() || !this->grab(*grab))
+                qCInfo(hotKeysLog, "hot key %u could not be grabbed again after a keyboard change",
+                       unsigned(grab.key()));
+        }
     }
 
     // The action may release hot keys, so no grab is touched after this.
@@ -211,6 +234,7 @@ std::unique_ptr<X11HotKeyService> X11HotKeyService::create() {
     if (!d->symbols)
         return nullptr;
     d->numLockMask = d->findNumLockMask();
+    X11Connection::xkbFirstEvent();
     std::unique_ptr<X11HotKeyService> service(new X11HotKeyService(std::move(d)));
     QCoreApplication::instance()->installNativeEventFilter(service.get());
     return service;
@@ -219,6 +243,9 @@ std::unique_ptr<X11HotKeyService> X11HotKeyService::create() {
 X11HotKeyService::X11HotKeyService(std::unique_ptr<Private> d)
     : d(std::move(d)) {
     this->d->owner = this;
+    this->d->regrab.setSingleShot(true);
+    this->d->regrab.setInterval(0);
+    QObject::connect(&this->d->regrab, &QTimer::timeout, [this] { this->d->keymapChanged(); });
 }
 
 X11HotKeyService::~X11HotKeyService() {
@@ -234,12 +261,9 @@ quintptr X11HotKeyService::registerHotKey(qint32 keyCode, qint32 modifiers, HotK
     if (keysym == 0)
         return 0;
     Grab grab;
-    grab.keycodes = d->keycodesFor(keysym);
+    grab.keysym = keysym;
     grab.modifiers = KeyCodeMap::xModifiersForModifiers(modifiers);
-    const std::uint16_t lock = XCB_MOD_MASK_LOCK;
-    grab.variants = {grab.modifiers, std::uint16_t(grab.modifiers | lock),
-                     std::uint16_t(grab.modifiers | d->numLockMask),
-                     std::uint16_t(grab.modifiers | lock | d->numLockMask)};
+    d->setKeys(grab);
     grab.id = id;
     // The same combination twice would share one X grab, and releasing either would drop both.
     if (grab.keycodes.isEmpty() || d->taken(grab) || !d->grab(grab))
@@ -261,6 +285,11 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* mess
     if (eventType != "xcb_generic_event_t")
         return false;
     auto* event = static_cast<xcb_generic_event_t*>(message);
+    if (X11Connection::isKeymapChange(event)) {
+        if (!d->regrab.isActive())
+            d->regrab.start();
+        return false;
+    }
     switch (event->response_type & ~0x80) {
     case XCB_KEY_PRESS:
         // While a new combination is being captured, a press of a grabbed one must reach the
@@ -271,9 +300,6 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* mess
     case XCB_KEY_RELEASE:
         // Not consumed: whoever waits for the hot key's release sees it too.
         d->keyReleased(reinterpret_cast<const xcb_key_release_event_t*>(event));
-        return false;
-    case XCB_MAPPING_NOTIFY:
-        d->mappingChanged(reinterpret_cast<xcb_mapping_notify_event_t*>(event));
         return false;
     default:
         return false;

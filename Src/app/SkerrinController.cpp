@@ -2,6 +2,7 @@
 
 #include "AboutWindowController.h"
 #include "Alert.h"
+#include "ClipboardSelectionReader.h"
 #include "HotKeyCenter.h"
 #include "KeyComboPanel.h"
 #include "KeystrokePoster.h"
@@ -10,6 +11,7 @@
 #include "Prefs.h"
 #include "PrefsWindowController.h"
 #include "SearchList.h"
+#include "SelectionCapture.h"
 #include "UrlOpener.h"
 
 #include <QClipboard>
@@ -17,21 +19,32 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QScreen>
-#include <QTimer>
 
 const QString kBringToFrontHotKey = QStringLiteral("BringToFrontHotKey");
 const QString kOpenUrlHotKey = QStringLiteral("OpenUrlHotKey");
+const QString kBringToFrontFailure = QStringLiteral("error setting the default HotKey");
+const QString kOpenUrlKeyFailure = QStringLiteral("error setting the default openUrlKey");
 
 SkerrinController::SkerrinController(Prefs& prefs, UrlOpener& opener, Alert& alert, QObject* parent)
     : Searcher(prefs, opener, alert, parent) {}
 
-SkerrinController::~SkerrinController() = default;
+// The capture goes before the reader it may own, which a child would outlive.
+SkerrinController::~SkerrinController() {
+    delete capture;
+}
 
 void SkerrinController::awakeFromNib(MainWindow& mainWindow, HotKeyCenter& hotKeyCenter,
-                                     KeystrokePoster* keystrokePoster) {
+                                     KeystrokePoster* keystrokePoster,
+                                     SelectionReader* selectionReader) {
     window = &mainWindow;
     center = &hotKeyCenter;
     poster = keystrokePoster;
+    if (!selectionReader) {
+        ownReader = std::make_unique<ClipboardSelectionReader>();
+        selectionReader = ownReader.get();
+    }
+    capture = new SelectionCapture(
+        prefs, *selectionReader, poster, [this] { tryToCopy(); }, this);
     connect(window, &MainWindow::titleChosen, this,
             [this](const QString& title) { setSelectedTitle(title); });
     connect(window, &MainWindow::searchRequested, this, &SkerrinController::search);
@@ -44,16 +57,20 @@ void SkerrinController::awakeFromNib(MainWindow& mainWindow, HotKeyCenter& hotKe
     connect(window, &MainWindow::registerHKRequested, this, &SkerrinController::registerHK);
     connect(window, &MainWindow::unregisterHKRequested, this, &SkerrinController::unregisterHK);
     setDefaults();
+    // A desktop that answers later refuses with the same words as one that answers at once.
+    connect(center, &HotKeyCenter::hotKeyBindingSettled, this, [](const QString& name, bool bound) {
+        if (!bound)
+            logLine(name == kOpenUrlHotKey ? kOpenUrlKeyFailure : kBringToFrontFailure);
+    });
 
     mCombo = storedCombo(PrefKeys::keyCode, PrefKeys::keyCodeMod);
-    registerHotKey(kBringToFrontHotKey, mCombo, "hotKeyDown", "error setting the default HotKey");
+    registerHotKey(kBringToFrontHotKey, mCombo, "hotKeyDown", kBringToFrontFailure);
     prefs.setTempObject(QLatin1String(PrefKeys::bringToFrontCombo), QVariant::fromValue(mCombo));
     urlCombo = storedCombo(PrefKeys::openUrlKey, PrefKeys::openUrlKeyMod);
-    registerHotKey(kOpenUrlHotKey, urlCombo, "openUrlHotKey",
-                   "error setting the default openUrlKey");
+    registerHotKey(kOpenUrlHotKey, urlCombo, "openUrlHotKey", kOpenUrlKeyFailure);
     prefs.setTempObject(QLatin1String(PrefKeys::openUrlCombo), QVariant::fromValue(urlCombo));
     // Registered last so that it wins when both keys are the same combination.
-    registerHotKey(kBringToFrontHotKey, mCombo, "hotKeyDown", "error setting the default HotKey");
+    registerHotKey(kBringToFrontHotKey, mCombo, "hotKeyDown", kBringToFrontFailure);
 
     window->centerOnScreen();
     setSearchList(loadSearchList(prefs.defaults()));
@@ -100,31 +117,17 @@ void SkerrinController::hotKeyDown(QObject*) {
 }
 
 void SkerrinController::openUrlHotKey(QObject*) {
-    if (!copyAllowed() || !poster) {
-        armKeyTimer();
-        return;
-    }
-    // While the hot key is down its grab holds the keyboard, so a copy posted now would come
-    // back to us instead of reaching the application in front.
-    poster->whenKeysReleased([this] {
-        tryToCopy();
-        armKeyTimer();
-    });
+    if (capture)
+        capture->start([this](const std::optional<QString>& text) { openUrl(text); });
+}
+
+bool SkerrinController::captureUnderWay() const {
+    return capture && capture->underWay();
 }
 
 bool SkerrinController::copyAllowed() const {
     return !prefs.getTempObject(QLatin1String(PrefKeys::noPostCopy)).isValid() &&
            prefs.getBool(PrefKeys::copyText);
-}
-
-void SkerrinController::armKeyTimer() {
-    if (keyTimer)
-        return; // the pending read-back serves this press too
-    keyTimer = new QTimer(this);
-    keyTimer->setSingleShot(true);
-    keyTimer->setTimerType(Qt::PreciseTimer);
-    connect(keyTimer, &QTimer::timeout, this, &SkerrinController::openUrl);
-    keyTimer->start(captureDelayMs);
 }
 
 void SkerrinController::tryToCopy() {
@@ -149,11 +152,11 @@ void SkerrinController::tryToCopy() {
     poster->inhibitLocalEvents(false);
 }
 
-void SkerrinController::openUrl() {
-    const std::optional<QString> text = getClip();
-    keyTimer->deleteLater();
-    keyTimer = nullptr;
+void SkerrinController::openUrl(const std::optional<QString>& text) {
     if (!text) {
+        // Whatever the search field held belongs to an earlier search.
+        if (window)
+            window->setSearchFieldText(QString());
         bringToFront();
         return;
     }
@@ -198,6 +201,10 @@ void SkerrinController::doServiceSearch(const QMimeData* pboard) {
 
 void SkerrinController::doBringToFront() {
     bringToFront();
+}
+
+void SkerrinController::searchSelection() {
+    openUrlHotKey(center);
 }
 
 void SkerrinController::loadServicesMenu() {

@@ -20,8 +20,9 @@ class MainWindow;
 class Prefs;
 class QClipboard;
 class QMimeData;
-class QTimer;
 class SearchList;
+class SelectionCapture;
+class SelectionReader;
 class UrlOpener;
 class UserDefaults;
 
@@ -35,14 +36,15 @@ public:
     static constexpr int copyModifierKeyCode = 59;
     static constexpr int copyKeyCode = 8;
     static constexpr int copyKeyChar = 99;
-    static constexpr int captureDelayMs = 100;
 
     SkerrinController(Prefs& prefs, UrlOpener& opener, Alert& alert, QObject* parent = nullptr);
     ~SkerrinController() override;
 
     // Start-up: hot keys, scratch entries, the site list and the window's pop-up.
-    // Without a keystroke poster no copy is posted: the clipboard is read as it is.
-    void awakeFromNib(MainWindow& window, HotKeyCenter& center, KeystrokePoster* poster);
+    // Without a keystroke poster no copy is posted; without a selection reader the toolkit's
+    // clipboard is read.
+    void awakeFromNib(MainWindow& window, HotKeyCenter& center, KeystrokePoster* poster,
+                      SelectionReader* reader = nullptr);
     void applicationDidFinishLaunching();
     void setDefaults();
     void updateList();
@@ -52,17 +54,21 @@ public:
 
     // Selection capture.
     void tryToCopy();
-    void openUrl();
+    // Opens or searches the captured text; with nothing captured it brings the window forward
+    // with an empty search field.
+    void openUrl(const std::optional<QString>& text);
     std::optional<QString> getClip() const;
     static std::optional<QString> getStringFromPasteboard(const QMimeData* pasteboard);
     void saveOldPasteboard();
     void bringToFront();
-    bool keyTimerArmed() const { return keyTimer != nullptr; }
+    bool captureUnderWay() const;
 
     // Commands and services.
     void search();
     void doServiceSearch(const QMimeData* pboard);
     void doBringToFront();
+    // A key bound in the desktop's own settings: the open-URL hot key pressed and released.
+    void searchSelection();
     void loadServicesMenu();
 
 public slots:
@@ -78,7 +84,6 @@ public slots:
 
 private:
     bool copyAllowed() const;
-    void armKeyTimer();
     KeyComboRef storedCombo(const PrefKey<int>& codeKey, const PrefKey<int>& modifiersKey) const;
     void registerHotKey(const QString& name, const KeyComboRef& combo, const char* action,
                         const QString& failure);
@@ -88,6 +93,7 @@ private:
     KeystrokePoster* poster = nullptr;
     KeyComboRef mCombo;
     KeyComboRef urlCombo;
-    QTimer* keyTimer = nullptr;
+    std::unique_ptr<SelectionReader> ownReader;
+    SelectionCapture* capture = nullptr;
     QClipboard* oldPb = nullptr;
 };

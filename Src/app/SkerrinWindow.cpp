@@ -70,7 +70,7 @@ int runWindow(int argc, char* argv[]) {
     SkerrinController controller(prefs, opener, alert);
     MainWindow window(controller.searchHistoryModel());
     window.setWindowActivator(platform.activator.get());
-    controller.awakeFromNib(window, center, platform.keystrokes.get());
+    controller.awakeFromNib(window, center, platform.keystrokes.get(), platform.selections.get());
     SkerrinService service;
     QObject::connect(&service, &SkerrinService::serviceSearchRequested, &controller,
                      [&controller](const QString& text) {
@@ -80,6 +80,8 @@ int runWindow(int argc, char* argv[]) {
                      });
     QObject::connect(&service, &SkerrinService::bringToFrontRequested, &controller,
                      &SkerrinController::doBringToFront);
+    QObject::connect(&service, &SkerrinService::selectionSearchRequested, &controller,
+                     &SkerrinController::searchSelection);
     if (bus.isConnected() && !service.publish(bus)) {
         // Another instance took the name while this one started.
         center.setEnabled(false);
@@ -89,7 +91,12 @@ int runWindow(int argc, char* argv[]) {
     // The end of the desktop session may not give the event loop time to return.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
                      [&prefs] { prefs.defaults().synchronize(); });
-    window.bringToFront();
+    // Started by the bus for a request, the window leaves the focus where it is: a request to
+    // search the selection must find the application in front still in front.
+    if (qEnvironmentVariableIsEmpty("DBUS_STARTER_BUS_TYPE"))
+        window.bringToFront();
+    else
+        window.showBehind();
     QTimer::singleShot(0, &controller, &SkerrinController::applicationDidFinishLaunching);
 
     const int status = app.exec();

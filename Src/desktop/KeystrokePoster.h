@@ -16,6 +16,8 @@ public:
     // false: the modifiers the user still holds are released so they do not combine with the
     // posted keys; true: posting is over. Nothing is ever pressed back.
     virtual void enableEventStateCombining(bool combine) = 0;
-    // 0 when posted, otherwise an error code.
+    // 0 when posted, otherwise an error code. The C key stands for the desktop's copy key: the
+    // key that types "c" in the layout active now, or one that copies with Control where that
+    // layout has no "c".
     virtual int postKeyboardEvent(int charCode, int keyCode, bool keyDown) = 0;
 };

@@ -138,6 +138,12 @@ void MainWindow::bringToFront() {
     ui->searchText->setFocus(Qt::ActiveWindowFocusReason);
 }
 
+void MainWindow::showBehind() {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    show();
+    setAttribute(Qt::WA_ShowWithoutActivating, false);
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::FocusIn:

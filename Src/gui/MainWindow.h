@@ -33,6 +33,8 @@ public:
     void showPicture();
     // Raises and activates the window with the keyboard focus in the search field.
     void bringToFront();
+    // Shown, leaving the keyboard focus where it is.
+    void showBehind();
 
 signals:
     void closed();

@@ -66,6 +66,10 @@ PrefsWindowController::PrefsWindowController(QObject& hotKeyTarget, Prefs& prefs
     connect(ui->copySelectedTextButton, &QCheckBox::clicked, this,
             &PrefsWindowController::copyTextPressed);
     connect(ui->tryAsUrlButton, &QCheckBox::clicked, this, &PrefsWindowController::tryAsUrlPressed);
+    connect(ui->restoreClipboardButton, &QCheckBox::clicked, this,
+            &PrefsWindowController::restoreClipboardPressed);
+    connect(ui->readSelectionPopUp, &QComboBox::activated, this,
+            &PrefsWindowController::readSelectionChosen);
     connect(ui->addNewUrlButton, &QPushButton::clicked, this,
             &PrefsWindowController::addNewUrlPressed);
     connect(ui->deleteUrlButton, &QPushButton::clicked, this,
@@ -88,6 +92,11 @@ void PrefsWindowController::windowDidLoad() {
         ui->copySelectedTextButton->setChecked(true);
     if (prefs.getBool(PrefKeys::tryAsUrl))
         ui->tryAsUrlButton->setChecked(true);
+    ui->restoreClipboardButton->setChecked(prefs.getBool(PrefKeys::restoreClipboard));
+    // An unknown stored mode reads as automatic, as the capture takes it.
+    const int mode = prefs.getInt(PrefKeys::readSelection);
+    ui->readSelectionPopUp->setCurrentIndex(
+        mode >= 0 && mode < ui->readSelectionPopUp->count() ? mode : 0);
     if (searchList) {
         ui->urlList->setModel(searchList);
         // Any attempt to edit a cell edits the whole site in the editor instead.
@@ -184,6 +193,14 @@ void PrefsWindowController::copyTextPressed() {
 
 void PrefsWindowController::tryAsUrlPressed() {
     prefs.setBool(PrefKeys::tryAsUrl, ui->tryAsUrlButton->isChecked());
+}
+
+void PrefsWindowController::readSelectionChosen(int mode) {
+    prefs.setInt(PrefKeys::readSelection, float(mode));
+}
+
+void PrefsWindowController::restoreClipboardPressed() {
+    prefs.setBool(PrefKeys::restoreClipboard, ui->restoreClipboardButton->isChecked());
 }
 
 void PrefsWindowController::addNewUrlPressed() {

@@ -16,7 +16,7 @@ class HotKeyCenter;
 class Prefs;
 class SearchListModel;
 
-// The preferences window: the three options, the two hot keys and the search sites. Options,
+// The preferences window: the options, the two hot keys and the search sites. Options,
 // hot keys and site edits apply at once; only OK stores the site list. A new window per request,
 // deleted when it closes; Escape closes it like Cancel.
 class PrefsWindowController : public QDialog {
@@ -37,6 +37,8 @@ public:
     void pasteTextPressed();
     void copyTextPressed();
     void tryAsUrlPressed();
+    void readSelectionChosen(int mode);
+    void restoreClipboardPressed();
     void addNewUrlPressed();
     void deleteUrlPressed();
     void okPressed();

@@ -2,6 +2,7 @@
 
 #include "HotKeyBackend.h"
 #include "KeystrokePoster.h"
+#include "SelectionReader.h"
 #include "WindowActivator.h"
 
 #include <memory>
@@ -12,6 +13,7 @@ struct PlatformBackends {
     std::unique_ptr<HotKeyService> hotKeys;
     std::unique_ptr<KeystrokePoster> keystrokes;
     std::unique_ptr<WindowActivator> activator;
+    std::unique_ptr<SelectionReader> selections;
 
     static PlatformBackends forSession(DesktopSession session);
 };

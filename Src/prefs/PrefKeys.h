@@ -18,6 +18,12 @@ inline constexpr PrefKey<int> keyCode{"keyCode", 0x67};              // F11
 inline constexpr PrefKey<int> keyCodeMod{"keyCodeMod", 0x100};       // Super
 inline constexpr PrefKey<int> openUrlKey{"openUrlKey", 0x67};        // F11
 inline constexpr PrefKey<int> openUrlKeyMod{"openUrlKeyMod", 0x900}; // Super+Alt
+// How the open-URL hot key reads the selection: 0 automatic, 1 primary only, 2 copy only.
+inline constexpr PrefKey<int> readSelection{"readSelection", 0};
+// Put back what the clipboard held before a copy that Skerrin made.
+inline constexpr PrefKey<bool> restoreClipboard{"restoreClipboard", false};
+// WM_CLASS names of terminals beyond the built-in ones (array of strings).
+inline constexpr const char* terminalClasses = "terminalClasses";
 // The archived site list (data) and the last searches (array of strings).
 inline constexpr const char* searchList = "searchList";
 inline constexpr const char* history = "history";

@@ -93,6 +93,11 @@ bool sessionBusMayExist() {
     return !runtimeDir.isEmpty() && ::stat((runtimeDir + "/bus").constData(), &socket) == 0;
 }
 
+QDBusMessage serviceCall(const QString& method) {
+    return QDBusMessage::createMethodCall(SkerrinService::serviceName, SkerrinService::objectPath,
+                                          SkerrinService::interfaceName, method);
+}
+
 // A running Skerrin searches on the site chosen in its window and keeps the history itself, so
 // that only one process writes the preference file.
 bool searchedByRunningInstance(const QString& text) {
@@ -101,11 +106,26 @@ bool searchedByRunningInstance(const QString& text) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()->isServiceRegistered(SkerrinService::serviceName))
         return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        SkerrinService::serviceName, SkerrinService::objectPath, SkerrinService::interfaceName,
-        QStringLiteral("doServiceSearch"));
+    QDBusMessage call = serviceCall(QStringLiteral("doServiceSearch"));
     call << text;
     return bus.call(call).type() == QDBusMessage::ReplyMessage;
+}
+
+// For a key bound in the desktop's own settings: the session's Skerrin does the work, started
+// by the bus when none runs, so the window and its hot keys stay the only ones.
+int askSkerrin(const QString& method) {
+    QString error = QStringLiteral("no session bus");
+    if (sessionBusMayExist()) {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (bus.isConnected()) {
+            const QDBusMessage reply = bus.call(serviceCall(method));
+            if (reply.type() == QDBusMessage::ReplyMessage)
+                return Success;
+            error = reply.errorMessage();
+        }
+    }
+    print(stderr, "skerrin: no Skerrin could be reached: " + error + '\n');
+    return NotHandedOver;
 }
 
 int search(Prefs& prefs, std::unique_ptr<SearchList> list, const QString& text,
@@ -195,10 +215,15 @@ int CommandLine::run(const QStringList& arguments) {
         "PATH");
     const QCommandLineOption exportOption(
         "export-sites", "Write one OpenSearch description per search site into DIR.", "DIR");
+    const QCommandLineOption selectionOption(
+        "search-selection",
+        "Ask Skerrin to search the text selected in the application in front, as its hot key "
+        "does.");
+    const QCommandLineOption frontOption("bring-to-front", "Ask Skerrin to come forward.");
     const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
     const QCommandLineOption versionOption({"v", "version"}, "Show the version.");
-    parser.addOptions({searchOption, siteOption, listOption, importOption, exportOption, helpOption,
-                       versionOption});
+    parser.addOptions({searchOption, siteOption, listOption, importOption, exportOption,
+                       selectionOption, frontOption, helpOption, versionOption});
 
     if (!parser.parse(arguments))
         return usageError(parser, parser.errorText());
@@ -215,12 +240,18 @@ int CommandLine::run(const QStringList& arguments) {
     }
     const bool searching = parser.isSet(searchOption);
     const bool exporting = parser.isSet(exportOption);
-    if (int(searching) + int(parser.isSet(listOption)) + int(importing) + int(exporting) != 1)
-        return usageError(
-            parser,
-            "give one of --search TEXT, --list-sites, --import-sites PATH, --export-sites DIR");
+    const QList<QCommandLineOption> requests = {searchOption, listOption,      importOption,
+                                                exportOption, selectionOption, frontOption};
+    if (std::count_if(requests.begin(), requests.end(),
+                      [&](const QCommandLineOption& o) { return parser.isSet(o); }) != 1)
+        return usageError(parser, "give one of --search TEXT, --list-sites, --import-sites PATH, "
+                                  "--export-sites DIR, --search-selection or --bring-to-front");
     if (parser.isSet(siteOption) && !searching)
         return usageError(parser, "--site goes with --search");
+    if (parser.isSet(selectionOption))
+        return askSkerrin(QStringLiteral("searchSelection"));
+    if (parser.isSet(frontOption))
+        return askSkerrin(QStringLiteral("doBringToFront"));
 
     if (importing)
         return importSites(parser.values(importOption) + parser.positionalArguments());

@@ -3,7 +3,7 @@
 #include <QStringList>
 
 // skerrin --search TEXT [--site TITLE] | --list-sites | --import-sites PATH... |
-// --export-sites DIR | --help | --version.
+// --export-sites DIR | --search-selection | --bring-to-front | --help | --version.
 // Runs without a display; the exit code is the result.
 class CommandLine {
 public:

@@ -22,3 +22,7 @@ void SkerrinService::doServiceSearch(const QString& text) {
 void SkerrinService::doBringToFront() {
     QTimer::singleShot(0, this, [this] { emit bringToFrontRequested(); });
 }
+
+void SkerrinService::searchSelection() {
+    QTimer::singleShot(0, this, [this] { emit selectionSearchRequested(); });
+}

@@ -20,8 +20,11 @@ public slots:
     // The text stands for the plain text of the caller's selection.
     Q_SCRIPTABLE void doServiceSearch(const QString& text);
     Q_SCRIPTABLE void doBringToFront();
+    // Searches what is selected in the application in front, as the open-URL hot key does.
+    Q_SCRIPTABLE void searchSelection();
 
 signals:
     void serviceSearchRequested(const QString& text);
     void bringToFrontRequested();
+    void selectionSearchRequested();
 };

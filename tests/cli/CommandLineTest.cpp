@@ -1,22 +1,23 @@
-#include "ArchiveObject.h"
-#include "Archiver.h"
 #include "Prefs.h"
 #include "SearchList.h"
-#include "TestProcess.h"
+#include "TestHome.h"
 #include "UserDefaults.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QThread>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 struct Outcome {
     int exitCode = -1;
@@ -24,35 +25,19 @@ struct Outcome {
     QString err;
 };
 
-// Runs the built program as a person would, with its own config folder and a browser that
-// only writes down what it was asked to open.
+// Runs the built program as a person would, in a home of its own, without a display or a
+// session bus, so that no Skerrin of the developer's takes the search.
 class CommandLineRun : public testing::Test {
 protected:
-    CommandLineRun() {
-        const QString recorder = dir.filePath("browser");
-        writeBrowserRecorder(recorder);
-        env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-        env.insert("HOME", dir.path());
-        env.insert("BROWSER", recorder);
-        env.insert("SKERRIN_RECORD", recordFile());
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        env.remove("XDG_CURRENT_DESKTOP");
-    }
-
-    QString recordFile() const { return dir.filePath("opened.txt"); }
+    QString recordFile() const { return home.recordFile(); }
     QString prefsFile() const {
         return env.value("XDG_CONFIG_HOME") + "/skerrin/org.skerrin.Skerrin.plist";
     }
-    QByteArray settingsBytes() const {
-        QFile file(prefsFile());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
 
-    Outcome run(const QStringList& arguments) {
+    Outcome run(const QStringList& arguments, const QString& program = SKERRIN_BIN) {
         QProcess process;
         process.setProcessEnvironment(env);
-        process.start(SKERRIN_BIN, arguments);
+        process.start(program, arguments);
         EXPECT_TRUE(process.waitForFinished(20000));
         return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
                 QString::fromUtf8(process.readAllStandardError())};
@@ -60,102 +45,98 @@ protected:
 
     // What the browser was asked to open, waiting for `count` addresses (xdg-open runs detached).
     QStringList opened(int count = 1) {
-        QDeadlineTimer deadline(10000);
-        QStringList lines;
-        do {
-            QFile file(recordFile());
-            if (file.open(QIODevice::ReadOnly))
-                lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-            if (lines.size() >= count)
-                break;
-            QThread::msleep(10);
-        } while (!deadline.hasExpired());
-        return lines;
+        (void)QTest::qWaitFor([&] { return home.opened().size() >= count; }, 10000);
+        return home.opened();
     }
 
+    void storeList(const QVariant& searchList) {
+        UserDefaults defaults(prefsFile());
+        defaults.setObject(searchList, "searchList");
+        ASSERT_TRUE(defaults.synchronize());
+    }
+    // Stored as the window stores it: the archive and the sites' styles beside it.
     void storeList(const SearchList& list) {
         UserDefaults defaults(prefsFile());
         Prefs(defaults).saveSearchList(list, "searchList");
         ASSERT_TRUE(defaults.synchronize());
     }
+    static SearchList listOf(const QList<SearchUrl>& sites) {
+        SearchList list = SearchList::empty();
+        list.searchUrls() = sites;
+        return list;
+    }
 
-    QTemporaryDir dir;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    TestHome home;
+    QProcessEnvironment env = home.environment();
 };
 
 } // namespace
 
-TEST_F(CommandLineRun, SearchOpensTheFirstSiteAndKeepsTheHistory) {
-    const Outcome result = run({"--search", "two words"});
-    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
-    EXPECT_EQ(opened(), QStringList{"http://www.google.com/search?q=two%20words"});
-
-    EXPECT_EQ(run({"--search", "example.com"}).exitCode, 0);
-    EXPECT_EQ(opened(2).last(), "http://example.com");
-
-    UserDefaults stored(prefsFile());
-    EXPECT_EQ(stored.objectForKey("history").toStringList(),
-              QStringList({"two words", "example.com"}));
+TEST_F(CommandLineRun, SearchOpensTheFirstOrTheChosenSiteAndKeepsTheHistory) {
+    const QList<std::pair<QStringList, QString>> runs = {
+        {{"--search", "two words"}, "http://www.google.com/search?q=two%20words"},
+        {{"--site", "Dictionary", "--search", QString::fromUtf8("café")},
+         "http://www.merriam-webster.com/results.asp?searchword=caf%E9&phonetics=checked"},
+        {{"--search", "example.com"}, "http://example.com"}};
+    for (int i = 0; i < runs.size(); ++i) {
+        EXPECT_EQ(run(runs[i].first).exitCode, 0) << runs[i].first.join(' ').toStdString();
+        EXPECT_EQ(opened(i + 1).value(i), runs[i].second);
+    }
+    EXPECT_EQ(UserDefaults(prefsFile()).objectForKey("history").toStringList(),
+              QStringList({"two words", QString::fromUtf8("café"), "example.com"}));
 }
 
-TEST_F(CommandLineRun, SiteOptionChoosesTheSiteInAnyOrder) {
-    const Outcome result = run({"--site", "Dictionary", "--search", QString::fromUtf8("café")});
-    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
-    EXPECT_EQ(
-        opened(),
-        QStringList{
-            "http://www.merriam-webster.com/results.asp?searchword=caf%E9&phonetics=checked"});
-}
-
-TEST_F(CommandLineRun, BlankTextPrintsTheAlertAndOpensNothing) {
-    const Outcome result = run({"--search", " \n "});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.err.contains("No text given.\nThere was nothing to search for!"));
+// Nothing is opened nor kept: help and version exit 0, blank text 1, bad usage 2.
+TEST_F(CommandLineRun, HelpVersionBlankTextAndBadUsageExitWithTheirCodeAndText) {
+    QList<std::tuple<QStringList, int, QString>> runs = {
+        {{"--help"}, 0, "--search <TEXT>"},
+        {{"--version"}, 0, "skerrin "},
+        {{"--search", " \n "}, 1, "No text given.\nThere was nothing to search for!"}};
+    for (const char* usage :
+         {"--bogus", "--search", "--site|Web", "stray", "--search|a|--list-sites",
+          "--search|a|--site|No such site", "--search-selection|--bring-to-front",
+          "--search-selection|--site|Web", "--bring-to-front|stray", "--import-sites",
+          "--export-sites|dir|--list-sites", "--import-sites|a.xml|--search-selection"})
+        runs.append({QString(usage).split('|'), 2, "skerrin: "});
+    for (const auto& [arguments, exitCode, printed] : runs) {
+        const Outcome result = run(arguments);
+        EXPECT_EQ(result.exitCode, exitCode) << arguments.join(' ').toStdString();
+        EXPECT_TRUE((exitCode == 0 ? result.out : result.err).contains(printed))
+            << result.err.toStdString();
+    }
     EXPECT_FALSE(QFile::exists(recordFile()));
     EXPECT_FALSE(UserDefaults(prefsFile()).objectForKey("history").isValid());
 }
 
-TEST_F(CommandLineRun, BadUsageExitsTwoWithUsage) {
-    const QList<QStringList> usages = {
-        {"--bogus"},
-        {"--search"},
-        {"--site", "Web"},
-        {"stray"},
-        {"--search", "a", "--list-sites"},
-        {"--search", "a", "--site", "No such site"},
-        {"--import-sites"},
-        {"--export-sites", "dir", "--list-sites"},
-    };
-    for (const QStringList& arguments : usages) {
-        const Outcome result = run(arguments);
-        EXPECT_EQ(result.exitCode, 2) << arguments.join(' ').toStdString();
-        EXPECT_TRUE(result.err.startsWith("skerrin: ")) << result.err.toStdString();
-    }
-    EXPECT_FALSE(QFile::exists(recordFile()));
-}
-
-TEST_F(CommandLineRun, HelpAndVersionExitZero) {
-    const Outcome help = run({"--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.contains("--search <TEXT>"));
-    const Outcome version = run({"--version"});
-    EXPECT_EQ(version.exitCode, 0);
-    EXPECT_TRUE(version.out.startsWith("skerrin "));
-}
-
 TEST_F(CommandLineRun, AddressThatCannotBeHandedOverExitsThree) {
-    SearchList list = SearchList::empty();
-    list.searchUrls().append(SearchUrl("http://bad.example/?q=%@ x", "Broken", "1"));
-    list.searchUrls().append(SearchUrl("http://good.example/?q=%@", "Good", "2"));
-    storeList(list);
+    storeList(listOf({SearchUrl("http://bad.example/?q=%@ x", "Broken", "1"),
+                      SearchUrl("http://good.example/?q=%@", "Good", "2")}));
     const Outcome broken = run({"--search", "word"});
     EXPECT_EQ(broken.exitCode, 3);
     EXPECT_FALSE(broken.err.isEmpty());
 
-    env.insert("PATH", dir.filePath("no-such-folder"));
+    // No $BROWSER, no application for the default handler to name, and no xdg-open.
+    for (const char* variable :
+         {"PATH", "BROWSER", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"})
+        env.insert(variable, home.path("no-such-folder"));
     const Outcome noOpener = run({"--search", "word", "--site", "Good"});
     EXPECT_EQ(noOpener.exitCode, 3);
     EXPECT_TRUE(noOpener.err.contains("xdg-open"));
+}
+
+TEST_F(CommandLineRun, RequestsToSkerrinExitThreeWhenNoneCanBeReached) {
+    // No bus at all; then a bus of its own, whose service files are the home's: no Skerrin.
+    for (const bool withBus : {false, true}) {
+        for (const QString request : {"--search-selection", "--bring-to-front"}) {
+            SCOPED_TRACE((request + (withBus ? " on a bus" : " without a bus")).toStdString());
+            const Outcome result =
+                withBus ? run({"--", SKERRIN_BIN, request}, "dbus-run-session") : run({request});
+            EXPECT_EQ(result.exitCode, 3);
+            EXPECT_TRUE(result.err.contains("skerrin: no Skerrin could be reached"))
+                << result.err.toStdString();
+        }
+    }
+    EXPECT_FALSE(QFile::exists(recordFile()));
 }
 
 TEST_F(CommandLineRun, ListSitesPrintsOneLinePerSite) {
@@ -166,39 +147,27 @@ TEST_F(CommandLineRun, ListSitesPrintsOneLinePerSite) {
     EXPECT_EQ(lines[0], "1\tWeb\thttp://www.google.com/search?q=%@\t\tISO-8859-1");
     EXPECT_TRUE(lines[4].startsWith("5\tStreaming Media\thttp://"));
 
-    SearchList odd = SearchList::empty();
-    odd.searchUrls().append(
-        SearchUrl("http://x/%@", QString::fromUtf8("Tab\there\nnew\\ \x01 日本"), "\r"));
-    storeList(odd);
+    storeList(
+        listOf({SearchUrl("http://x/%@", QString::fromUtf8("Tab\there\nnew\\ \x01 日本"), "\r")}));
     const Outcome stored = run({"--list-sites"});
     EXPECT_EQ(stored.out, QString::fromUtf8("\\r\tTab\\there\\nnew\\\\ \\x01 日本\thttp://x/%@\t\t"
                                             "ISO-8859-1\n"));
 }
 
 TEST_F(CommandLineRun, DamagedStoredListGivesTheDefaultsAndIsLeftAlone) {
-    {
-        UserDefaults defaults(prefsFile());
-        defaults.setObject(QByteArray("\x04\x0bstreamtyped\x81\xe8\x03\x84", 18), "searchList");
-        ASSERT_TRUE(defaults.synchronize());
-    }
-    QFile before(prefsFile());
-    before.open(QIODevice::ReadOnly);
-    const QByteArray bytes = before.readAll();
-
+    storeList(QByteArray("\x04\x0bstreamtyped\x81\xe8\x03\x84", 18));
+    const QByteArray before = readAll(prefsFile());
     const Outcome result = run({"--list-sites"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out.count('\n'), 6);
-
-    QFile after(prefsFile());
-    after.open(QIODevice::ReadOnly);
-    EXPECT_EQ(after.readAll(), bytes);
+    EXPECT_EQ(readAll(prefsFile()), before);
 }
 
 TEST_F(CommandLineRun, ImportedSitesSearchByKeywordAndImportOnlyOnce) {
     const QString data = SKERRIN_SOURCE_DIR "/tests/data/import/";
-    QDir(dir.path()).mkpath("firefox");
-    QFile::copy(data + "firefox-search.json.mozlz4", dir.filePath("firefox/search.json.mozlz4"));
-    const QStringList paths = {dir.filePath("firefox"), data + "chromium-Web Data",
+    QDir(home.path("")).mkpath("firefox");
+    QFile::copy(data + "firefox-search.json.mozlz4", home.path("firefox/search.json.mozlz4"));
+    const QStringList paths = {home.path("firefox"), data + "chromium-Web Data",
                                data + "opensearch-wiki.xml"};
     const Outcome first = run(QStringList{"--import-sites"} + paths);
     EXPECT_EQ(first.exitCode, 0) << first.err.toStdString();
@@ -215,26 +184,26 @@ TEST_F(CommandLineRun, ImportedSitesSearchByKeywordAndImportOnlyOnce) {
     EXPECT_EQ(opened(), QStringList{"https://en.wikipedia.org/w/index.php?title=Special:Search&"
                                     "search=Ada+Lovelace"});
 
-    const QByteArray before = settingsBytes();
+    const QByteArray before = readAll(prefsFile());
     const Outcome again = run(QStringList{"--import-sites"} + paths);
     EXPECT_EQ(again.exitCode, 0);
     EXPECT_TRUE(again.out.startsWith("skipped 15: already in the list\n"))
         << again.out.toStdString();
-    EXPECT_EQ(settingsBytes(), before);
+    EXPECT_EQ(readAll(prefsFile()), before);
 }
 
 TEST_F(CommandLineRun, AFileThatCannotBeReadChangesNothing) {
     storeList(SearchList());
-    const QByteArray before = settingsBytes();
+    const QByteArray before = readAll(prefsFile());
     const QString good = SKERRIN_SOURCE_DIR "/tests/data/import/opensearch-wiki.xml";
     const QString damaged = SKERRIN_SOURCE_DIR "/tests/data/import/opensearch-truncated.xml";
-    for (const QString& bad : {damaged, dir.filePath("missing.xml"), dir.path()}) {
+    for (const QString& bad : {damaged, home.path("missing.xml"), home.path("")}) {
         const Outcome result = run({"--import-sites", good, bad});
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_TRUE(result.err.startsWith("skerrin: " + bad + ": ")) << result.err.toStdString();
         EXPECT_EQ(result.err.count('\n'), 1);
         EXPECT_TRUE(result.out.isEmpty());
-        EXPECT_EQ(settingsBytes(), before);
+        EXPECT_EQ(readAll(prefsFile()), before);
     }
 }
 
@@ -243,13 +212,13 @@ TEST_F(CommandLineRun, ExportedSitesImportIntoAFreshConfiguration) {
     list.searchUrls()[1] = SearchUrl("https://x.org/?q=%@", QString::fromUtf8("A & <B> 日本"), "",
                                      InputEncoding::Utf8, SpaceStyle::Plus, "ab");
     storeList(list);
-    const Outcome exported = run({"--export-sites", dir.filePath("export")});
+    const Outcome exported = run({"--export-sites", home.path("export")});
     EXPECT_EQ(exported.exitCode, 0) << exported.err.toStdString();
     const QStringList files = exported.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(files.size(), 6);
     QString listed = run({"--list-sites"}).out;
 
-    env.insert("XDG_CONFIG_HOME", dir.filePath("fresh"));
+    env.insert("XDG_CONFIG_HOME", home.path("fresh"));
     storeList(SearchList::empty());
     EXPECT_EQ(run(QStringList{"--import-sites"} + files).exitCode, 0);
     // Imported sites have no menu key.

@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr int kProcessCapMs = 10000;
 const QString kBusName = QStringLiteral("org.skerrin.Skerrin");
 // A person holds a key combination down for about this long.
 constexpr int kPersonHoldMs = 150;
@@ -23,10 +22,6 @@ const QString kSkerrinTitle = QStringLiteral("Skerrin");
 const QRegularExpression
     kReadyLine(QStringLiteral(R"(^\S+ \S+ skerrin\[\d+\] applicationDidFinishLaunching)"),
                QRegularExpression::MultilineOption);
-// What a program started by the bus must see as well as one started here.
-const QStringList kSharedVariables = {
-    "DISPLAY",         "XDG_CONFIG_HOME", "HOME", "BROWSER", "SKERRIN_RECORD",
-    "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR", "PATH"};
 
 // xdotool matches window names as extended regular expressions.
 QString exactName(const QString& name) {
@@ -48,27 +43,15 @@ QString gvariantString(const QString& text) {
 
 Desktop* DesktopTest::desktop = nullptr;
 
-void DesktopTest::useDesktop(Desktop& running) {
-    desktop = &running;
-}
-
-DesktopTest::DesktopTest() {
-    const QString recorder = dir.filePath("browser");
-    writeBrowserRecorder(recorder);
-    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-    env.insert("HOME", dir.path());
-    env.insert("BROWSER", recorder);
-    env.insert("SKERRIN_RECORD", dir.filePath("opened.txt"));
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    QDir(dir.path()).mkdir("runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    env.insert("XDG_RUNTIME_DIR", dir.filePath("runtime"));
-    env.remove("WAYLAND_DISPLAY");
-    env.remove("XDG_CURRENT_DESKTOP");
-    env.remove("XDG_SESSION_TYPE");
-}
+DesktopTest::DesktopTest()
+    : home({SKERRIN_INSTALLED_DATADIR})
+    , env(desktop->environmentFor(home)) {}
 
 void DesktopTest::SetUp() {
-    ASSERT_TRUE(shareEnvironmentWithTheBus());
+    // What the bus starts must run in this test's home too.
+    QString errors;
+    ASSERT_TRUE(run("dbus-update-activation-environment", env.keys(), &errors))
+        << "the session bus did not take the test's environment: " << errors.toStdString();
 }
 
 DesktopTest::~DesktopTest() {
@@ -82,8 +65,8 @@ DesktopTest::~DesktopTest() {
 }
 
 void DesktopTest::writePrefs(const QString& dictionaryBody) {
-    QDir().mkpath(QFileInfo(prefsFile()).path());
-    QFile file(prefsFile());
+    QDir().mkpath(QFileInfo(home.prefsFile()).path());
+    QFile file(home.prefsFile());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
@@ -92,29 +75,25 @@ void DesktopTest::writePrefs(const QString& dictionaryBody) {
                dictionaryBody.toUtf8() + "\n</dict>\n</plist>\n");
 }
 
-QString DesktopTest::prefsFile() const {
-    return dir.filePath("config/skerrin/org.skerrin.Skerrin.plist");
-}
-
 bool DesktopTest::startSkerrin() {
-    skerrin.setProcessEnvironment(env);
-    skerrin.setStandardOutputFile(QProcess::nullDevice());
-    skerrin.setStandardErrorFile(dir.filePath("skerrin.log"));
-    skerrin.start(SKERRIN_INSTALLED_BIN, {});
+    launch(skerrin, SKERRIN_INSTALLED_BIN, {}, "skerrin.log");
     const bool ready = waitUntil([&] {
         return skerrin.state() == QProcess::NotRunning ||
-               (log().contains(kReadyLine) &&
-                xdotool({"search", "--onlyvisible", "--name", exactName(kSkerrinTitle)}));
+               (log().contains(kReadyLine) && !findWindow(kSkerrinTitle).isEmpty());
     });
-    if (skerrin.state() == QProcess::NotRunning) {
-        ADD_FAILURE() << "skerrin ended at start (" << skerrin.errorString().toStdString()
-                      << "); its log:\n"
+    if (!ready || skerrin.state() == QProcess::NotRunning) {
+        ADD_FAILURE() << "skerrin ended at start or showed no window ("
+                      << skerrin.errorString().toStdString() << "); its log:\n"
                       << log().toStdString();
         return false;
     }
-    if (!ready) {
-        ADD_FAILURE() << "skerrin showed no window or logged no ready line; its log:\n"
-                      << log().toStdString();
+    return true;
+}
+
+bool DesktopTest::skerrinEnded(const char* how, bool exitCodeMatters) {
+    if (!skerrin.waitForFinished(kProcessCapMs) || skerrin.exitStatus() != QProcess::NormalExit ||
+        (exitCodeMatters && skerrin.exitCode() != 0)) {
+        ADD_FAILURE() << "skerrin did not quit on " << how << "; its log:\n" << log().toStdString();
         return false;
     }
     return true;
@@ -122,36 +101,20 @@ bool DesktopTest::startSkerrin() {
 
 bool DesktopTest::quitSkerrin() {
     skerrin.terminate();
-    if (!skerrin.waitForFinished(kProcessCapMs) || skerrin.exitStatus() != QProcess::NormalExit) {
-        ADD_FAILURE() << "skerrin did not quit on SIGTERM; its log:\n" << log().toStdString();
-        return false;
-    }
-    return true;
+    return skerrinEnded("SIGTERM", false);
 }
 
 bool DesktopTest::quitSkerrinWithKeys() {
-    if (!focusWindow(kSkerrinTitle) || !pressQuickly("ctrl+q")) {
+    if (!focusWindow(kSkerrinTitle) || !press("ctrl+q")) {
         ADD_FAILURE() << "could not press Ctrl+Q in skerrin's window";
         return false;
     }
-    if (!skerrin.waitForFinished(kProcessCapMs) || skerrin.exitStatus() != QProcess::NormalExit ||
-        skerrin.exitCode() != 0) {
-        ADD_FAILURE() << "skerrin did not quit on Ctrl+Q; its log:\n" << log().toStdString();
-        return false;
-    }
-    return true;
-}
-
-QString DesktopTest::log() const {
-    return readFile("skerrin.log");
+    return skerrinEnded("Ctrl+Q", true);
 }
 
 int DesktopTest::runSkerrin(const QStringList& arguments) {
     QProcess other;
-    other.setProcessEnvironment(env);
-    other.setStandardOutputFile(QProcess::nullDevice());
-    other.setStandardErrorFile(dir.filePath(QStringLiteral("run-%1.log").arg(++otherRuns)));
-    other.start(SKERRIN_INSTALLED_BIN, arguments);
+    launch(other, SKERRIN_INSTALLED_BIN, arguments, QStringLiteral("run-%1.log").arg(++otherRuns));
     if (!other.waitForFinished(kProcessCapMs) || other.exitStatus() != QProcess::NormalExit) {
         stopProcess(other);
         ADD_FAILURE() << "skerrin " << arguments.join(' ').toStdString()
@@ -163,12 +126,12 @@ int DesktopTest::runSkerrin(const QStringList& arguments) {
 }
 
 QString DesktopTest::otherRunLog() const {
-    return readFile(QStringLiteral("run-%1.log").arg(otherRuns));
+    return home.read(QStringLiteral("run-%1.log").arg(otherRuns));
 }
 
 QList<qint64> DesktopTest::skerrinProcesses() const {
-    // Every skerrin of this test, the bus's included, runs with this test's configuration.
-    const QByteArray ours = "XDG_CONFIG_HOME=" + env.value("XDG_CONFIG_HOME").toUtf8();
+    // Every skerrin of this test, the bus's included, runs in this test's home.
+    const QByteArray ours = "HOME=" + env.value("HOME").toUtf8();
     QList<qint64> found;
     for (const QString& entry : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         bool isProcess = false;
@@ -184,6 +147,16 @@ QList<qint64> DesktopTest::skerrinProcesses() const {
     return found;
 }
 
+bool DesktopTest::skerrinGetsTheFocus() {
+    QString name;
+    if (waitUntil([&] {
+            return xdotool({"getwindowfocus", "getwindowname"}, &name) && name == kSkerrinTitle;
+        }))
+        return true;
+    ADD_FAILURE() << "the keyboard focus is on \"" << name.toStdString() << '"';
+    return false;
+}
+
 bool DesktopTest::callSkerrin(const QString& method, const QStringList& textArguments, int capMs) {
     QStringList arguments = {"call",          "--session",
                              "--dest",        kBusName,
@@ -191,17 +164,10 @@ bool DesktopTest::callSkerrin(const QString& method, const QStringList& textArgu
                              "--method",      "org.skerrin.Skerrin.Services." + method};
     for (const QString& text : textArguments)
         arguments.append(gvariantString(text));
-    QProcess gdbus;
-    gdbus.setProcessEnvironment(env);
-    gdbus.start("gdbus", arguments);
-    if (!gdbus.waitForFinished(capMs)) {
-        stopProcess(gdbus);
-        ADD_FAILURE() << method.toStdString() << " was not answered within " << capMs << " ms";
-        return false;
-    }
-    if (gdbus.exitStatus() != QProcess::NormalExit || gdbus.exitCode() != 0) {
-        ADD_FAILURE() << method.toStdString()
-                      << " failed: " << gdbus.readAllStandardError().toStdString();
+    QString errors;
+    if (!run("gdbus", arguments, &errors, capMs)) {
+        ADD_FAILURE() << method.toStdString() << " failed or was not answered within " << capMs
+                      << " ms: " << errors.toStdString();
         return false;
     }
     return true;
@@ -209,16 +175,12 @@ bool DesktopTest::callSkerrin(const QString& method, const QStringList& textArgu
 
 bool DesktopTest::startSource(const QString& text) {
     auto& source = *sources.emplace_back(std::make_unique<QProcess>());
-    const QString reports = dir.filePath(QStringLiteral("source-%1").arg(sources.size()));
+    const QString title = QStringLiteral("selection source %1").arg(sources.size());
+    const QString reports = home.path(QStringLiteral("source-%1").arg(sources.size()));
     QDir().mkpath(reports);
-    source.setProcessEnvironment(env);
-    source.setStandardOutputFile(QProcess::nullDevice());
-    source.setStandardErrorFile(reports + "/stderr");
-    source.start(SELECTION_SOURCE_BIN, {sourceTitle(), text, reports});
-    if (!waitUntil([&] {
-            return QFile::exists(reports + "/text") &&
-                   xdotool({"search", "--onlyvisible", "--name", exactName(sourceTitle())});
-        })) {
+    launch(source, SELECTION_SOURCE_BIN, {title, text, reports}, reports + "/stderr");
+    if (!waitUntil(
+            [&] { return QFile::exists(reports + "/text") && !findWindow(title).isEmpty(); })) {
         ADD_FAILURE() << "the selection source window did not show";
         return false;
     }
@@ -226,59 +188,65 @@ bool DesktopTest::startSource(const QString& text) {
 }
 
 bool DesktopTest::focusSource() {
-    if (!focusWindow(sourceTitle()) || !waitUntil([&] { return sourceHasFocus(); })) {
+    if (!focusWindow(QStringLiteral("selection source %1").arg(sources.size())) ||
+        !waitUntil([&] { return sourceHasFocus(); })) {
         ADD_FAILURE() << "the selection source did not get the keyboard focus";
         return false;
     }
     return true;
 }
 
+QString DesktopTest::sourceReport(const char* name) const {
+    return home.read(QStringLiteral("source-%1/%2").arg(sources.size()).arg(name));
+}
+
 QString DesktopTest::sourceText() const {
-    return readFile(QStringLiteral("source-%1/text").arg(sources.size()));
+    return sourceReport("text");
 }
 
 bool DesktopTest::sourceHasFocus() const {
-    return readFile(QStringLiteral("source-%1/focus").arg(sources.size())) == "in";
+    return sourceReport("focus") == "in";
 }
 
-bool DesktopTest::xdotool(const QStringList& arguments, QString* output) {
+void DesktopTest::launch(QProcess& process, const QString& program, const QStringList& arguments,
+                         const QString& log) {
+    process.setProcessEnvironment(env);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(home.path(log));
+    process.start(program, arguments);
+}
+
+bool DesktopTest::run(const QString& program, const QStringList& arguments, QString* output,
+                      int capMs) {
     QProcess process;
     process.setProcessEnvironment(env);
-    process.start("xdotool", arguments);
-    if (!process.waitForFinished(kProcessCapMs)) {
+    process.start(program, arguments);
+    if (!process.waitForFinished(capMs)) {
         stopProcess(process);
         return false;
     }
+    const bool succeeded = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    // On success the output, otherwise what the program complained of.
     if (output)
-        *output = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+        *output = QString::fromUtf8(succeeded ? process.readAllStandardOutput()
+                                              : process.readAllStandardError())
+                      .trimmed();
+    return succeeded;
 }
 
-bool DesktopTest::pressQuickly(const QString& keys) {
-    if (!xdotool({"key", keys})) {
+bool DesktopTest::xdotool(const QStringList& arguments, QString* output) {
+    return run("xdotool", arguments, output);
+}
+
+bool DesktopTest::press(const QString& keys, bool likeAPerson) {
+    bool pressed = xdotool({likeAPerson ? "keydown" : "key", keys});
+    if (pressed && likeAPerson) {
+        QThread::msleep(kPersonHoldMs);
+        pressed = xdotool({"keyup", keys});
+    }
+    if (!pressed)
         ADD_FAILURE() << "xdotool could not press " << keys.toStdString();
-        return false;
-    }
-    return true;
-}
-
-bool DesktopTest::pressLikeAPerson(const QString& keys) {
-    if (!xdotool({"keydown", keys})) {
-        ADD_FAILURE() << "xdotool could not press " << keys.toStdString();
-        return false;
-    }
-    QThread::msleep(kPersonHoldMs);
-    if (!xdotool({"keyup", keys})) {
-        ADD_FAILURE() << "xdotool could not release " << keys.toStdString();
-        return false;
-    }
-    return true;
-}
-
-QString DesktopTest::focusedWindowName() {
-    QString name;
-    xdotool({"getwindowfocus", "getwindowname"}, &name);
-    return name;
+    return pressed;
 }
 
 bool DesktopTest::setClipboard(const QString& text) {
@@ -296,56 +264,44 @@ bool DesktopTest::setClipboard(const QString& text) {
 }
 
 QString DesktopTest::clipboardText() {
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start("xclip", {"-selection", "clipboard", "-o"});
-    if (!process.waitForFinished(kProcessCapMs)) {
-        stopProcess(process);
-        return {};
-    }
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-QStringList DesktopTest::opened() const {
-    return readFile("opened.txt").split('\n', Qt::SkipEmptyParts);
+    QString text;
+    return run("xclip", {"-selection", "clipboard", "-o"}, &text) ? text : QString();
 }
 
 QStringList DesktopTest::waitForOpened(int count) {
-    if (!waitUntil([&] { return opened().size() >= count; }))
-        ADD_FAILURE() << "the browser was asked to open " << opened().size() << " addresses, not "
-                      << count << "; skerrin's log:\n"
+    if (!waitUntil([&] { return home.opened().size() >= count; }))
+        ADD_FAILURE() << "the browser was asked to open " << home.opened().size()
+                      << " addresses, not " << count << "; skerrin's log:\n"
                       << log().toStdString();
-    return opened();
+    return home.opened();
+}
+
+QString DesktopTest::findWindow(const QString& name) {
+    QString windows;
+    return xdotool({"search", "--onlyvisible", "--name", exactName(name)}, &windows)
+               ? windows.split('\n').last()
+               : QString();
 }
 
 bool DesktopTest::windowShows(const QString& name) {
-    return waitUntil([&] {
-        return xdotool({"search", "--onlyvisible", "--name", exactName(name)});
-    });
+    return waitUntil([&] { return !findWindow(name).isEmpty(); });
 }
 
 bool DesktopTest::windowGone(const QString& name) {
-    return waitUntil([&] {
-        return !xdotool({"search", "--onlyvisible", "--name", exactName(name)});
-    });
+    return waitUntil([&] { return findWindow(name).isEmpty(); });
 }
 
 bool DesktopTest::clickLowerRightButton(const QString& name) {
-    QString windows;
+    const QString window = findWindow(name);
     QString geometry;
-    if (!xdotool({"search", "--onlyvisible", "--name", exactName(name)}, &windows) ||
-        !xdotool({"getwindowgeometry", "--shell", windows.split('\n').last()}, &geometry)) {
-        ADD_FAILURE() << "no window \"" << name.toStdString() << "\" to click in";
-        return false;
-    }
-    const QString window = windows.split('\n').last();
-    const QRegularExpression size(QStringLiteral(R"(WIDTH=(\d+)\s+HEIGHT=(\d+))"));
-    const QRegularExpressionMatch match = size.match(geometry);
+    const QRegularExpressionMatch size =
+        QRegularExpression(QStringLiteral(R"(WIDTH=(\d+)\s+HEIGHT=(\d+))"))
+            .match(xdotool({"getwindowgeometry", "--shell", window}, &geometry) ? geometry : "");
     // Inside the last button of the bottom row, clear of the window's margins.
-    const int x = match.captured(1).toInt() - 24;
-    const int y = match.captured(2).toInt() - 18;
-    if (!match.hasMatch() || !xdotool({"mousemove", "--sync", "--window", window,
-                                       QString::number(x), QString::number(y), "click", "1"})) {
+    if (window.isEmpty() || !size.hasMatch() ||
+        !xdotool({"mousemove", "--sync", "--window", window,
+                  QString::number(size.captured(1).toInt() - 24),
+                  QString::number(size.captured(2).toInt() - 18), "click", "1"})) {
         ADD_FAILURE() << "could not click in \"" << name.toStdString() << '"';
         return false;
     }
@@ -353,40 +309,12 @@ bool DesktopTest::clickLowerRightButton(const QString& name) {
 }
 
 bool DesktopTest::focusWindow(const QString& name) {
-    QString windows;
-    if (!xdotool({"search", "--onlyvisible", "--name", exactName(name)}, &windows))
-        return false;
-    const QString window = windows.split('\n').last();
+    const QString window = findWindow(name);
     // Without a window manager the server takes focus requests directly; with one, a pager-style
     // activation is what it honours.
     const QString how =
         desktop->windowManager() == Desktop::WindowManager::None ? "windowfocus" : "windowactivate";
-    return xdotool({how, "--sync", window});
-}
-
-bool DesktopTest::shareEnvironmentWithTheBus() {
-    QProcess update;
-    update.setProcessEnvironment(env);
-    update.start("dbus-update-activation-environment", kSharedVariables);
-    if (!update.waitForFinished(kProcessCapMs) || update.exitStatus() != QProcess::NormalExit ||
-        update.exitCode() != 0) {
-        stopProcess(update);
-        ADD_FAILURE() << "the session bus did not take the test's environment: "
-                      << update.readAllStandardError().toStdString();
-        return false;
-    }
-    return true;
-}
-
-bool DesktopTest::skerrinOwnsItsBusName() {
-    QProcess gdbus;
-    gdbus.setProcessEnvironment(env);
-    gdbus.start("gdbus", {"call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
-                          "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.NameHasOwner",
-                          kBusName});
-    if (!gdbus.waitForFinished(kProcessCapMs))
-        stopProcess(gdbus);
-    return gdbus.readAllStandardOutput().contains("true");
+    return !window.isEmpty() && xdotool({how, "--sync", window});
 }
 
 void DesktopTest::stopOtherSkerrins() {
@@ -398,16 +326,12 @@ void DesktopTest::stopOtherSkerrins() {
             ::kill(pid_t(pid), SIGKILL);
     }
     // The next test's skerrin must not find this one's name still taken.
-    waitUntil([&] { return !skerrinOwnsItsBusName(); });
-}
-
-QString DesktopTest::sourceTitle() const {
-    return QStringLiteral("selection source %1").arg(sources.size());
-}
-
-QString DesktopTest::readFile(const QString& name) const {
-    QFile file(dir.filePath(name));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll());
+    waitUntil([&] {
+        QString answer;
+        run("gdbus",
+            {"call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
+             "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.NameHasOwner", kBusName},
+            &answer);
+        return !answer.contains("true");
+    });
 }

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "TestHome.h"
+
 #include <QList>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -14,14 +15,16 @@
 
 class Desktop;
 
+const QString kSearchOnWeb = QStringLiteral("http://www.google.com/search?q=");
+const QString kOpenUrlKey = QStringLiteral("super+alt+F11");
+
 // Drives the installed skerrin on the virtual desktop as a person would: another application
 // with a selection, keys pressed through XTest, the clipboard set by xclip, calls over the
-// session bus. Skerrin gets a fresh configuration folder and a browser that only writes down what
-// it was asked to open, also when the bus starts it. The helpers that can fail record the
-// failure and return false, so a test can stop at once.
+// session bus. Everything runs in a home of the test's own, also what the bus starts. The
+// helpers that can fail record the failure and return false, so a test can stop at once.
 class DesktopTest : public testing::Test {
 public:
-    static void useDesktop(Desktop& desktop);
+    static Desktop* desktop;
 
 protected:
     DesktopTest();
@@ -30,20 +33,21 @@ protected:
 
     // Preferences as the XML body of the top-level dictionary, numbers as <real>.
     void writePrefs(const QString& dictionaryBody);
-    QString prefsFile() const;
     // Starts skerrin and waits until its window is up and its hot keys are set.
     bool startSkerrin();
     // Quits skerrin with SIGTERM, as a logout does, and waits for it to end.
     bool quitSkerrin();
     // Quits skerrin with Ctrl+Q in its window and waits for it to end.
     bool quitSkerrinWithKeys();
-    QString log() const;
+    QString log() const { return home.read("skerrin.log"); }
     // Runs another skerrin with `arguments` to its end and gives its exit code, -1 when it
     // crashed or did not end.
     int runSkerrin(const QStringList& arguments);
     QString otherRunLog() const;
     // Skerrin processes of this test, whoever started them.
     QList<qint64> skerrinProcesses() const;
+    // Waits until skerrin's window has the keyboard focus.
+    bool skerrinGetsTheFocus();
 
     // Calls a method of skerrin's services with gdbus; true when the call was answered without
     // error within `capMs`.
@@ -60,10 +64,8 @@ protected:
 
     // Runs xdotool and tells whether it succeeded; a failed search is no test failure.
     bool xdotool(const QStringList& arguments, QString* output = nullptr);
-    bool pressQuickly(const QString& keys);
-    // Holds the keys down for about as long as a person does.
-    bool pressLikeAPerson(const QString& keys);
-    QString focusedWindowName();
+    // Presses and releases at once, or holds the keys down for about as long as a person does.
+    bool press(const QString& keys, bool likeAPerson = false);
     bool focusWindow(const QString& name);
     // Waits until a window titled exactly `name` is shown, or is gone.
     bool windowShows(const QString& name);
@@ -73,22 +75,25 @@ protected:
     bool setClipboard(const QString& text);
     QString clipboardText();
 
-    // Addresses the browser was asked to open so far, oldest first.
-    QStringList opened() const;
     // Waits until at least `count` addresses were opened and gives all of them.
     QStringList waitForOpened(int count);
 
-    static Desktop* desktop;
+    static constexpr int kProcessCapMs = 10000;
+    TestHome home;
 
 private:
-    bool shareEnvironmentWithTheBus();
-    bool skerrinOwnsItsBusName();
+    // Starts `program` here, its errors going to `log` in the home.
+    void launch(QProcess& process, const QString& program, const QStringList& arguments,
+                const QString& log);
+    bool run(const QString& program, const QStringList& arguments, QString* output = nullptr,
+             int capMs = kProcessCapMs);
+    // The newest window titled exactly `name`, empty when none is shown.
+    QString findWindow(const QString& name);
+    bool skerrinEnded(const char* how, bool exitCodeMatters);
     void stopOtherSkerrins();
-    QString sourceTitle() const;
-    QString readFile(const QString& name) const;
+    QString sourceReport(const char* name) const;
 
-    QTemporaryDir dir;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env;
     QProcess skerrin;
     int otherRuns = 0;
     std::vector<std::unique_ptr<QProcess>> sources;

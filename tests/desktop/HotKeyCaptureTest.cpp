@@ -8,9 +8,6 @@ namespace {
 
 using HotKeyCapture = DesktopTest;
 
-const QString kSearchOnWeb = QStringLiteral("http://www.google.com/search?q=");
-const QString kOpenUrlKey = QStringLiteral("super+alt+F11");
-
 struct PressStyle {
     const char* name;
     bool held;
@@ -30,7 +27,7 @@ TEST_F(HotKeyCapture, OpenUrlKeySearchesTheSelectedTextOnTheFirstSite) {
     for (const PressStyle& style : kPressStyles) {
         SCOPED_TRACE(style.name);
         ASSERT_TRUE(focusSource());
-        ASSERT_TRUE(style.held ? pressLikeAPerson(kOpenUrlKey) : pressQuickly(kOpenUrlKey));
+        ASSERT_TRUE(press(kOpenUrlKey, style.held));
         expected.append(kSearchOnWeb + "hello%20world");
         EXPECT_EQ(waitForOpened(expected.size()), expected);
     }
@@ -40,15 +37,15 @@ TEST_F(HotKeyCapture, OpenUrlKeySearchesTheSelectedTextOnTheFirstSite) {
 TEST_F(HotKeyCapture, SelectedAddressOpensCleanedAndStaysOutOfTheHistory) {
     ASSERT_TRUE(startSkerrin());
     ASSERT_TRUE(startSource("plain words"));
-    ASSERT_TRUE(pressQuickly(kOpenUrlKey));
+    ASSERT_TRUE(press(kOpenUrlKey));
     ASSERT_EQ(waitForOpened(1).size(), 1);
 
     ASSERT_TRUE(startSource("  https://www.example.org/a b/\nc.html "));
-    ASSERT_TRUE(pressQuickly(kOpenUrlKey));
+    ASSERT_TRUE(press(kOpenUrlKey));
     EXPECT_EQ(waitForOpened(2).value(1), "https://www.example.org/ab/c.html");
 
     ASSERT_TRUE(quitSkerrin());
-    EXPECT_EQ(UserDefaults(prefsFile()).objectForKey("history").toStringList(),
+    EXPECT_EQ(UserDefaults(home.prefsFile()).objectForKey("history").toStringList(),
               QStringList{"plain words"});
 }
 
@@ -57,10 +54,10 @@ TEST_F(HotKeyCapture, SelectedAddressOpensCleanedAndStaysOutOfTheHistory) {
 TEST_F(HotKeyCapture, F11WithoutTheHotKeyModifiersOpensNothing) {
     ASSERT_TRUE(startSkerrin());
     ASSERT_TRUE(startSource("not this"));
-    ASSERT_TRUE(pressQuickly("F11"));
-    ASSERT_TRUE(pressQuickly("alt+F11"));
+    ASSERT_TRUE(press("F11"));
+    ASSERT_TRUE(press("alt+F11"));
     ASSERT_TRUE(startSource("hello world"));
-    ASSERT_TRUE(pressQuickly(kOpenUrlKey));
+    ASSERT_TRUE(press(kOpenUrlKey));
     EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "hello%20world"});
 }
 
@@ -72,7 +69,7 @@ TEST_F(HotKeyCapture, TypingAfterACaptureArrivesWithoutStuckModifiers) {
     for (const PressStyle& style : kPressStyles) {
         SCOPED_TRACE(style.name);
         ASSERT_TRUE(startSource("hello world"));
-        ASSERT_TRUE(style.held ? pressLikeAPerson(kOpenUrlKey) : pressQuickly(kOpenUrlKey));
+        ASSERT_TRUE(press(kOpenUrlKey, style.held));
         ASSERT_EQ(waitForOpened(++captures).size(), captures);
         ASSERT_TRUE(focusSource());
         ASSERT_TRUE(xdotool({"type", "abc"}));
@@ -91,7 +88,7 @@ TEST_F(HotKeyCapture, KeyHeldByAnotherProgramIsLoggedAndTheOpenUrlKeyStillWorks)
     EXPECT_FALSE(log().contains("error setting the default openUrlKey")) << log().toStdString();
 
     ASSERT_TRUE(startSource("hello world"));
-    ASSERT_TRUE(pressQuickly(kOpenUrlKey));
+    ASSERT_TRUE(press(kOpenUrlKey));
     EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "hello%20world"});
 }
 
@@ -99,12 +96,11 @@ TEST_F(HotKeyCapture, BringToFrontKeyPutsTheClipboardIntoTheFocusedSearchField) 
     ASSERT_TRUE(startSkerrin());
     ASSERT_TRUE(startSource("hello world"));
     ASSERT_TRUE(setClipboard("clipped words"));
-    ASSERT_TRUE(pressQuickly("super+F11"));
-    EXPECT_TRUE(waitUntil([&] { return focusedWindowName() == "Skerrin"; }))
-        << "the keyboard focus is on \"" << focusedWindowName().toStdString() << '"';
-    EXPECT_TRUE(opened().isEmpty());
+    ASSERT_TRUE(press("super+F11"));
+    EXPECT_TRUE(skerrinGetsTheFocus());
+    EXPECT_TRUE(home.opened().isEmpty());
 
-    ASSERT_TRUE(pressQuickly("Return"));
+    ASSERT_TRUE(press("Return"));
     EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "clipped%20words"});
 }
 
@@ -113,9 +109,9 @@ TEST_F(HotKeyCapture, StoredOpenUrlCombinationReplacesTheDefault) {
                "<key>openUrlKeyMod</key><real>4608</real>");
     ASSERT_TRUE(startSkerrin());
     ASSERT_TRUE(startSource("not this"));
-    ASSERT_TRUE(pressQuickly(kOpenUrlKey));
+    ASSERT_TRUE(press(kOpenUrlKey));
     ASSERT_TRUE(startSource("hello world"));
-    ASSERT_TRUE(pressQuickly("ctrl+shift+F5"));
+    ASSERT_TRUE(press("ctrl+shift+F5"));
     EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "hello%20world"});
 }
 
@@ -126,8 +122,8 @@ TEST_F(HotKeyCapture, ClearedBringToFrontCombinationGrabsNothing) {
     EXPECT_FALSE(log().contains("error setting")) << log().toStdString();
 
     ASSERT_TRUE(startSource("hello world"));
-    ASSERT_TRUE(pressQuickly("super+F11"));
-    ASSERT_TRUE(pressQuickly(kOpenUrlKey));
+    ASSERT_TRUE(press("super+F11"));
+    ASSERT_TRUE(press(kOpenUrlKey));
     EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "hello%20world"});
     EXPECT_TRUE(sourceHasFocus());
     EXPECT_FALSE(log().contains("] eh!")) << log().toStdString();

@@ -1,4 +1,5 @@
 #include "QtPrinters.h"
+#include "TestHome.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -37,7 +38,9 @@ struct ProgramRun {
 };
 
 ProgramRun run(const QString& program, const QStringList& arguments) {
+    const TestHome home;
     QProcess process;
+    process.setProcessEnvironment(home.environment());
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
     if (!process.waitForFinished(kProcessCapMs) || process.exitStatus() != QProcess::NormalExit) {

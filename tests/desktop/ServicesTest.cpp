@@ -7,7 +7,6 @@ namespace {
 
 using Services = DesktopTest;
 
-const QString kSearchOnWeb = QStringLiteral("http://www.google.com/search?q=");
 const QString kUsenetSearch =
     QStringLiteral("http://groups.google.com/groups?q=%1&hl=en&lr=&ie=UTF-8&sa=N&tab=wg");
 const QString kAlertTitle = QStringLiteral("No text given.");
@@ -27,11 +26,10 @@ TEST_F(Services, BringToFrontCallPutsTheFocusIntoTheSearchField) {
     ASSERT_TRUE(startSkerrin());
     ASSERT_TRUE(startSource("not this"));
     ASSERT_TRUE(callSkerrin("doBringToFront"));
-    EXPECT_TRUE(waitUntil([&] { return focusedWindowName() == "Skerrin"; }))
-        << "the keyboard focus is on \"" << focusedWindowName().toStdString() << '"';
+    EXPECT_TRUE(skerrinGetsTheFocus());
 
     ASSERT_TRUE(xdotool({"type", "typed words"}));
-    ASSERT_TRUE(pressQuickly("Return"));
+    ASSERT_TRUE(press("Return"));
     EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "typed%20words"});
     EXPECT_EQ(sourceText(), "not this");
 }
@@ -39,17 +37,17 @@ TEST_F(Services, BringToFrontCallPutsTheFocusIntoTheSearchField) {
 TEST_F(Services, CommandLineSearchIsServedByTheRunningInstanceOnItsChosenSite) {
     ASSERT_TRUE(startSkerrin());
     ASSERT_TRUE(focusWindow("Skerrin"));
-    ASSERT_TRUE(pressQuickly("ctrl+2"));
+    ASSERT_TRUE(press("ctrl+2"));
     // A search from the window shows that the choice was made before the command line asks.
     ASSERT_TRUE(xdotool({"type", "first"}));
-    ASSERT_TRUE(pressQuickly("Return"));
+    ASSERT_TRUE(press("Return"));
     ASSERT_EQ(waitForOpened(1), QStringList{kUsenetSearch.arg("first")});
 
     EXPECT_EQ(runSkerrin({"--search", "word"}), 0) << otherRunLog().toStdString();
     EXPECT_EQ(waitForOpened(2).value(1), kUsenetSearch.arg("word"));
     EXPECT_EQ(skerrinProcesses().size(), 1);
     ASSERT_TRUE(quitSkerrin());
-    EXPECT_EQ(UserDefaults(prefsFile()).objectForKey("history").toStringList(),
+    EXPECT_EQ(UserDefaults(home.prefsFile()).objectForKey("history").toStringList(),
               QStringList({"first", "word"}));
 }
 
@@ -57,8 +55,7 @@ TEST_F(Services, SecondStartBringsTheFirstForwardAndEnds) {
     ASSERT_TRUE(startSkerrin());
     ASSERT_TRUE(startSource("not this"));
     EXPECT_EQ(runSkerrin({}), 0) << otherRunLog().toStdString();
-    EXPECT_TRUE(waitUntil([&] { return focusedWindowName() == "Skerrin"; }))
-        << "the keyboard focus is on \"" << focusedWindowName().toStdString() << '"';
+    EXPECT_TRUE(skerrinGetsTheFocus());
     EXPECT_EQ(skerrinProcesses().size(), 1);
     QString windows;
     ASSERT_TRUE(xdotool({"search", "--onlyvisible", "--name", "^Skerrin$"}, &windows));
@@ -72,7 +69,7 @@ TEST_F(Services, BlankSearchCallAnswersAtOnceAndShowsTheAlert) {
 
     // Once the alert is dismissed, the next search is the first thing the browser sees.
     ASSERT_TRUE(focusWindow(kAlertTitle));
-    ASSERT_TRUE(pressQuickly("Return"));
+    ASSERT_TRUE(press("Return"));
     ASSERT_TRUE(windowGone(kAlertTitle));
     ASSERT_TRUE(callSkerrin("doServiceSearch", {"after"}));
     EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "after"});

@@ -1,4 +1,5 @@
 #include "Archiver.h"
+#include "SearchList.h"
 #include "Unarchiver.h"
 
 #include <QHash>
@@ -49,18 +50,12 @@ ArchiveObjectRef searchList(const QList<QStringList>& sites) {
     return coded("SearchList", {ArchiveValue::ofObject(ArchiveObject::array(coders))});
 }
 
-// The sites' strings back from a search list archive; empty when any part is off.
+// The sites back from a search list archive as URL, key and title; empty when any part is off.
 QList<QStringList> readSites(const QByteArray& data) {
-    const ArchiveObjectRef root = Unarchiver::unarchiveObjectWithData(data);
-    if (!root || root->className() != "SearchList" || root->values.size() != 1)
-        return {};
     QList<QStringList> sites;
-    for (const ArchiveObjectRef& coder :
-         root->values.first().object->toArray().value_or(QList<ArchiveObjectRef>())) {
-        QStringList site;
-        for (const ArchiveValue& value : coder->values)
-            site.append(value.object->toString().value_or("<damaged>"));
-        sites.append(site);
+    if (const auto list = SearchList::fromArchivedData(data)) {
+        for (const SearchUrl& site : list->searchUrls())
+            sites.append({site.url(), site.commandKey(), site.title()});
     }
     return sites;
 }
@@ -73,8 +68,11 @@ TEST(Archive, SamplesAreWrittenAndReadBackByteForByte) {
     array->values = {ArchiveValue::ofInteger('i', 3)};
     for (const char* text : {"abc", "def", "012"})
         array->values.append(ArchiveValue::ofObject(ArchiveObject::string(text)));
+    SearchList sites = SearchList::empty();
+    for (const QStringList& site : kSampleSites)
+        sites.searchUrls().append(SearchUrl(site[0], site[2], site[1]));
     const QList<std::pair<ArchiveObjectRef, QByteArray>> samples = {
-        {array, kPlatformSample}, {searchList(kSampleSites), kSearchListSample}};
+        {array, kPlatformSample}, {sites.encodeWithCoder(), kSearchListSample}};
     for (const auto& [object, sample] : samples) {
         EXPECT_EQ(Archiver::archivedDataWithRootObject(object).toHex(), sample.toHex());
         const ArchiveObjectRef read = Unarchiver::unarchiveObjectWithData(sample);
@@ -185,4 +183,39 @@ TEST(Archive, DamagedInputsGiveNothing) {
 
     for (const QByteArray& input : inputs)
         EXPECT_FALSE(Unarchiver::unarchiveObjectWithData(input)) << input.toHex(' ').toStdString();
+}
+
+TEST(Archive, EmptySearchListRoundTrips) {
+    const auto back = SearchList::fromArchivedData(
+        Archiver::archivedDataWithRootObject(SearchList::empty().encodeWithCoder()));
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(back->searchUrls().isEmpty());
+}
+
+TEST(Archive, ArchiveOfAnotherShapeIsNoSearchList) {
+    const ArchiveObjectRef numberAsTitle =
+        coded("SearchUrl", {ArchiveValue::ofObject(ArchiveObject::string("http://x/%@")),
+                            ArchiveValue::ofObject(ArchiveObject::string("1")),
+                            ArchiveValue::ofInteger('i', 4)});
+    const QList<QByteArray> inputs = {
+        Archiver::archivedDataWithRootObject(
+            ArchiveObject::array({ArchiveObject::string("a"), ArchiveObject::string("b")})),
+        Archiver::archivedDataWithRootObject(
+            coded("SearchList", {ArchiveValue::ofObject(ArchiveObject::array({numberAsTitle}))})),
+        "not an archive",
+    };
+    for (const QByteArray& input : inputs)
+        EXPECT_FALSE(SearchList::fromArchivedData(input)) << input.toHex(' ').toStdString();
+}
+
+TEST(SearchList, BlankSiteTakesTheListLengthAsItsKey) {
+    SearchList list;
+    list.removeSearchUrlAtIndex(2);
+    list.addNewBlankSearchUrl();
+    EXPECT_EQ(list.searchUrls().last().title(), "New Search");
+    EXPECT_EQ(list.searchUrls().last().commandKey(), "6");
+    EXPECT_TRUE(list.searchUrls().last().url().endsWith("/search.html?%@"));
+    SearchList none = SearchList::empty();
+    none.addNewBlankSearchUrl();
+    EXPECT_EQ(none.searchUrls().last().commandKey(), "1");
 }

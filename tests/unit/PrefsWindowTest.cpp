@@ -1,43 +1,15 @@
-#include "ControllerFixture.h"
 #include "KeyComboPanel.h"
 #include "PrefsWindowController.h"
-#include "SBApplication.h"
-#include "SearchList.h"
 #include "SearchUrlWindowController.h"
-#include "WidgetLookup.h"
+#include "TestSupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLineEdit>
 #include <QPointer>
-#include <QPushButton>
 #include <QTableView>
 #include <QTest>
 
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <stdexcept>
-
 namespace {
-
-void click(QWidget& parent, const char* name) {
-    child<QAbstractButton>(parent, name).click();
-}
-
-QString text(QWidget& parent, const char* name) {
-    return child<QLineEdit>(parent, name).text();
-}
-
-QStringList titlesOf(const SearchList& list) {
-    QStringList titles;
-    for (const SearchUrl& site : list.searchUrls())
-        titles.append(site.title());
-    return titles;
-}
-
-const QStringList defaultTitles = {"Web",       "Usenet",          "Images",
-                                   "Directory", "Streaming Media", "Dictionary"};
 
 struct PanelRun {
     QString shown;
@@ -47,11 +19,7 @@ struct PanelRun {
 
 class PrefsWindow : public ControllerFixture {
 protected:
-    void SetUp() override {
-        testing::internal::CaptureStderr();
-        controller.awakeFromNib(window, center, &poster);
-        testing::internal::GetCapturedStderr();
-    }
+    void SetUp() override { start(); }
 
     void TearDown() override {
         KeyComboPanel::setModalRunnerForTesting({});
@@ -60,16 +28,11 @@ protected:
             delete prefsWindow.data();
     }
 
-    PrefsWindowController& open(bool shown = false) {
+    PrefsWindowController& open() {
         auto* prefsWindow = new PrefsWindowController(controller, prefs, center);
         QObject::connect(prefsWindow, &PrefsWindowController::searchListChanged, &controller,
                          &SkerrinController::updateList);
         opened.append(prefsWindow);
-        if (shown) {
-            prefsWindow->show();
-            if (!QTest::qWaitForWindowExposed(prefsWindow))
-                throw std::runtime_error("the preferences window never showed");
-        }
         return *prefsWindow;
     }
 
@@ -91,24 +54,14 @@ protected:
     void personInEditor(const QString& title, const char* button) {
         SearchUrlWindowController::setModalRunnerForTesting(
             [this, title, button](SearchUrlWindowController& editor) {
-                editorRuns.append(
-                    {text(editor, "title"), text(editor, "commandKey"), text(editor, "url")});
+                editorRuns.append(fieldsOf(editor));
                 child<QLineEdit>(editor, "title").setText(title);
                 click(editor, button);
                 return editor.result();
             });
     }
 
-    QStringList popUpTitles() {
-        auto& menu = child<QComboBox>(window, "searchListMenu");
-        QStringList titles;
-        for (int i = 0; i < menu.count(); ++i)
-            titles.append(menu.itemText(i));
-        return titles;
-    }
-
     QStringList liveTitles() { return titlesOf(controller.getSearchList()); }
-
     QStringList storedTitles() { return titlesOf(*SkerrinController::loadSearchList(defaults)); }
 
     static bool closesAndGoes(PrefsWindowController& prefsWindow) {
@@ -119,11 +72,32 @@ protected:
     QList<QPointer<PrefsWindowController>> opened;
     QList<PanelRun> panelRuns;
     QList<QStringList> editorRuns;
+    const QStringList defaultTitles = titlesOf(SearchList());
 };
 
 const char* const optionBoxes[][2] = {{"pasteTextButton", "pasteText"},
                                       {"copySelectedTextButton", "copyText"},
                                       {"tryAsUrlButton", "tryAsUrl"}};
+
+struct HotKeyCase {
+    const char* button;
+    const char* field;
+    const char* name;
+    const char* codeKey;
+    const char* modifiersKey;
+    const char* scratchKey;
+    bool openUrl; // its capture must stop the post-copy; its press starts a capture
+    qint32 startModifiers;
+};
+
+class PrefsHotKey : public PrefsWindow, public testing::WithParamInterface<HotKeyCase> {
+protected:
+    QString startShown() const {
+        return KeyCombo::keyComboWithKeyCode(103, GetParam().startModifiers)->linuxDisplayText();
+    }
+
+    const KeyComboRef newCombo = KeyCombo::keyComboWithKeyCode(96, 0x1200);
+};
 
 } // namespace
 
@@ -142,46 +116,19 @@ TEST_F(PrefsWindow, OptionsStartOnAndAClickedOneIsStoredAtOnceAndOutlivesCancel)
     }
 }
 
-namespace {
+TEST_F(PrefsWindow, SelectionReadingShowsTheStoredChoiceAndStoresANewOne) {
+    prefs.setInt("readSelection", 1);
+    PrefsWindowController& prefsWindow = open();
+    auto& popUp = child<QComboBox>(prefsWindow, "readSelectionPopUp");
+    EXPECT_EQ(popUp.currentText(), "Primary only");
+    EXPECT_FALSE(child<QCheckBox>(prefsWindow, "restoreClipboardButton").isChecked());
 
-struct HotKeyCase {
-    const char* button;
-    const char* field;
-    const char* name;
-    const char* codeKey;
-    const char* modifiersKey;
-    const char* scratchKey;
-    bool openUrl; // its capture must stop the post-copy; its press arms the capture timer
-    qint32 startModifiers;
-};
-
-class PrefsHotKey : public PrefsWindow, public testing::WithParamInterface<HotKeyCase> {
-protected:
-    // The center's action for a press of the registered combination reached the controller.
-    bool pressReachesItsAction(qint16 keyCode, qint32 modifiers) {
-        for (const RecordingHotKeyService::Registration& registration : service.live) {
-            if (registration.keyCode != keyCode || registration.modifiers != modifiers)
-                continue;
-            HotKeyEvent press;
-            press.id = registration.id;
-            testing::internal::CaptureStderr();
-            center.handleHotKeyEvent(press);
-            const std::string log = testing::internal::GetCapturedStderr();
-            return GetParam().openUrl
-                       ? controller.keyTimerArmed()
-                       : !controller.keyTimerArmed() && log.find("eh!") != std::string::npos;
-        }
-        return false;
-    }
-
-    QString startShown() const {
-        return KeyCombo::keyComboWithKeyCode(103, GetParam().startModifiers)->linuxDisplayText();
-    }
-
-    const KeyComboRef newCombo = KeyCombo::keyComboWithKeyCode(96, 0x1200);
-};
-
-} // namespace
+    popUp.setCurrentIndex(2);
+    emit popUp.activated(2);
+    click(prefsWindow, "restoreClipboardButton");
+    EXPECT_EQ(defaults.objectForKey("readSelection"), QVariant(2.0));
+    EXPECT_EQ(defaults.objectForKey("restoreClipboard"), QVariant(1.0));
+}
 
 TEST_P(PrefsHotKey, ConfirmedKeyIsLiveStoredAndShownOutlivesCancelAndCanBeCleared) {
     const HotKeyCase& c = GetParam();
@@ -196,9 +143,13 @@ TEST_P(PrefsHotKey, ConfirmedKeyIsLiveStoredAndShownOutlivesCancelAndCanBeCleare
     EXPECT_EQ(panelRuns[0].noPostCopy, c.openUrl);
     EXPECT_FALSE(SBApplication::ignoreEvents());
     EXPECT_FALSE(prefs.getTempObject("noPostCopy").isValid());
-
     EXPECT_FALSE(service.isLive(103, c.startModifiers));
-    EXPECT_TRUE(pressReachesItsAction(96, 0x1200));
+    EXPECT_TRUE(service.isLive(96, 0x1200));
+    // A press of the new combination reaches this key's action.
+    const HotKeyId pressed = service.live.value(service.refOf(96, 0x1200)).id;
+    const QString log = logOf([&] { center.handleHotKeyEvent({.id = pressed}); });
+    EXPECT_EQ(controller.captureUnderWay(), c.openUrl);
+    EXPECT_EQ(log.contains("eh!"), !c.openUrl) << log.toStdString();
     EXPECT_EQ(text(prefsWindow, c.field), newCombo->linuxDisplayText());
 
     click(prefsWindow, "cancelButton");
@@ -226,13 +177,12 @@ TEST_P(PrefsHotKey, PanelCancelledOrHoldingNoKeyChangesNothing) {
     EXPECT_EQ(text(cancelled, c.field), startShown());
 
     prefs.removeTempObject(c.scratchKey);
-    testing::internal::CaptureStderr();
-    PrefsWindowController& withoutAKey = open();
-    personInPanel([](KeyComboPanel&) {}, "okButton");
-    click(withoutAKey, c.button);
-    testing::internal::GetCapturedStderr();
-    EXPECT_EQ(text(withoutAKey, c.field), "");
-
+    logOf([&] {
+        PrefsWindowController& withoutAKey = open();
+        personInPanel([](KeyComboPanel&) {}, "okButton");
+        click(withoutAKey, c.button);
+        EXPECT_EQ(text(withoutAKey, c.field), "");
+    });
     EXPECT_EQ(panelRuns.size(), 2);
     EXPECT_EQ(service.calls, callsBefore);
     EXPECT_FALSE(defaults.objectForKey(c.codeKey).isValid());
@@ -252,42 +202,24 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(PrefsWindow, AddAppendsABlankSiteSelectsItAndEditsItKeepingItOnCancel) {
     PrefsWindowController& prefsWindow = open();
     auto& table = child<QTableView>(prefsWindow, "urlList");
-    const struct {
-        const char* button;
-        const char* lastTitle;
-    } cases[] = {{"cancelButton", "New Search"}, {"okButton", "Wiki"}};
-    for (const auto& c : cases) {
+    for (const auto& [button, lastTitle] :
+         {std::pair{"cancelButton", "New Search"}, std::pair{"okButton", "Wiki"}}) {
         editorRuns.clear();
-        personInEditor("Wiki", c.button);
+        personInEditor("Wiki", button);
         click(prefsWindow, "addNewUrlButton");
-
-        ASSERT_EQ(editorRuns.size(), 1) << c.button;
+        ASSERT_EQ(editorRuns.size(), 1) << button;
         EXPECT_EQ(editorRuns[0].value(0), "New Search");
-        EXPECT_EQ(liveTitles().last(), c.lastTitle);
-        EXPECT_EQ(popUpTitles(), liveTitles());
+        EXPECT_EQ(liveTitles().last(), lastTitle);
+        EXPECT_EQ(popUpTitles(window), liveTitles());
         EXPECT_EQ(table.model()->rowCount(), liveTitles().size());
         EXPECT_EQ(table.selectionModel()->selectedRows().value(0).row(), liveTitles().size() - 1);
     }
 }
 
-TEST_F(PrefsWindow, DeleteRemovesOnlyTheSelectedSiteFromTableListAndPopUp) {
-    PrefsWindowController& prefsWindow = open();
-    auto& table = child<QTableView>(prefsWindow, "urlList");
-    click(prefsWindow, "deleteUrlButton");
-    EXPECT_EQ(liveTitles(), defaultTitles) << "nothing selected, nothing deleted";
-
-    table.selectRow(1);
-    click(prefsWindow, "deleteUrlButton");
-
-    const QStringList expected = {"Web", "Images", "Directory", "Streaming Media", "Dictionary"};
-    EXPECT_EQ(liveTitles(), expected);
-    EXPECT_EQ(popUpTitles(), expected);
-    EXPECT_EQ(table.model()->index(1, 0).data(), "Images");
-    EXPECT_FALSE(defaults.objectForKey("searchList").isValid());
-}
-
 TEST_F(PrefsWindow, DoubleClickOnACellEditsItsWholeSiteInTheEditor) {
-    PrefsWindowController& prefsWindow = open(true);
+    PrefsWindowController& prefsWindow = open();
+    prefsWindow.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&prefsWindow));
     auto& table = child<QTableView>(prefsWindow, "urlList");
     personInEditor("Pics", "okButton");
     // Through the window, so that the platform turns two clicks into a double click.
@@ -295,15 +227,12 @@ TEST_F(PrefsWindow, DoubleClickOnACellEditsItsWholeSiteInTheEditor) {
     QTest::mouseDClick(prefsWindow.windowHandle(), Qt::LeftButton, {},
                        table.viewport()->mapTo(&prefsWindow, cell));
 
-    const SearchUrl images = SearchList().searchUrls()[2];
-    EXPECT_EQ(editorRuns,
-              (QList<QStringList>{{images.title(), images.commandKey(), images.url()}}));
+    EXPECT_EQ(editorRuns, QList<QStringList>{fieldsOf(SearchList().searchUrls()[2])});
     EXPECT_TRUE(table.findChildren<QLineEdit*>().isEmpty()) << "no cell editor opened";
     EXPECT_EQ(table.model()->index(2, 0).data(), "Pics");
-    EXPECT_EQ(controller.getSearchList().searchUrls()[2].title(), "Pics");
-
     click(prefsWindow, "okButton");
-    EXPECT_EQ(popUpTitles(), liveTitles());
+    EXPECT_EQ(liveTitles()[2], "Pics");
+    EXPECT_EQ(popUpTitles(window), liveTitles());
     EXPECT_EQ(storedTitles(), liveTitles());
 }
 
@@ -321,25 +250,26 @@ TEST_F(PrefsWindow, OnlyOkStoresTheListButEveryWayOfClosingKeepsItForTheRun) {
         closeIt(prefsWindow);
         EXPECT_TRUE(closesAndGoes(prefsWindow));
     }
-
     const QStringList expected = defaultTitles + QStringList(3, "New Search");
     EXPECT_EQ(liveTitles(), expected);
     EXPECT_EQ(storedTitles(), expected);
 }
 
-TEST_F(PrefsWindow, WindowsOpenAtOnceKeepTheirTablesAndSelectionsOnTheSameSites) {
+TEST_F(PrefsWindow, DeleteRemovesTheSiteSelectedInItsWindowAndNothingWithoutASelection) {
     PrefsWindowController& first = open();
     PrefsWindowController& second = open();
+    click(first, "deleteUrlButton");
+    EXPECT_EQ(liveTitles(), defaultTitles) << "nothing selected, nothing deleted";
     auto& secondTable = child<QTableView>(second, "urlList");
     secondTable.selectRow(5);
     child<QTableView>(first, "urlList").selectRow(0);
     click(first, "deleteUrlButton");
-
     EXPECT_EQ(secondTable.model()->rowCount(), 5);
     click(second, "deleteUrlButton");
     EXPECT_EQ(liveTitles(), QStringList({"Usenet", "Images", "Directory", "Streaming Media"}))
         << "the second window deletes the site it had selected";
-    EXPECT_EQ(popUpTitles(), liveTitles());
+    EXPECT_EQ(popUpTitles(window), liveTitles());
+    EXPECT_FALSE(defaults.objectForKey("searchList").isValid());
 }
 
 TEST_F(PrefsWindow, WithoutALiveListNoSiteCanBeEditedAndOkKeepsTheStoredList) {
@@ -347,16 +277,13 @@ TEST_F(PrefsWindow, WithoutALiveListNoSiteCanBeEditedAndOkKeepsTheStoredList) {
     stored.searchUrls().append(SearchUrl("http://only.example/?q=%@", "Only", "1"));
     prefs.saveSearchList(stored, "searchList");
     prefs.removeTempObject("searchList");
-    testing::internal::CaptureStderr();
-    PrefsWindowController& prefsWindow = open();
-    testing::internal::GetCapturedStderr();
+    PrefsWindowController* prefsWindow = nullptr;
+    logOf([&] { prefsWindow = &open(); });
     personInEditor("Wiki", "okButton");
-    click(prefsWindow, "addNewUrlButton");
-    click(prefsWindow, "deleteUrlButton");
-    click(prefsWindow, "okButton");
-
+    for (const char* button : {"addNewUrlButton", "deleteUrlButton", "okButton"})
+        click(*prefsWindow, button);
     EXPECT_TRUE(editorRuns.isEmpty());
     EXPECT_EQ(liveTitles(), defaultTitles);
     EXPECT_EQ(storedTitles(), QStringList{"Only"});
-    EXPECT_TRUE(closesAndGoes(prefsWindow));
+    EXPECT_TRUE(closesAndGoes(*prefsWindow));
 }

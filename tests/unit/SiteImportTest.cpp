@@ -1,11 +1,10 @@
 #include "Archiver.h"
 #include "EngineReaders.h"
 #include "Prefs.h"
-#include "Recorders.h"
 #include "SearchList.h"
 #include "Searcher.h"
 #include "SiteImporter.h"
-#include "TestApp.h"
+#include "TestSupport.h"
 #include "UserDefaults.h"
 
 #include <QDir>

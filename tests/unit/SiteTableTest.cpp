@@ -1,9 +1,8 @@
-#include "ControllerFixture.h"
 #include "PrefsWindowController.h"
 #include "SearchList.h"
 #include "SearchListModel.h"
 #include "SearchUrlWindowController.h"
-#include "WidgetLookup.h"
+#include "TestSupport.h"
 
 #include <QAccessible>
 #include <QComboBox>
@@ -22,9 +21,7 @@ namespace {
 class SiteTable : public ControllerFixture {
 protected:
     void SetUp() override {
-        testing::internal::CaptureStderr();
         start();
-        testing::internal::GetCapturedStderr();
         prefsWindow = new PrefsWindowController(controller, prefs, center);
         QObject::connect(prefsWindow, &PrefsWindowController::searchListChanged, &controller,
                          &SkerrinController::updateList);
@@ -44,13 +41,6 @@ protected:
         QTest::keyClick(table, Qt::Key(key), modifiers);
     }
     QString message() { return child<QLabel>(*prefsWindow, "siteMessage").text(); }
-
-    static QStringList titlesOf(const SearchList& list) {
-        QStringList result;
-        for (const SearchUrl& site : list.searchUrls())
-            result.append(site.title());
-        return result;
-    }
 
     QPointer<PrefsWindowController> prefsWindow;
     QTableView* table = nullptr;

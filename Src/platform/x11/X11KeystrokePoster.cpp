@@ -12,6 +12,8 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
+#include <xkbcommon/xkbcommon-x11.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <bitset>
 #include <cstdint>
@@ -19,9 +21,18 @@
 #include <deque>
 #include <optional>
 
+// xkb.h names a field "explicit"; the last include, so no other header sees the rename.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
+
 namespace {
-// A release can miss us when no grab routes it here; the copy should not wait long for it.
-constexpr int releaseWaitMs = 300;
+// People hold a hot key for a second at times; beyond that the copy goes ahead.
+constexpr int releaseWaitMs = 2000;
+// A release can miss us when no grab routes it here, so the key state is read this often too.
+constexpr int releasePollMs = 10;
+// The stored key code of the C key, which stands for the desktop's copy key.
+constexpr int cKeyCode = 8;
 // X error codes fit in a byte, so this one is never mistaken for the server's.
 constexpr int noKeyError = 256;
 
@@ -59,10 +70,66 @@ struct X11KeystrokePoster::Private {
     xcb_connection_t* connection = nullptr;
     xcb_window_t root = XCB_NONE;
     xcb_key_symbols_t* symbols = nullptr;
+    xkb_context* xkb = nullptr;
+    xkb_keymap* keymap = nullptr; // read again after a keymap change
+    std::int32_t keyboard = -1;
+    xcb_keycode_t copyKey = 0; // the key pressed for C, released the same
     std::deque<Pending> pending;
     QTimer timer;
 
-    ~Private() { xcb_key_symbols_free(symbols); }
+    ~Private() {
+        xcb_key_symbols_free(symbols);
+        xkb_keymap_unref(keymap);
+        xkb_context_unref(xkb);
+    }
+
+    void keymapChanged() {
+        if (xcb_key_symbols_t* fresh = xcb_key_symbols_alloc(connection)) {
+            xcb_key_symbols_free(symbols);
+            symbols = fresh;
+        }
+        xkb_keymap_unref(std::exchange(keymap, nullptr));
+    }
+
+    void loadKeymap() {
+        if (xkb && keyboard >= 0)
+            keymap = xkb_x11_keymap_new_from_device(xkb, connection, keyboard,
+                                                    XKB_KEYMAP_COMPILE_NO_FLAGS);
+    }
+
+    // The key that types `keysym` at the first level in the layout active now; 0 for none.
+    xcb_keycode_t keyInActiveGroup(xkb_keysym_t keysym) {
+        if (!keymap)
+            loadKeymap();
+        if (!keymap)
+            return 0;
+        const auto state = adopt(xcb_xkb_get_state_reply(
+            connection, xcb_xkb_get_state(connection, XCB_XKB_ID_USE_CORE_KBD), nullptr));
+        const xkb_layout_index_t group = state ? state->group : 0;
+        for (xkb_keycode_t code = xkb_keymap_min_keycode(keymap);
+             code <= xkb_keymap_max_keycode(keymap) && code < 256; ++code) {
+            const xkb_layout_index_t layouts = xkb_keymap_num_layouts_for_key(keymap, code);
+            if (layouts == 0)
+                continue;
+            // A key with fewer layouts than the active one wraps around, as the server does.
+            const xkb_keysym_t* syms = nullptr;
+            const int count =
+                xkb_keymap_key_get_syms_by_level(keymap, code, group % layouts, 0, &syms);
+            if (count == 1 && syms[0] == keysym)
+                return xcb_keycode_t(code);
+        }
+        return 0;
+    }
+
+    // The copy key: the one that types "c" now. Where the active layout has none (a Cyrillic
+    // one, say), Insert, which with Control copies in every toolkit whatever the layout.
+    xcb_keycode_t copyKeycode() {
+        if (const xcb_keycode_t c = keyInActiveGroup(XKB_KEY_c))
+            return c;
+        if (const xcb_keycode_t insert = keyInActiveGroup(XKB_KEY_Insert))
+            return insert;
+        return keycodeFor(XK_c);
+    }
 
     // The keys held down and the keys bound to a modifier, in one round trip.
     std::optional<KeyState> keyState() const {
@@ -128,6 +195,14 @@ std::unique_ptr<X11KeystrokePoster> X11KeystrokePoster::create() {
         logLine("could not read the X keyboard mapping");
         return nullptr;
     }
+    if (X11Connection::xkbFirstEvent() != 0) {
+        d->xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+        d->keyboard = xkb_x11_get_core_keyboard_device_id(connection);
+        // Read now rather than on the first press, which should not wait for it.
+        d->loadKeymap();
+    }
+    if (d->keyboard < 0)
+        logLine("the X server has no XKB: the copy key is looked up in the first layout only");
     return std::unique_ptr<X11KeystrokePoster>(new X11KeystrokePoster(std::move(d)));
 }
 
@@ -135,7 +210,8 @@ X11KeystrokePoster::X11KeystrokePoster(std::unique_ptr<Private> d)
     : d(std::move(d)) {
     this->d->timer.setSingleShot(true);
     this->d->timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&this->d->timer, &QTimer::timeout, [this] { runReady(false); });
+    QObject::connect(&this->d->timer, &QTimer::timeout,
+                     [this] { runReady(!this->d->otherKeyDown()); });
     qGuiApp->installNativeEventFilter(this);
 }
 
@@ -147,7 +223,7 @@ void X11KeystrokePoster::whenKeysReleased(std::function<void()> ready) {
     if (!d->otherKeyDown())
         runReady(true);
     else if (!d->timer.isActive())
-        d->timer.start(releaseWaitMs);
+        d->timer.start(releasePollMs);
 }
 
 // In order: every waiting ready once the keys are up, otherwise those whose wait is over.
@@ -160,7 +236,7 @@ void X11KeystrokePoster::runReady(bool keysReleased) {
     if (d->pending.empty())
         d->timer.stop();
     else if (!d->timer.isActive())
-        d->timer.start(int(d->pending.front().deadline.remainingTime()));
+        d->timer.start(releasePollMs);
 }
 
 // Grabbing the keyboard would take the copy keystroke away from the application in front, and
@@ -187,7 +263,13 @@ void X11KeystrokePoster::enableEventStateCombining(bool combine) {
 
 // The character code is not needed: on X the key code alone gives the keysym.
 int X11KeystrokePoster::postKeyboardEvent(int, int keyCode, bool keyDown) {
-    const xcb_keycode_t code = d->keycodeFor(KeyCodeMap::keysymForKeyCode(keyCode));
+    xcb_keycode_t code = 0;
+    if (keyCode != cKeyCode)
+        code = d->keycodeFor(KeyCodeMap::keysymForKeyCode(keyCode));
+    else if (keyDown)
+        code = d->copyKey = d->copyKeycode();
+    else
+        code = d->copyKey ? std::exchange(d->copyKey, 0) : d->copyKeycode();
     if (code == 0)
         return noKeyError;
     return d->fakeKey(keyDown ? XCB_KEY_PRESS : XCB_KEY_RELEASE, code);
@@ -198,9 +280,8 @@ bool X11KeystrokePoster::nativeEventFilter(const QByteArray& eventType, void* me
         return false;
     auto* event = static_cast<xcb_generic_event_t*>(message);
     const std::uint8_t type = event->response_type & ~0x80;
-    if (type == XCB_MAPPING_NOTIFY)
-        xcb_refresh_keyboard_mapping(d->symbols,
-                                     reinterpret_cast<xcb_mapping_notify_event_t*>(event));
+    if (X11Connection::isKeymapChange(event))
+        d->keymapChanged();
     else if (type == XCB_KEY_RELEASE && !d->pending.empty() && !d->otherKeyDown())
         runReady(true);
     return false;

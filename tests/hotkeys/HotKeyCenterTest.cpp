@@ -1,11 +1,6 @@
-#include "HotKeyCenter.h"
-#include "RecordingHotKeyService.h"
-#include "SBApplication.h"
-#include "TestApp.h"
+#include "HotKeysTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <functional>
+#include <QSignalSpy>
 
 namespace {
 
@@ -24,8 +19,7 @@ public:
     int received = 0;
 
     bool event(QEvent* event) override {
-        if (event->type() == SystemDefinedEvent::eventType())
-            ++received;
+        received += event->type() == SystemDefinedEvent::eventType();
         return QObject::event(event);
     }
 };
@@ -36,14 +30,20 @@ const KeyComboRef commandOptionF11 =
 const QString bringToFront = QStringLiteral("BringToFrontHotKey");
 const QString openUrl = QStringLiteral("OpenUrlHotKey");
 
+std::string failureOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const HotKeyAssertion& failure) {
+        return failure.what();
+    }
+    return "";
+}
+
 class HotKeys : public testing::Test {
 protected:
     bool add(const QString& name, const KeyComboRef& combo) {
         return center.addHotKey(name, combo, &target, "hotKeyDown");
     }
-
-    HotKeyId lastId() const { return service.attempts.last().id; }
-
     qint32 deliver(std::optional<HotKeyId> id, quint32 kind = HotKeyEvent::pressed) {
         return center.handleHotKeyEvent({HotKeyEvent::keyboardClass, kind, id});
     }
@@ -52,15 +52,6 @@ protected:
     HotKeyCenter center{service};
     ActionTarget target;
 };
-
-std::string failureOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const HotKeyAssertion& failure) {
-        return failure.what();
-    }
-    return "(no failure)";
-}
 
 } // namespace
 
@@ -98,6 +89,23 @@ TEST_F(HotKeys, RefusedCombinationStaysListedAndEnablingAgainRetriesOnlyIt) {
     EXPECT_EQ(service.calls, QStringList{"register 103 0x900"});
 }
 
+TEST_F(HotKeys, LateRefusalUnbindsOnlyThatKeyAndEnablingAgainAsksAgain) {
+    QSignalSpy settled(&center, &HotKeyCenter::hotKeyBindingSettled);
+    add(bringToFront, commandF11);
+    add(openUrl, commandOptionF11);
+    const quintptr openUrlRef = service.refOf(103, 0x900);
+    service.receiver()->hotKeySettled(service.refOf(103, 0x100), true);
+    service.receiver()->hotKeySettled(openUrlRef, false);
+    ASSERT_EQ(settled.size(), 2);
+    EXPECT_EQ(settled[1], (QVariantList{openUrl, false}));
+    // The refused key is no longer held: disabling releases only the bound one.
+    service.calls.clear();
+    center.setEnabled(false);
+    EXPECT_EQ(service.calls, QStringList{"unregister 103 0x100"});
+    center.setEnabled(true);
+    EXPECT_EQ(service.calls.mid(1).size(), 2);
+}
+
 TEST_F(HotKeys, InvalidCombinationsAreListedButNeverRegisteredNorReEnabled) {
     add(bringToFront, commandF11);
     EXPECT_TRUE(add("Cleared", KeyCombo::clearKeyCombo()));
@@ -115,7 +123,7 @@ TEST_F(HotKeys, InvalidCombinationsAreListedButNeverRegisteredNorReEnabled) {
 TEST_F(HotKeys, ReleasesMissingIdentityAndHandleEventsFireNothing) {
     add(bringToFront, commandF11);
     for (quint32 kind : {HotKeyEvent::released, quint32(7)})
-        EXPECT_EQ(deliver(lastId(), kind), HotKeyCenter::noError);
+        EXPECT_EQ(deliver(service.lastId, kind), HotKeyCenter::noError);
     EXPECT_EQ(deliver(std::nullopt), HotKeyCenter::eventParameterNotFound);
     const SystemDefinedEvent press(SystemDefinedEvent::systemDefinedType,
                                    SystemDefinedEvent::hotKeyPressed, service.refOf(103, 0x100));
@@ -126,30 +134,18 @@ TEST_F(HotKeys, ReleasesMissingIdentityAndHandleEventsFireNothing) {
 // Ignoring application events only concerns presses that come as events.
 TEST_F(HotKeys, PressReachesOnlyTheCurrentRecordWithTheCenterAsArgument) {
     add(bringToFront, commandF11);
-    const HotKeyId removed = lastId();
+    const HotKeyId removed = service.lastId;
     center.removeHotKey(bringToFront);
     add(openUrl, commandF11);
     EXPECT_EQ(deliver(removed), HotKeyCenter::noError);
     EXPECT_TRUE(target.senders.isEmpty());
     SBApplication::setIgnoreEvents(true);
-    EXPECT_EQ(deliver(lastId()), HotKeyCenter::noError);
+    EXPECT_EQ(deliver(service.lastId), HotKeyCenter::noError);
     SBApplication::setIgnoreEvents(false);
     EXPECT_EQ(target.senders, QList<QObject*>{&center});
 }
 
-TEST_F(HotKeys, BadParametersAndEventsFailWithTheirDescriptionAndChangeNothing) {
-    const QList<std::pair<std::function<void()>, std::string>> calls = {
-        {[&] { center.addHotKey(QString(), commandF11, &target, "hotKeyDown"); },
-         "Invalid parameter not satisfying: name != nil"},
-        {[&] { center.addHotKey(bringToFront, nullptr, &target, "hotKeyDown"); },
-         "Invalid parameter not satisfying: combo != nil"},
-        {[&] { center.addHotKey(bringToFront, commandF11, nullptr, "hotKeyDown"); },
-         "Invalid parameter not satisfying: target != nil"},
-        {[&] { center.addHotKey(bringToFront, commandF11, &target, nullptr); },
-         "Invalid parameter not satisfying: action != nil"},
-    };
-    for (const auto& [call, description] : calls)
-        EXPECT_EQ(failureOf(call), description);
+TEST_F(HotKeys, StrangeEventsFailWithTheirDescriptionAndChangeNothing) {
     const QList<std::pair<HotKeyEvent, std::string>> events = {
         {{.eventClass = 0x6D6F7573, .id = HotKeyId{HotKeyCenter::signature, 1}},
          "Got unhandled event class"},
@@ -181,8 +177,7 @@ TEST(SBApplicationRouting, OnlyPressesOnALiveHandleFireAndNotWhileEventsAreIgnor
         SystemDefinedEvent event(type, subtype, data1);
         QCoreApplication::sendEvent(&receiver, &event);
     }
-    EXPECT_EQ(failureOf([&] { center.handleHotKeyEvent({.id = service->attempts.last().id}); }),
-              "");
+    EXPECT_EQ(failureOf([&] { center.handleHotKeyEvent({.id = service->lastId}); }), "");
     EXPECT_TRUE(target.senders.isEmpty());
 
     SystemDefinedEvent press(SystemDefinedEvent::systemDefinedType,

@@ -1,15 +1,12 @@
-#include "UserDefaults.h"
 #include "PreferenceFile.h"
-#include "TestApp.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
@@ -113,14 +110,13 @@ TEST_F(Defaults, DamagedFilesAreMovedAsideAndNeverLost) {
     };
     for (const QByteArray& bytes : damaged) {
         writeBytes(path(), bytes);
-        testing::internal::CaptureStderr();
-        UserDefaults defaults(path());
-        const QString log = QString::fromStdString(testing::internal::GetCapturedStderr());
+        std::optional<UserDefaults> defaults;
+        const QString log = logOf([&] { defaults.emplace(path()); });
         EXPECT_EQ(log.count('\n'), 1) << log.toStdString();
         EXPECT_TRUE(log.contains(path()) && log.contains(".damaged-")) << log.toStdString();
-        EXPECT_FALSE(defaults.objectForKey("keyCode").isValid()) << bytes.toStdString();
-        defaults.setObject(1.0, "keyCode");
-        EXPECT_TRUE(defaults.synchronize());
+        EXPECT_FALSE(defaults->objectForKey("keyCode").isValid()) << bytes.toStdString();
+        defaults->setObject(1.0, "keyCode");
+        EXPECT_TRUE(defaults->synchronize());
     }
     UserDefaults loaded(path());
     damaged.append("damaged by someone else");
@@ -165,12 +161,9 @@ TEST_F(Defaults, TwoWritersKeepEachOthersChangesAndRemovals) {
 
 TEST_F(Defaults, FailedWriteIsLoggedAndKeptPending) {
     writeBytes(folder(), "a file where the folder should be");
-    testing::internal::CaptureStderr();
     UserDefaults defaults(path());
     defaults.setObject(122.0, "keyCode");
-    EXPECT_FALSE(defaults.synchronize());
-    EXPECT_TRUE(QString::fromStdString(testing::internal::GetCapturedStderr()).contains(folder()));
-
+    EXPECT_TRUE(logOf([&] { EXPECT_FALSE(defaults.synchronize()); }).contains(folder()));
     ASSERT_TRUE(QFile::remove(folder()));
     EXPECT_TRUE(defaults.synchronize());
     EXPECT_EQ(onDisk(path()).value("keyCode"), QVariant(122.0));
@@ -217,4 +210,69 @@ TEST_F(Defaults, KilledWriterLeavesTheOldOrANewFileWhole) {
         EXPECT_TRUE(blob.size() == size && blob.count(blob[0]) == size)
             << "round " << round << ": " << blob.left(40).toStdString();
     }
+}
+
+TEST_F(Defaults, PrefsStoreNumbersAsRealsThatSurviveARelaunch) {
+    {
+        UserDefaults defaults(path());
+        Prefs prefs(defaults);
+        prefs.setInt("keyCode", 122.0f);
+        prefs.setBool("pasteText", true);
+        prefs.setFloat("ratio", 0.1f);
+    }
+    const QString text = QString::fromUtf8(readBytes(path()));
+    for (const char* stored : {"keyCode</key>\\s*<real>122", "pasteText</key>\\s*<real>1"})
+        EXPECT_TRUE(text.contains(QRegularExpression(QString(stored) + "(\\.0*)?</real>")))
+            << stored << '\n'
+            << text.toStdString();
+    UserDefaults relaunched(path());
+    Prefs prefs(relaunched);
+    EXPECT_EQ(prefs.getInt("keyCode", 0x67), 122);
+    EXPECT_TRUE(prefs.getBool("pasteText", false));
+    EXPECT_EQ(prefs.getFloat("ratio", 0), 0.1f);
+}
+
+// Another program (or a hand edit) may leave any kind under a numeric key; missing is the last row.
+TEST_F(Defaults, PrefsConvertOddOrMissingValuesUnderNumericKeysOrGiveTheDefault) {
+    // What is stored, then what getInt(key, 0x67) and getBool(key, true) give.
+    const QList<std::tuple<QVariant, int, bool>> table = {{"42abc", 42, true},
+                                                          {"x", 0, false},
+                                                          {"  -7 apples", -7, true},
+                                                          {qint64(7), 7, true},
+                                                          {false, 0, false},
+                                                          {-3.9, -3, true},
+                                                          {0.5, 0, false},
+                                                          {QStringList({"1"}), 0x67, true},
+                                                          {QByteArray("12"), 0x67, true},
+                                                          {QVariantMap({{"a", 1.0}}), 0x67, true},
+                                                          {QVariant(), 0x67, true}};
+    {
+        UserDefaults earlier(path());
+        for (int i = 0; i < table.size(); ++i)
+            earlier.setObject(std::get<0>(table[i]), QString("key%1").arg(i));
+    }
+    UserDefaults defaults(path());
+    Prefs prefs(defaults);
+    for (int i = 0; i < table.size(); ++i) {
+        const QString key = QString("key%1").arg(i);
+        EXPECT_EQ(prefs.getInt(key, 0x67), std::get<1>(table[i])) << key.toStdString();
+        EXPECT_EQ(prefs.getBool(key, true), std::get<2>(table[i])) << key.toStdString();
+    }
+    EXPECT_EQ(prefs.getFloat("key0", 1.5f), 42.0f);
+    EXPECT_EQ(prefs.getFloat("key7", 1.5f), 1.5f);
+}
+
+TEST_F(Defaults, PrefsHistoryKeepsTheNewestTenStringsAcrossARelaunch) {
+    QStringList searches;
+    for (int i = 1; i <= 12; ++i)
+        searches.append(QString("search %1").arg(i));
+    {
+        UserDefaults defaults(path());
+        Prefs(defaults).setHistory(searches);
+    }
+    UserDefaults defaults(path());
+    Prefs prefs(defaults);
+    EXPECT_EQ(prefs.getHistory(), searches.last(10));
+    defaults.setObject(QVariantList({"a", 1.0, "b", QByteArray("c")}), "history");
+    EXPECT_EQ(prefs.getHistory(), QStringList({"a", "b"}));
 }

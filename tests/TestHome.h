@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A home of a test's own, for every program a test or a benchmark starts: throwaway HOME and XDG
+// folders, and a browser that only records the addresses it is asked to open. The recorder is
+// $BROWSER and also the desktop's default handler for http, https and ftp, so whichever way an
+// address is handed off, neither an installed browser nor the machine's settings can take it.
+class TestHome {
+public:
+    // `dataDirs` come first in XDG_DATA_DIRS; no system folder is searched.
+    explicit TestHome(const QStringList& dataDirs = {}) {
+        const QDir home(dir.path());
+        for (const char* folder :
+             {".config", ".local/share/applications", ".cache", "system-data", "system-config"})
+            home.mkpath(folder);
+        home.mkdir("runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString record = recordFile();
+        // Written whole and renamed into place, so that a reader never sees half a line.
+        write("browser",
+              "#!/bin/sh\nexec 9>>'" + record + ".lock' && flock 9 &&\n{ cat '" + record +
+                  "' 2>/dev/null; printf '%s\\n' \"$1\"; } >'" + record + ".new' &&\nmv -f '" +
+                  record + ".new' '" + record + "'\n",
+              QFile::ExeOwner);
+        write(".local/share/applications/recorder.desktop",
+              "[Desktop Entry]\nType=Application\nName=Recorder\nNoDisplay=true\nExec=" +
+                  path("browser") + " %u\nMimeType=" + kSchemes.join(';') + ";\n");
+        QString defaults = "[Default Applications]\n";
+        for (const QString& scheme : kSchemes)
+            defaults += scheme + "=recorder.desktop\n";
+        write(".config/mimeapps.list", defaults);
+
+        // Only what a program needs to run; nothing else of the machine's session comes along.
+        const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
+        for (const QString& name : system.keys()) {
+            if (name == "PATH" || name == "LANG" || name == "LANGUAGE" || name == "TZ" ||
+                name == "TMPDIR" || name.startsWith("LC_") || name.endsWith("SAN_OPTIONS"))
+                env.insert(name, system.value(name));
+        }
+        env.insert("HOME", dir.path());
+        env.insert("XDG_CONFIG_HOME", path(".config"));
+        env.insert("XDG_DATA_HOME", path(".local/share"));
+        env.insert("XDG_CACHE_HOME", path(".cache"));
+        env.insert("XDG_RUNTIME_DIR", path("runtime"));
+        env.insert("XDG_DATA_DIRS", (dataDirs + QStringList{path("system-data")}).join(':'));
+        env.insert("XDG_CONFIG_DIRS", path("system-config"));
+        env.insert("BROWSER", path("browser"));
+    }
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+    const QProcessEnvironment& environment() const { return env; }
+    QString recordFile() const { return path("opened"); }
+    QString prefsFile() const { return path(".config/skerrin/org.skerrin.Skerrin.plist"); }
+    QString read(const QString& name) const {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    // Addresses the browser was asked to open so far, oldest first.
+    QStringList opened() const { return read("opened").split('\n', Qt::SkipEmptyParts); }
+
+private:
+    inline static const QStringList kSchemes = {"x-scheme-handler/http", "x-scheme-handler/https",
+                                                "x-scheme-handler/ftp"};
+
+    void write(const QString& name, const QString& text, QFile::Permissions extra = {}) {
+        QFile file(path(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(text.toUtf8());
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | extra);
+    }
+
+    QTemporaryDir dir;
+    QProcessEnvironment env;
+};

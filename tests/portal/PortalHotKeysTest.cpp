@@ -1,0 +1,253 @@
+// The hot key library against the real desktop portal (xdg-desktop-portal), on the session bus
+// this process runs on, with a small backend of the tests' own standing in for the desktop.
+#include "HotKeyCenter.h"
+#include "KeyCombo.h"
+#include "PortalHotKeyService.h"
+#include "TestHome.h"
+#include "TestProcess.h"
+#include "desktop/Wait.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace {
+
+const QString kBackendName = QStringLiteral("org.freedesktop.impl.portal.desktop.skerrintest");
+const QString kDesktop = QStringLiteral("skerrintest");
+const QString kPortalName = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString kOpenUrl = QStringLiteral("OpenUrlHotKey");
+const QString kBringToFront = QStringLiteral("BringToFrontHotKey");
+
+using Granted = QList<std::pair<QString, QString>>;
+
+QDBusMessage callBackend(const QString& method, const QVariantList& arguments = {}) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        kBackendName, QStringLiteral("/org/freedesktop/portal/desktop"),
+        "org.skerrin.test.ShortcutsBackend", method);
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call);
+}
+
+Granted granted() {
+    Granted list;
+    const QDBusMessage reply = callBackend("Granted");
+    const QDBusArgument argument = reply.arguments().value(0).value<QDBusArgument>();
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        QString id, trigger;
+        argument.beginStructure();
+        argument >> id >> trigger;
+        argument.endStructure();
+        list.append({id, trigger});
+    }
+    argument.endArray();
+    return list;
+}
+
+bool press(const QString& id, bool down) {
+    return callBackend("Press", {id, down}).arguments().value(0).toBool();
+}
+
+// The hot key actions, counted by name.
+class Target : public QObject {
+    Q_OBJECT
+public:
+    QStringList fired;
+public slots:
+    void openUrlHotKey(QObject*) { fired.append(kOpenUrl); }
+    void hotKeyDown(QObject*) { fired.append(kBringToFront); }
+};
+
+// Sees every report on its way to the center, releases included.
+class Tap : public HotKeyReceiver {
+public:
+    bool acceptsHotKeys() const override { return center->acceptsHotKeys(); }
+    qint32 handleHotKeyEvent(const HotKeyEvent& event) override {
+        kinds.append(event.kind);
+        return center->handleHotKeyEvent(event);
+    }
+    void hotKeySettled(quintptr ref, bool bound) override { center->hotKeySettled(ref, bound); }
+
+    HotKeyCenter* center = nullptr;
+    QList<quint32> kinds;
+};
+
+class PortalHotKeys : public testing::Test {
+protected:
+    void SetUp() override {
+        callBackend("SetRefused", {QStringList()});
+        service = PortalHotKeyService::create(QDBusConnection::sessionBus(), "org.skerrin.Test");
+        ASSERT_TRUE(service);
+        center = std::make_unique<HotKeyCenter>(*service);
+        tap.center = center.get();
+        service->setReceiver(&tap);
+    }
+    void TearDown() override {
+        center.reset();
+        service.reset();
+        // The sessions closed with the service: nothing stays granted for the next test.
+        EXPECT_TRUE(waitUntil([] { return granted().isEmpty(); }));
+    }
+
+    // Adds the two keys as Skerrin's start-up does, bring-to-front again last, and waits for the
+    // desktop's answers, by name.
+    QMap<QString, bool> addBothAndSettle() {
+        QSignalSpy settled(center.get(), &HotKeyCenter::hotKeyBindingSettled);
+        for (const QString& name : {kBringToFront, kOpenUrl, kBringToFront}) {
+            const bool openUrl = name == kOpenUrl;
+            EXPECT_TRUE(
+                center->addHotKey(name, KeyCombo::keyComboWithKeyCode(103, openUrl ? 0x900 : 0x100),
+                                  &target, openUrl ? "openUrlHotKey" : "hotKeyDown"));
+        }
+        waitUntil([&] { return settled.size() >= 2; });
+        // The replaced registration never reached the desktop.
+        EXPECT_EQ(callBackend("Created").arguments().value(0).toUInt(), 2u);
+        QMap<QString, bool> answers;
+        for (const QList<QVariant>& answer : settled)
+            answers.insert(answer.at(0).toString(), answer.at(1).toBool());
+        return answers;
+    }
+
+    Target target;
+    std::unique_ptr<PortalHotKeyService> service;
+    std::unique_ptr<HotKeyCenter> center;
+    Tap tap;
+};
+
+} // namespace
+
+TEST_F(PortalHotKeys, BothKeysAreBoundWithTheirTriggersAndDrivePressAndRelease) {
+    const QMap<QString, bool> answers = addBothAndSettle();
+    EXPECT_EQ(answers, (QMap<QString, bool>{{kOpenUrl, true}, {kBringToFront, true}}));
+    EXPECT_EQ(granted(), (Granted{{kBringToFront, "LOGO+F11"}, {kOpenUrl, "LOGO+ALT+F11"}}));
+
+    ASSERT_TRUE(press(kOpenUrl, true));
+    ASSERT_TRUE(waitUntil([&] { return !target.fired.isEmpty(); }));
+    ASSERT_TRUE(press(kOpenUrl, false));
+    ASSERT_TRUE(press(kBringToFront, true));
+    ASSERT_TRUE(waitUntil([&] { return target.fired.size() >= 2; }));
+    EXPECT_EQ(target.fired, QStringList({kOpenUrl, kBringToFront}));
+    EXPECT_EQ(tap.kinds,
+              (QList<quint32>{HotKeyEvent::pressed, HotKeyEvent::released, HotKeyEvent::pressed}));
+
+    // A removed key lets go of its shortcut; the other stays.
+    center->removeHotKey(kOpenUrl);
+    EXPECT_TRUE(waitUntil([] { return granted() == Granted{{kBringToFront, "LOGO+F11"}}; }));
+}
+
+TEST_F(PortalHotKeys, RefusedKeyIsReportedAndTheOtherStillWorks) {
+    callBackend("SetRefused", {QStringList{kOpenUrl}});
+    const QMap<QString, bool> answers = addBothAndSettle();
+    EXPECT_EQ(answers, (QMap<QString, bool>{{kOpenUrl, false}, {kBringToFront, true}}));
+    EXPECT_EQ(granted(), (Granted{{kBringToFront, "LOGO+F11"}}));
+    EXPECT_FALSE(press(kOpenUrl, true));
+    ASSERT_TRUE(press(kBringToFront, true));
+    ASSERT_TRUE(waitUntil([&] { return !target.fired.isEmpty(); }));
+    EXPECT_EQ(target.fired, QStringList{kBringToFront});
+    // Still listed, as the center keeps every name whatever the desktop said.
+    EXPECT_TRUE(center->allNames().contains(kOpenUrl));
+}
+
+TEST(PortalTrigger, StoredCombinationsInTheShortcutsNotation) {
+    const struct {
+        qint32 keyCode;
+        qint32 modifiers;
+        const char* trigger;
+    } cases[] = {
+        {103, 0x900, "LOGO+ALT+F11"},
+        {8, 0x1200, "SHIFT+CTRL+c"},
+        {49, 0, "space"},
+        {-1, -1, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PortalHotKeyService::preferredTrigger(c.keyCode, c.modifiers), c.trigger)
+            << c.keyCode << '/' << c.modifiers;
+}
+
+namespace {
+
+// The portal and its backend for the whole run, in a home of their own.
+class PortalUnderTest {
+public:
+    QString start() {
+        QDir().mkpath(home.path("portals"));
+        QDir().mkpath(home.path(".config/xdg-desktop-portal"));
+        QMap<QString, QString> activation;
+        QProcessEnvironment env = home.environment();
+        env.insert("XDG_CURRENT_DESKTOP", kDesktop);
+        env.insert("XDG_DESKTOP_PORTAL_DIR", home.path("portals"));
+        for (const QString& name : env.keys()) {
+            qputenv(name.toUtf8(), env.value(name).toUtf8());
+            activation.insert(name, env.value(name));
+        }
+        // Whatever the bus starts for the portal runs in this home too.
+        qDBusRegisterMetaType<QMap<QString, QString>>();
+        QDBusConnection::sessionBus().interface()->call("UpdateActivationEnvironment",
+                                                        QVariant::fromValue(activation));
+
+        writeFile(home.path("portals/skerrintest.portal"),
+                  "[portal]\nDBusName=" + kBackendName +
+                      "\nInterfaces=org.freedesktop.impl.portal.GlobalShortcuts;\nUseIn=" +
+                      kDesktop + "\n");
+        writeFile(home.path(".config/xdg-desktop-portal/portals.conf"),
+                  "[preferred]\ndefault=" + kDesktop + "\n");
+
+        backend.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        backend.start(SYSTEM_PYTHON3, {PORTAL_BACKEND_SCRIPT, kBackendName});
+        if (!waitUntil([] { return hasOwner(kBackendName); }))
+            return "the test backend did not take its name";
+        portal.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        portal.start(XDG_DESKTOP_PORTAL_BIN, {"--replace"});
+        if (!waitUntil([] { return hasOwner(kPortalName); }))
+            return "xdg-desktop-portal did not take its name";
+        return {};
+    }
+    ~PortalUnderTest() {
+        stopProcess(portal);
+        stopProcess(backend);
+    }
+
+private:
+    static bool hasOwner(const QString& name) {
+        return QDBusConnection::sessionBus().interface()->isServiceRegistered(name);
+    }
+    static void writeFile(const QString& path, const QString& text) {
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(text.toUtf8());
+    }
+
+    TestHome home;
+    QProcess backend;
+    QProcess portal;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    if (!QDBusConnection::sessionBus().isConnected()) {
+        std::fprintf(stderr, "no session bus: run under dbus-run-session\n");
+        return 1;
+    }
+    PortalUnderTest portal;
+    if (const QString error = portal.start(); !error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    return RUN_ALL_TESTS();
+}
+
+#include "PortalHotKeysTest.moc"

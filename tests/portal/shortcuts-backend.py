@@ -1,0 +1,114 @@
+#!/usr/bin/env python3
+# The desktop's half of the global shortcuts portal, standing in for a desktop in the tests. It
+# grants each shortcut it is asked for with the preferred trigger as its trigger, refuses the
+# shortcut ids it is told to, and presses and releases granted shortcuts when the test asks
+# through its control interface.
+import sys
+
+import dbus
+import dbus.service
+from dbus.mainloop.glib import DBusGMainLoop
+from gi.repository import GLib
+
+NAME = sys.argv[1]
+PATH = '/org/freedesktop/portal/desktop'
+SHORTCUTS = 'org.freedesktop.impl.portal.GlobalShortcuts'
+SESSION = 'org.freedesktop.impl.portal.Session'
+CONTROL = 'org.skerrin.test.ShortcutsBackend'
+
+
+class Session(dbus.service.Object):
+    def __init__(self, bus, path, sessions):
+        super().__init__(bus, path)
+        self.path = path
+        self.sessions = sessions
+        self.shortcuts = {}
+
+    @dbus.service.method(SESSION)
+    def Close(self):
+        self.sessions.pop(self.path, None)
+        self.remove_from_connection()
+
+    @dbus.service.signal(SESSION)
+    def Closed(self):
+        pass
+
+
+class Backend(dbus.service.Object):
+    def __init__(self, bus):
+        super().__init__(bus, PATH)
+        self.bus = bus
+        self.sessions = {}
+        self.refused = set()
+        self.created = 0
+
+    @dbus.service.method(SHORTCUTS, in_signature='oosa{sv}', out_signature='ua{sv}')
+    def CreateSession(self, handle, session_handle, app_id, options):
+        path = str(session_handle)
+        self.sessions[path] = Session(self.bus, path, self.sessions)
+        self.created += 1
+        return 0, {}
+
+    @dbus.service.method(SHORTCUTS, in_signature='ooa(sa{sv})sa{sv}', out_signature='ua{sv}')
+    def BindShortcuts(self, handle, session_handle, shortcuts, parent_window, options):
+        session = self.sessions.get(str(session_handle))
+        if session is None or any(str(id) in self.refused for id, _ in shortcuts):
+            return 2, {}
+        granted = []
+        for id, wanted in shortcuts:
+            trigger = str(wanted.get('preferred_trigger', ''))
+            session.shortcuts[str(id)] = trigger
+            granted.append((id, {'description': str(wanted.get('description', '')),
+                                 'trigger_description': trigger}))
+        return 0, {'shortcuts': dbus.Array(granted, signature='(sa{sv})')}
+
+    @dbus.service.signal(SHORTCUTS, signature='osta{sv}')
+    def Activated(self, session_handle, shortcut_id, timestamp, options):
+        pass
+
+    @dbus.service.signal(SHORTCUTS, signature='osta{sv}')
+    def Deactivated(self, session_handle, shortcut_id, timestamp, options):
+        pass
+
+    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature='ss', out_signature='v')
+    def Get(self, interface, name):
+        return dbus.UInt32(1)
+
+    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature='s', out_signature='a{sv}')
+    def GetAll(self, interface):
+        return {'version': dbus.UInt32(1)} if interface == SHORTCUTS else {}
+
+    @dbus.service.method(CONTROL, in_signature='as')
+    def SetRefused(self, ids):
+        self.refused = set(str(id) for id in ids)
+        self.created = 0
+
+    # Sessions opened since SetRefused.
+    @dbus.service.method(CONTROL, out_signature='u')
+    def Created(self):
+        return self.created
+
+    # Every shortcut granted to a session still open, with its trigger.
+    @dbus.service.method(CONTROL, out_signature='a(ss)')
+    def Granted(self):
+        return sorted((id, trigger) for session in self.sessions.values()
+                      for id, trigger in session.shortcuts.items())
+
+    # Presses (down) or releases a granted shortcut; false when none is granted under the id.
+    @dbus.service.method(CONTROL, in_signature='sb', out_signature='b')
+    def Press(self, id, down):
+        found = False
+        for path, session in list(self.sessions.items()):
+            if id in session.shortcuts:
+                signal = self.Activated if down else self.Deactivated
+                signal(dbus.ObjectPath(path), id, dbus.UInt64(GLib.get_monotonic_time() // 1000),
+                       {})
+                found = True
+        return found
+
+
+DBusGMainLoop(set_as_default=True)
+bus = dbus.SessionBus()
+backend = Backend(bus)
+name = dbus.service.BusName(NAME, bus, do_not_queue=True)
+GLib.MainLoop().run()

@@ -1,0 +1,319 @@
+#include "Archiver.h"
+#include "KeyComboPanel.h"
+#include "SelectionCapture.h"
+#include "TestSupport.h"
+
+#include <QClipboard>
+#include <QImage>
+#include <QMimeData>
+#include <QTest>
+
+namespace {
+
+const QStringList kCopy = {"inhibit",     "separate",    "post 0 59 1", "post 99 8 1",
+                           "post 99 8 0", "post 0 59 0", "combine",     "uninhibit"};
+const QString kSearchOnWeb = QStringLiteral("http://www.google.com/search?q=");
+
+using Mode = SelectionCapture::Mode;
+using Route = SelectionCapture::Route;
+
+class Controller : public ControllerFixture {
+protected:
+    ~Controller() override { KeyComboPanel::setModalRunnerForTesting(nullptr); }
+
+    static void setClipboard(const QString& text) { QGuiApplication::clipboard()->setText(text); }
+    // The application in front copies `text` when it gets the copy keystroke.
+    void frontCopies(const QString& text) {
+        poster.onCopy = [text] { setClipboard(text); };
+    }
+    bool captureDone() {
+        return QTest::qWaitFor([this] { return !controller.captureUnderWay(); }, 5000);
+    }
+    // Presses the open-URL key and waits for the capture to end.
+    bool pressOpenUrl() {
+        controller.openUrlHotKey(&center);
+        return captureDone();
+    }
+};
+
+struct StartCase {
+    const char* name;
+    QVariantMap stored;
+    QStringList calls;
+};
+
+class Startup : public ControllerFixture, public testing::WithParamInterface<StartCase> {};
+
+} // namespace
+
+TEST_P(Startup, RegistersBothKeysWithBringToFrontLast) {
+    for (auto value = GetParam().stored.cbegin(); value != GetParam().stored.cend(); ++value)
+        defaults.setObject(value.value(), value.key());
+    EXPECT_FALSE(start().contains("error setting"));
+    EXPECT_EQ(service.calls, GetParam().calls);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stored, Startup,
+    testing::Values(
+        StartCase{"Nothing",
+                  {},
+                  {"register 103 0x100", "register 103 0x900", "unregister 103 0x100",
+                   "register 103 0x100"}},
+        // Command stands in for a missing modifier.
+        StartCase{"Keys",
+                  {{"keyCode", 96.0}, {"openUrlKey", 96.0}, {"openUrlKeyMod", 4608.0}},
+                  {"register 96 0x100", "register 96 0x1200", "unregister 96 0x100",
+                   "register 96 0x100"}},
+        StartCase{"ClearedKey", {{"keyCode", -1.0}, {"keyCodeMod", -1.0}}, {"register 103 0x900"}}),
+    [](const testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
+
+TEST_F(Controller, FirstStartTurnsPastingOnAndShowsTheDefaultSitesWithoutStoringThem) {
+    prefs.setBool("pasteText", false);
+    start();
+    EXPECT_EQ(defaults.objectForKey("pasteText"), QVariant(1.0));
+    EXPECT_EQ(prefs.getTempObject("searchList").value<SearchList*>(), &controller.getSearchList());
+    EXPECT_EQ(popUpTitles(window), titlesOf(SearchList()));
+    EXPECT_FALSE(defaults.objectForKey("searchList").isValid());
+}
+
+TEST_F(Controller, RefusedKeysAreLoggedAndStartUpGoesOn) {
+    service.accepts = false;
+    const QString log = start();
+    EXPECT_TRUE(log.contains("error setting the default HotKey"));
+    EXPECT_TRUE(log.contains("error setting the default openUrlKey"));
+    EXPECT_EQ(popUpTitles(window).size(), 6);
+    EXPECT_EQ(center.allNames().size(), 2);
+}
+
+// A desktop that answers later refuses in the same words as one that answers at once.
+TEST_F(Controller, KeyRefusedLateIsLoggedWithTheSameText) {
+    start();
+    const QList<std::pair<qint32, QString>> refusals = {
+        {0x900, "error setting the default openUrlKey"},
+        {0x100, "error setting the default HotKey"}};
+    for (const auto& [modifiers, line] : refusals)
+        EXPECT_TRUE(logOf([&] {
+                        center.hotKeySettled(service.refOf(103, modifiers), false);
+                    }).contains(line))
+            << line.toStdString();
+}
+
+TEST_F(Controller, SameTitleShowsOnceAndControlDigitChoosesASite) {
+    SearchList list = SearchList::empty();
+    list.searchUrls() = {SearchUrl("http://a.example/%@", "Twin", "1"),
+                         SearchUrl("http://b.example/%@", "Other", "2"),
+                         SearchUrl("http://c.example/%@", "Twin", "3")};
+    defaults.setObject(Archiver::archivedDataWithRootObject(list.encodeWithCoder()), "searchList");
+    start();
+    EXPECT_EQ(popUpTitles(window), QStringList({"Other", "Twin"}));
+
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_3, Qt::ControlModifier);
+    EXPECT_EQ(controller.getSelectedURL(), "http://a.example/%@");
+    QTest::keyClick(&window, Qt::Key_2, Qt::ControlModifier);
+    EXPECT_EQ(controller.getSelectedURL(), "http://b.example/%@");
+}
+
+TEST(CaptureDecision, TerminalsAreKnownByEitherWmClassNameInAnyCase) {
+    const struct {
+        QStringList classes;
+        QStringList added;
+        bool terminal;
+    } table[] = {
+        {{"xterm", "XTerm"}, {}, true},  {{"gnome-terminal-server", "Gnome-terminal"}, {}, true},
+        {{"ALACRITTY"}, {}, true},       {{"st-256color", "st-256color"}, {}, true},
+        {{"gedit", "Gedit"}, {}, false}, {{"myterm", "MyTerm"}, {"myterm"}, true},
+        {{}, {"myterm"}, false},
+    };
+    for (const auto& row : table)
+        EXPECT_EQ(SelectionCapture::isTerminal(row.classes, row.added), row.terminal)
+            << row.classes.join(',').toStdString();
+}
+
+TEST(CaptureDecision, RouteFollowsTheModeTheWindowAndTheCopyOption) {
+    const struct {
+        Mode mode;
+        bool terminal;
+        bool copyAllowed;
+        Route route;
+    } table[] = {
+        {Mode::Automatic, true, true, Route::Primary},
+        {Mode::Automatic, false, true, Route::Copy},
+        {Mode::CopyOnly, true, true, Route::Copy},
+        {Mode::PrimaryOnly, false, true, Route::Primary},
+        {Mode::PrimaryOnly, false, false, Route::Primary},
+        {Mode::Automatic, false, false, Route::ClipboardAsIs},
+        {Mode::CopyOnly, true, false, Route::ClipboardAsIs},
+    };
+    for (const auto& row : table)
+        EXPECT_EQ(SelectionCapture::route(row.mode, row.terminal, row.copyAllowed), row.route)
+            << int(row.mode) << row.terminal << row.copyAllowed;
+    EXPECT_EQ(SelectionCapture::storedMode(7), Mode::Automatic);
+}
+
+TEST_F(Controller, SecondPressDuringACaptureGivesOneCopyAndOneSearch) {
+    start();
+    setClipboard("old words");
+    poster.keyHeld = true;
+    controller.openUrlHotKey(&center);
+    controller.openUrlHotKey(&center);
+    frontCopies("hello world");
+    poster.release();
+    ASSERT_TRUE(captureDone());
+    EXPECT_EQ(poster.calls, kCopy);
+    EXPECT_EQ(opener.opened, QStringList{kSearchOnWeb + "hello%20world"});
+    EXPECT_EQ(controller.searchHistory(), QStringList{"hello world"});
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "hello world");
+}
+
+TEST_F(Controller, FailedCopyNeverTakesTheOldClipboardAndEmptiesTheSearchField) {
+    start();
+    window.setSearchFieldText("earlier search");
+    window.hide();
+    setClipboard("s3cret-passw0rd");
+    ASSERT_TRUE(pressOpenUrl());
+    EXPECT_EQ(poster.calls, kCopy);
+    EXPECT_TRUE(opener.opened.isEmpty());
+    EXPECT_TRUE(controller.searchHistory().isEmpty());
+    EXPECT_EQ(window.searchFieldText(), "");
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(alert.shown.isEmpty());
+}
+
+TEST_F(Controller, ClipboardIsPutBackOnlyWhenAsked) {
+    start();
+    for (const bool putBack : {true, false}) {
+        SCOPED_TRACE(putBack);
+        prefs.setBool("restoreClipboard", putBack);
+        setClipboard("held before");
+        frontCopies("selected words");
+        ASSERT_TRUE(pressOpenUrl());
+        EXPECT_EQ(opener.opened.takeLast(), kSearchOnWeb + "selected%20words");
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), putBack ? "held before" : "selected words");
+    }
+}
+
+TEST_F(Controller, NoCopyIsPostedWhenCopyingIsOffOrAKeyIsBeingCaptured) {
+    start();
+    setClipboard("already there");
+    poster.keyHeld = true; // nothing to wait for when nothing is posted
+    prefs.setBool("copyText", false);
+    ASSERT_TRUE(pressOpenUrl());
+    prefs.setBool("copyText", true);
+    prefs.setTempObject("noPostCopy", "1");
+    ASSERT_TRUE(pressOpenUrl());
+    EXPECT_TRUE(poster.calls.isEmpty());
+    EXPECT_EQ(opener.opened, QStringList(2, kSearchOnWeb + "already%20there"));
+}
+
+TEST_F(Controller, RefusedKeyEventsAreLoggedAndTheRestStillPosted) {
+    start();
+    poster.answer = 5;
+    EXPECT_EQ(logOf([this] { controller.tryToCopy(); }).count("err- 5"), 4);
+    EXPECT_EQ(poster.calls, kCopy);
+}
+
+TEST_F(Controller, AddressTextIsOpenedCleanedAndOtherTextSearched) {
+    start();
+    prefs.setBool("tryAsUrl", false);
+    const QList<std::pair<QString, QString>> table = {
+        {"  https://example.org/a page\n", "https://example.org/apage"},
+        {"ftp://ftp.example.org/pub", "ftp://ftp.example.org/pub"},
+        {"HTTP://EXAMPLE.ORG", kSearchOnWeb + "HTTP://EXAMPLE.ORG"},
+        {"ftp.example.org", kSearchOnWeb + "ftp.example.org"},
+        {"http is fun", kSearchOnWeb + "http%20is%20fun"},
+    };
+    for (const auto& [selection, address] : table) {
+        opener.opened.clear();
+        frontCopies(selection);
+        ASSERT_TRUE(pressOpenUrl());
+        EXPECT_EQ(opener.opened, QStringList{address}) << selection.toStdString();
+    }
+    EXPECT_EQ(controller.searchHistory(),
+              QStringList({"HTTP://EXAMPLE.ORG", "ftp.example.org", "http is fun"}));
+}
+
+TEST_F(Controller, CopiedPictureOrEmptyTextOnlyBringsTheWindowForward) {
+    start();
+    const std::function<void()> copies[] = {
+        [] {
+            auto* picture = new QMimeData;
+            picture->setImageData(QImage(4, 4, QImage::Format_RGB32));
+            QGuiApplication::clipboard()->setMimeData(picture);
+        },
+        [] { setClipboard(""); },
+    };
+    for (const auto& copy : copies) {
+        poster.onCopy = copy;
+        window.hide();
+        ASSERT_TRUE(pressOpenUrl());
+        EXPECT_TRUE(window.isVisible());
+    }
+    EXPECT_TRUE(opener.opened.isEmpty());
+    EXPECT_TRUE(alert.shown.isEmpty());
+}
+
+TEST_F(Controller, BringToFrontPastesTheClipboardTextOnlyWhenAsked) {
+    start();
+    setClipboard("word");
+    controller.hotKeyDown(&center);
+    EXPECT_EQ(window.searchFieldText(), "word");
+    EXPECT_TRUE(window.isVisible());
+    prefs.setBool("pasteText", false);
+    setClipboard("other");
+    controller.hotKeyDown(&center);
+    EXPECT_EQ(window.searchFieldText(), "word");
+    EXPECT_TRUE(opener.opened.isEmpty());
+}
+
+TEST_F(Controller, SearchActionOpensAnEggOrSearchesOnTheChosenSite) {
+    start();
+    controller.setEggTable({{"secret", "http://egg.example/"}});
+    window.setSearchFieldText("secret");
+    controller.search();
+    child<QComboBox>(window, "searchListMenu").setCurrentIndex(1);
+    window.setSearchFieldText("news");
+    controller.search();
+    EXPECT_EQ(opener.opened,
+              QStringList({"http://egg.example/", "http://groups.google.com/groups?"
+                                                  "q=news&hl=en&lr=&ie=UTF-8&sa=N&tab=wg"}));
+    EXPECT_EQ(controller.searchHistory(), QStringList{"news"});
+}
+
+TEST_F(Controller, ServiceSearchUsesTheChosenSiteLeavesTheFieldAloneAndAlertsWhenBlank) {
+    start();
+    child<QComboBox>(window, "searchListMenu").setCurrentIndex(2);
+    window.setSearchFieldText("typed");
+    QMimeData selection, picture, blank;
+    selection.setText("cats");
+    picture.setImageData(QImage(2, 2, QImage::Format_RGB32));
+    blank.setText("  ");
+    for (QMimeData* data : {&selection, &picture, &blank})
+        controller.doServiceSearch(data);
+    EXPECT_EQ(opener.opened, QStringList{"http://images.google.com/images?q=cats&hl=en&lr=&ie="
+                                         "UTF-8&sa=N&tab=gi"});
+    EXPECT_EQ(controller.searchHistory(), QStringList{"cats"});
+    EXPECT_EQ(window.searchFieldText(), "typed");
+    ASSERT_EQ(alert.shown.size(), 1);
+    EXPECT_EQ(alert.shown[0][0], "No text given.");
+}
+
+TEST_F(Controller, OnlyAConfirmedPanelReplacesAndStoresTheBringToFrontKey) {
+    start();
+    for (int answer : {0, 1}) {
+        KeyComboPanel::setModalRunnerForTesting([answer](KeyComboPanel& panel) {
+            panel.setKeyCombo(KeyCombo::keyComboWithKeyCode(96, 0x1200));
+            return answer;
+        });
+        controller.registerHK();
+        EXPECT_EQ(service.isLive(96, 0x1200), answer == 1);
+        EXPECT_EQ(service.isLive(103, 0x100), answer == 0);
+        EXPECT_EQ(defaults.objectForKey("keyCodeMod").isValid(), answer == 1);
+    }
+    EXPECT_EQ(defaults.objectForKey("keyCode"), QVariant(96.0));
+    EXPECT_EQ(defaults.objectForKey("keyCodeMod"), QVariant(4608.0));
+    EXPECT_EQ(prefs.getTempObject("mCombo").value<KeyComboRef>()->keyCode(), 96);
+}

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "Alert.h"
+#include "HotKeyCenter.h"
+#include "HotKeysTestSupport.h"
+#include "KeystrokePoster.h"
+#include "MainWindow.h"
+#include "Prefs.h"
+#include "SBApplication.h"
+#include "SearchList.h"
+#include "SkerrinController.h"
+#include "UrlOpener.h"
+#include "UserDefaults.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMap>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
+
+// A site as title, key and address, from the list or from an editor's fields.
+inline QStringList fieldsOf(const SearchUrl& site) {
+    return {site.title(), site.commandKey(), site.url()};
+}
+inline QStringList fieldsOf(QWidget& editor) {
+    return {text(editor, "title"), text(editor, "commandKey"), text(editor, "url")};
+}
+
+inline QStringList titlesOf(const SearchList& list) {
+    QStringList titles;
+    for (const SearchUrl& site : list.searchUrls())
+        titles.append(site.title());
+    return titles;
+}
+
+inline QStringList popUpTitles(QWidget& mainWindow) {
+    auto& menu = child<QComboBox>(mainWindow, "searchListMenu");
+    QStringList titles;
+    for (int i = 0; i < menu.count(); ++i)
+        titles.append(menu.itemText(i));
+    return titles;
+}
+
+// Remembers what would have reached the browser; answers as told.
+class RecordingUrlOpener : public UrlOpener {
+public:
+    QStringList opened;
+    bool answer = true;
+
+protected:
+    bool launch(const QString& address) override {
+        opened.append(address);
+        return answer;
+    }
+};
+
+class RecordingAlert : public Alert {
+public:
+    QList<QStringList> shown; // title, message, button
+
+    void show(const QString& title, const QString& message, const QString& button) override {
+        shown.append({title, message, button});
+    }
+};
+
+// Remembers its calls ("post <char> <key> <down>"); holds `ready` back while a key is held.
+class RecordingKeystrokePoster : public KeystrokePoster {
+public:
+    QStringList calls;
+    int answer = 0;
+    bool keyHeld = false;
+    QList<std::function<void()>> waiting;
+    // Stands for the application in front when it copies on the C key.
+    std::function<void()> onCopy;
+
+    void whenKeysReleased(std::function<void()> ready) override {
+        if (keyHeld)
+            waiting.append(std::move(ready));
+        else
+            ready();
+    }
+    void release() {
+        keyHeld = false;
+        for (auto& ready : std::exchange(waiting, {}))
+            ready();
+    }
+    void inhibitLocalEvents(bool inhibit) override {
+        calls.append(inhibit ? "inhibit" : "uninhibit");
+    }
+    void enableEventStateCombining(bool combine) override {
+        calls.append(combine ? "combine" : "separate");
+    }
+    int postKeyboardEvent(int charCode, int keyCode, bool keyDown) override {
+        calls.append(QString("post %1 %2 %3").arg(charCode).arg(keyCode).arg(keyDown));
+        if (keyCode == 8 && !keyDown && onCopy)
+            onCopy();
+        return answer;
+    }
+};
+
+// The controller and its main window on a throwaway store, with every desktop service recorded.
+class ControllerFixture : public testing::Test {
+protected:
+    // Returns the start-up's log.
+    QString start() {
+        return logOf([this] { controller.awakeFromNib(window, center, &poster); });
+    }
+
+    const bool appReady = (ensureApp(), true); // before any widget
+    QTemporaryDir dir;
+    UserDefaults defaults{dir.filePath("prefs.plist")};
+    Prefs prefs{defaults};
+    RecordingUrlOpener opener;
+    RecordingAlert alert;
+    RecordingKeystrokePoster poster;
+    RecordingHotKeyService service;
+    HotKeyCenter center{service};
+    SkerrinController controller{prefs, opener, alert};
+    MainWindow window{controller.searchHistoryModel()};
+};
