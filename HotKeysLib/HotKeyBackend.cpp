@@ -38,3 +38,9 @@ std::unique_ptr<HotKeyService> createHotKeyService(DesktopSession session) {
     }
     return nullptr;
 }
+
+std::uint32_t baseKeysym(std::uint32_t nativeScanCode, std::uint32_t nativeModifiers) {
+    if (desktopSession() == DesktopSession::X11)
+        return X11HotKeyService::baseKeysym(nativeScanCode, nativeModifiers);
+    return 0;
+}

@@ -2,6 +2,7 @@
 
 #include "HotKeyService.h"
 
+#include <cstdint>
 #include <memory>
 
 // The kind of desktop session the application runs in, decided once from the platform Qt runs
@@ -15,3 +16,8 @@ void chooseDesktopPlatform();
 
 // The hot key backend for the session; nothing where the session offers none.
 std::unique_ptr<HotKeyService> createHotKeyService(DesktopSession session);
+
+// The keysym of a key in the keyboard group in use, at its first level (no Shift, no AltGr); 0
+// when the session cannot say. The key panel records keys by it, so Shift+1 is 1 and AltGr+E is
+// E on every layout.
+std::uint32_t baseKeysym(std::uint32_t nativeScanCode, std::uint32_t nativeModifiers);

@@ -1,5 +1,6 @@
 #include "KeyBroadcaster.h"
 
+#include "HotKeyBackend.h"
 #include "KeyCodeMap.h"
 #include "NotificationCenter.h"
 
@@ -68,15 +69,51 @@ quint32 keysymForQtKey(int key) {
         {Qt::Key_End, XKB_KEY_End},
         {Qt::Key_PageUp, XKB_KEY_Prior},
         {Qt::Key_PageDown, XKB_KEY_Next},
+        // Shifted punctuation, by the key it lies on in the US layout.
+        {Qt::Key_Exclam, XKB_KEY_1},
+        {Qt::Key_At, XKB_KEY_2},
+        {Qt::Key_NumberSign, XKB_KEY_3},
+        {Qt::Key_Dollar, XKB_KEY_4},
+        {Qt::Key_Percent, XKB_KEY_5},
+        {Qt::Key_AsciiCircum, XKB_KEY_6},
+        {Qt::Key_Ampersand, XKB_KEY_7},
+        {Qt::Key_Asterisk, XKB_KEY_8},
+        {Qt::Key_ParenLeft, XKB_KEY_9},
+        {Qt::Key_ParenRight, XKB_KEY_0},
+        {Qt::Key_Underscore, XKB_KEY_minus},
+        {Qt::Key_Plus, XKB_KEY_equal},
+        {Qt::Key_BraceLeft, XKB_KEY_bracketleft},
+        {Qt::Key_BraceRight, XKB_KEY_bracketright},
+        {Qt::Key_Bar, XKB_KEY_backslash},
+        {Qt::Key_Colon, XKB_KEY_semicolon},
+        {Qt::Key_QuoteDbl, XKB_KEY_apostrophe},
+        {Qt::Key_Less, XKB_KEY_comma},
+        {Qt::Key_Greater, XKB_KEY_period},
+        {Qt::Key_Question, XKB_KEY_slash},
+        {Qt::Key_AsciiTilde, XKB_KEY_grave},
     };
     for (const auto& [qtKey, keysym] : named) {
         if (qtKey == key)
             return keysym;
     }
-    return 0;
+    // Unshifted punctuation: Qt's key is the character, as is the keysym below 0x7f.
+    return key > 0x20 && key < 0x7f ? quint32(key) : 0;
 }
 
+KeyBroadcaster::BaseKeysymLookup& baseKeysymLookup() {
+    static KeyBroadcaster::BaseKeysymLookup lookup = baseKeysym;
+    return lookup;
+}
+
+// By the key's first level in the group in use: Shift+1, Shift+comma and AltGr keys are the
+// keys 1, comma and the key under AltGr, not the characters they type.
 qint32 keyCodeFor(const QKeyEvent& event) {
+    if (event.nativeScanCode() != 0) {
+        const quint32 base = baseKeysymLookup()(event.nativeScanCode(), event.nativeModifiers());
+        const qint32 keyCode = base ? KeyCodeMap::keyCodeForKeysym(base) : -1;
+        if (keyCode >= 0)
+            return keyCode;
+    }
     const qint32 keyCode = KeyCodeMap::keyCodeForKeysym(event.nativeVirtualKey());
     if (keyCode >= 0)
         return keyCode;
@@ -91,6 +128,10 @@ KeyBroadcaster::KeyBroadcaster(QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
     // Return must reach us as a key, not press the panel's default button.
     setAutoDefault(false);
+}
+
+void KeyBroadcaster::setBaseKeysymLookup(BaseKeysymLookup lookup) {
+    baseKeysymLookup() = lookup ? std::move(lookup) : BaseKeysymLookup(baseKeysym);
 }
 
 qint32 KeyBroadcaster::cocoaToCarbonModifiers(Qt::KeyboardModifiers modifiers) {

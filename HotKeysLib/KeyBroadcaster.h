@@ -3,6 +3,9 @@
 #include <QPushButton>
 #include <QString>
 
+#include <cstdint>
+#include <functional>
+
 // Name of the notification a KeyBroadcaster posts for each key press it catches.
 extern const QString KeyBraodcasterKeyEvent;
 
@@ -15,6 +18,11 @@ public:
     explicit KeyBroadcaster(QWidget* parent = nullptr);
 
     static qint32 cocoaToCarbonModifiers(Qt::KeyboardModifiers modifiers);
+
+    // Where a key's first-level keysym comes from: the session's keyboard map, or a test's.
+    using BaseKeysymLookup =
+        std::function<std::uint32_t(std::uint32_t nativeScanCode, std::uint32_t nativeModifiers)>;
+    static void setBaseKeysymLookup(BaseKeysymLookup lookup);
 
 protected:
     bool event(QEvent* event) override;

@@ -5,12 +5,14 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QStringList>
 
 #include <plist/plist.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 
 namespace {
@@ -27,6 +29,26 @@ constexpr std::array<ModifierGlyph, 4> modToChar = {{
     {HotKeyModifier::Control, u'^'},
     {HotKeyModifier::Shift, u'\u21E7'},
 }};
+
+struct ModifierWord {
+    qint32 modifier;
+    const char* word;
+};
+
+constexpr std::array<ModifierWord, 4> linuxModifierWords = {{
+    {HotKeyModifier::Command, "Super"},
+    {HotKeyModifier::Control, "Ctrl"},
+    {HotKeyModifier::Option, "Alt"},
+    {HotKeyModifier::Shift, "Shift"},
+}};
+
+// Keys whose name in the key-name table is a Mac one: the names of the same keys on a PC.
+constexpr std::pair<qint16, const char*> linuxKeyNames[] = {
+    {51, "Backspace"}, {54, "Right Super"}, {55, "Super"},      {58, "Alt"},
+    {59, "Ctrl"},      {61, "Right Alt"},   {62, "Right Ctrl"}, {71, "Num Lock"},
+    {102, "Eisu"},     {104, "Kana"},       {114, "Insert"},    {117, "Delete"},
+    {123, "Left"},     {124, "Right"},      {125, "Down"},      {126, "Up"},
+};
 
 std::optional<QHash<QString, QString>> loadKeyCodes() {
     QFile file(QStringLiteral(":/KeyCodes.plist"));
@@ -115,6 +137,22 @@ QString KeyCombo::userDisplayRep() const {
     if (!isValid())
         return QCoreApplication::translate("KeyCombo", "(None)");
     return _stringForModifiers(mModifiers) + _stringForKeyCode(mKeyCode);
+}
+
+QString KeyCombo::linuxDisplayText() const {
+    if (!isValid())
+        return QCoreApplication::translate("KeyCombo", "(None)");
+    QStringList words;
+    for (const ModifierWord& row : linuxModifierWords) {
+        if (mModifiers & row.modifier)
+            words.append(QLatin1String(row.word));
+    }
+    const auto* linuxName =
+        std::find_if(std::begin(linuxKeyNames), std::end(linuxKeyNames),
+                     [this](const auto& entry) { return entry.first == mKeyCode; });
+    words.append(linuxName != std::end(linuxKeyNames) ? QLatin1String(linuxName->second)
+                                                      : _stringForKeyCode(mKeyCode));
+    return words.join('+');
 }
 
 bool KeyCombo::isEqual(const KeyCombo* other) const {

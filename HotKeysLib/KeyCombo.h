@@ -47,6 +47,8 @@ public:
     bool isValid() const { return mKeyCode >= 0 && mModifiers >= 0; }
 
     QString userDisplayRep() const;
+    // What a person reads on Linux: "Super+Alt+F11", "Ctrl+Shift+1", "(None)" when cleared.
+    QString linuxDisplayText() const;
     QString description() const { return userDisplayRep(); }
     bool isEqual(const KeyCombo* other) const;
 

@@ -106,5 +106,5 @@ void KeyComboPanel::keyEvent(const NotificationCenter::Notification& notificatio
 }
 
 void KeyComboPanel::_keyComboChanged() {
-    mTextField->setText(mKeyCombo ? mKeyCombo->userDisplayRep() : QString());
+    mTextField->setText(mKeyCombo ? mKeyCombo->linuxDisplayText() : QString());
 }

@@ -1,14 +1,22 @@
-// Prints how long a command-line search takes as a whole process against xdg-open alone, and
-// how long the stored list of 1000 sites takes to encode and decode.
+// Prints how long a command-line search takes as a whole process against xdg-open alone, how
+// long the stored list of 1000 sites takes to encode and decode, how long importing 500 engines
+// takes from each kind of file, and how long --list-sites takes with 500 sites.
 #include "Archiver.h"
+#include "Prefs.h"
 #include "SearchList.h"
+#include "SiteImporter.h"
 #include "TestHome.h"
+#include "UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
+
+#include <lz4.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -90,11 +98,141 @@ void benchArchive() {
     std::printf("  encode %.3f ms, decode %.3f ms (target <= 1 ms each)\n", encode, decode);
 }
 
+constexpr int kEngines = 500;
+
+QString engineUrl(int i) {
+    return QString("https://engine%1.example.org/search?q={searchTerms}&ie={inputEncoding}").arg(i);
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+}
+
+QString firefoxFile(const QTemporaryDir& dir) {
+    QByteArray json = R"({"version":14,"engines":[)";
+    for (int i = 0; i < kEngines; ++i) {
+        json +=
+            QString(R"(%1{"_name":"Engine %2","_loadPath":"[user]","_metaData":{"alias":"e%2"},)"
+                    R"("_urls":[{"params":[],"rels":[],"template":"%3"}]})")
+                .arg(i ? "," : "")
+                .arg(i)
+                .arg(engineUrl(i))
+                .toUtf8();
+    }
+    json += "]}";
+    QByteArray block(LZ4_compressBound(int(json.size())), Qt::Uninitialized);
+    block.resize(
+        LZ4_compress_default(json.constData(), block.data(), int(json.size()), int(block.size())));
+    const auto size = quint32(json.size());
+    QByteArray file("mozLz40\0", 8);
+    for (int shift = 0; shift < 32; shift += 8)
+        file += char((size >> shift) & 0xFF);
+    writeFile(dir.filePath("search.json.mozlz4"), file + block);
+    return dir.filePath("search.json.mozlz4");
+}
+
+QString chromiumFile(const QTemporaryDir& dir) {
+    const QString path = dir.filePath("Web Data");
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    sqlite3_exec(db,
+                 "CREATE TABLE keywords (id INTEGER PRIMARY KEY, short_name TEXT, keyword TEXT, "
+                 "url TEXT, input_encodings TEXT); BEGIN;",
+                 nullptr, nullptr, nullptr);
+    for (int i = 0; i < kEngines; ++i) {
+        const QByteArray row = QString("INSERT INTO keywords (short_name, keyword, url, "
+                                       "input_encodings) VALUES ('Engine %1', 'e%1', '%2', "
+                                       "'UTF-8');")
+                                   .arg(i)
+                                   .arg(engineUrl(i))
+                                   .toUtf8();
+        sqlite3_exec(db, row.constData(), nullptr, nullptr, nullptr);
+    }
+    sqlite3_exec(db, "COMMIT;", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return path;
+}
+
+QStringList openSearchFiles(const QTemporaryDir& dir) {
+    QStringList files;
+    for (int i = 0; i < kEngines; ++i) {
+        files.append(dir.filePath(QString("engine%1.xml").arg(i)));
+        writeFile(files.last(),
+                  QString("<?xml version=\"1.0\"?>\n<OpenSearchDescription xmlns=\""
+                          "http://a9.com/-/spec/opensearch/1.1/\"><ShortName>Engine "
+                          "%1</ShortName><InputEncoding>UTF-8</InputEncoding><Url "
+                          "type=\"text/html\" template=\"%2\"/></OpenSearchDescription>")
+                      .arg(i)
+                      .arg(engineUrl(i).toHtmlEscaped())
+                      .toUtf8());
+    }
+    return files;
+}
+
+// From the files to the sites added to the default list, as --import-sites does it.
+void benchImport() {
+    QTemporaryDir dir;
+    const QList<std::pair<const char*, QStringList>> kinds = {
+        {"Firefox search.json.mozlz4", {firefoxFile(dir)}},
+        {"Chromium Web Data", {chromiumFile(dir)}},
+        {"OpenSearch, one file each", openSearchFiles(dir)},
+    };
+    std::printf("importing %d engines, files read to sites added (median of 21):\n", kEngines);
+    for (const auto& [kind, paths] : kinds) {
+        int added = 0;
+        const double ms = medianMs(21, [&] {
+            SearchList list;
+            added = SiteImporter::merge(list, SiteImporter::readPaths(paths)).addedCount;
+        });
+        std::printf("  %-27s %7.2f ms, %d added (target <= 50 ms)\n", kind, ms, added);
+    }
+}
+
+// Milliseconds from starting the program until it has exited.
+double runMs(const QStringList& arguments, const QProcessEnvironment& env) {
+    QElapsedTimer clock;
+    clock.start();
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(SKERRIN_BIN, arguments);
+    process.waitForFinished();
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+void benchListSites() {
+    const TestHome home;
+    const QProcessEnvironment& env = home.environment();
+    {
+        SearchList list;
+        for (int i = 0; i < kEngines - 6; ++i)
+            list.searchUrls().append(SearchUrl(
+                QString(engineUrl(i)).replace("{searchTerms}", "%@"), QString("Engine %1").arg(i),
+                QString(), InputEncoding::Utf8, SpaceStyle::Plus, QString("e%1").arg(i)));
+        UserDefaults defaults(home.path(".config/skerrin/org.skerrin.Skerrin.plist"));
+        Prefs(defaults).saveSearchList(list, "searchList");
+        defaults.synchronize();
+    }
+    constexpr int runs = 21;
+    std::vector<double> listing, bare;
+    for (int i = 0; i < runs; ++i) {
+        bare.push_back(runMs({"--version"}, env));
+        listing.push_back(runMs({"--list-sites"}, env));
+    }
+    const double a = median(listing), b = median(bare);
+    std::printf("--list-sites with %d sites, start to exit (median of %d):\n", kEngines, runs);
+    std::printf("  skerrin --list-sites %7.2f ms\n  skerrin --version    %7.2f ms\n", a, b);
+    std::printf("  beyond a bare start: %.2f ms (target <= 20 ms)\n", a - b);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     benchArchive();
+    benchImport();
+    benchListSites();
     benchCommandLineSearch();
     return 0;
 }

@@ -206,6 +206,21 @@ struct X11HotKeyService::Private {
     }
 };
 
+std::uint32_t X11HotKeyService::baseKeysym(std::uint32_t keycode, std::uint32_t state) {
+    xcb_connection_t* connection = X11Connection::connection();
+    if (!connection || keycode > 255)
+        return 0;
+    // Kept for the run, like the grabs' table.
+    static xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection);
+    if (!symbols)
+        return 0;
+    // XKB puts the group in bits 13 and 14 of the state; each group has two columns.
+    const int group = int((state >> 13) & 3);
+    const auto code = xcb_keycode_t(keycode);
+    const xcb_keysym_t inGroup = xcb_key_symbols_get_keysym(symbols, code, group * 2);
+    return inGroup != XCB_NO_SYMBOL ? inGroup : xcb_key_symbols_get_keysym(symbols, code, 0);
+}
+
 std::unique_ptr<X11HotKeyService> X11HotKeyService::create() {
     xcb_connection_t* connection = X11Connection::connection();
     if (!connection)

@@ -5,6 +5,7 @@
 #include <QAbstractNativeEventFilter>
 #include <QList>
 
+#include <cstdint>
 #include <memory>
 
 // System-wide hot keys on X11: passive grabs on the root window for every Caps Lock / Num Lock
@@ -14,6 +15,8 @@ class X11HotKeyService : public HotKeyService, public QAbstractNativeEventFilter
 public:
     // Nothing when the application does not run on an X server.
     static std::unique_ptr<X11HotKeyService> create();
+    // The first-level keysym of an X keycode in the group that `state` names.
+    static std::uint32_t baseKeysym(std::uint32_t keycode, std::uint32_t state);
     ~X11HotKeyService() override;
 
     bool deliversIdentity() const override { return true; }

@@ -201,7 +201,7 @@ void SkerrinController::bringToFront() {
 void SkerrinController::search() {
     if (!window || egg(window->searchFieldText()))
         return;
-    searchForString(window->searchFieldText());
+    searchTypedText(window->searchFieldText());
 }
 
 void SkerrinController::doServiceSearch(const QMimeData* pboard) {

@@ -9,10 +9,22 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
+#include <QSortFilterProxyModel>
 #include <QStringListModel>
 #include <QStyleHints>
 
 namespace {
+// The history is kept oldest first; its drop-down shows the newest first.
+class NewestFirst : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+protected:
+    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override {
+        return left.row() > right.row();
+    }
+};
+
 // After this long without input the caret stops blinking, so an idle window wakes nobody.
 constexpr int kCaretQuietMs = 10000;
 } // namespace
@@ -47,7 +59,13 @@ MainWindow::MainWindow(QStringListModel& history)
 MainWindow::~MainWindow() = default;
 
 void MainWindow::setHistoryModel(QStringListModel* model) {
-    ui->searchText->setModel(model);
+    auto* newestFirst = new NewestFirst(ui->searchText);
+    newestFirst->setSourceModel(model);
+    newestFirst->sort(0);
+    ui->searchText->setModel(newestFirst);
+    // The field opens empty; the history waits in the drop-down.
+    ui->searchText->setCurrentIndex(-1);
+    ui->searchText->clearEditText();
     // A growing history must never replace what is in the field.
     const auto keep = [this] { keptText = ui->searchText->currentText(); };
     const auto restore = [this] { ui->searchText->setEditText(keptText); };

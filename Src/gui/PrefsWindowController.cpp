@@ -8,10 +8,15 @@
 #include "SBApplication.h"
 #include "SearchList.h"
 #include "SearchListModel.h"
+#include "SiteImporter.h"
 #include "ui_Prefs.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 
 struct PrefsWindowController::HotKeySetting {
     const char* name;
@@ -26,11 +31,16 @@ namespace {
 
 const QString noPostCopyKey = QLatin1String(PrefKeys::noPostCopy);
 
+std::function<QStringList()>& importChooser() {
+    static std::function<QStringList()> chooser;
+    return chooser;
+}
+
 } // namespace
 
 PrefsWindowController::PrefsWindowController(QObject& hotKeyTarget, Prefs& prefs,
                                              HotKeyCenter& center, QWidget* parent)
-    : QWidget(parent, Qt::Window)
+    : QDialog(parent)
     , ui(std::make_unique<Ui::Prefs>())
     , hotKeyTarget(hotKeyTarget)
     , prefs(prefs)
@@ -72,6 +82,9 @@ PrefsWindowController::PrefsWindowController(QObject& hotKeyTarget, Prefs& prefs
             &PrefsWindowController::deleteUrlPressed);
     connect(ui->okButton, &QPushButton::clicked, this, &PrefsWindowController::okPressed);
     connect(ui->cancelButton, &QPushButton::clicked, this, &PrefsWindowController::cancelPressed);
+    connect(ui->importButton, &QPushButton::clicked, this, &PrefsWindowController::importPressed);
+    connect(ui->restoreDefaultsButton, &QPushButton::clicked, this,
+            &PrefsWindowController::restoreDefaultsPressed);
     windowDidLoad();
 }
 
@@ -98,13 +111,42 @@ void PrefsWindowController::windowDidLoad() {
         // Any attempt to edit a cell edits the whole site in the editor instead.
         connect(ui->urlList, &QAbstractItemView::doubleClicked, this,
                 [this](const QModelIndex& index) { searchList->editRow(index.row()); });
+        ui->urlList->installEventFilter(this);
+        connect(ui->urlList->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                &PrefsWindowController::showSiteProblems);
+        connect(searchList, &QAbstractItemModel::dataChanged, this,
+                &PrefsWindowController::showSiteProblems);
+        connect(searchList, &QAbstractItemModel::rowsMoved, this,
+                &PrefsWindowController::showSiteProblems);
+        QHeaderView* header = ui->urlList->horizontalHeader();
+        for (const auto& [column, width] :
+             {std::pair{"title", 150}, std::pair{"commandKey", 40}, std::pair{"keyword", 80},
+              std::pair{"encoding", 90}, std::pair{"url", 260}})
+            header->resizeSection(SearchListModel::columnOf(column), width);
     }
+    nameFieldsForScreenReaders();
+    // Room for the sites' addresses, within the smallest common screen (1366×768).
+    resize(900, 640);
     updateFields();
 }
 
+void PrefsWindowController::nameFieldsForScreenReaders() {
+    for (QLabel* label : findChildren<QLabel*>()) {
+        QWidget* field = label->buddy();
+        if (field && field->accessibleName().isEmpty())
+            field->setAccessibleName(label->text().remove('&').remove(':').trimmed());
+    }
+    const auto nameAfter = [](QWidget* field, const QLabel* label) {
+        if (field->accessibleName().isEmpty())
+            field->setAccessibleName(label->text().remove(':').trimmed());
+    };
+    nameAfter(ui->hotKeyTextField, ui->hotKeyLabel);
+    nameAfter(ui->autoSearchTextField, ui->autoSearchLabel);
+}
+
 void PrefsWindowController::updateFields() {
-    ui->hotKeyTextField->setText(mCombo ? mCombo->userDisplayRep() : QString());
-    ui->autoSearchTextField->setText(urlCombo ? urlCombo->userDisplayRep() : QString());
+    ui->hotKeyTextField->setText(mCombo ? mCombo->linuxDisplayText() : QString());
+    ui->autoSearchTextField->setText(urlCombo ? urlCombo->linuxDisplayText() : QString());
 }
 
 void PrefsWindowController::editHotKeyPressed() {
@@ -208,6 +250,94 @@ void PrefsWindowController::okPressed() {
 
 void PrefsWindowController::cancelPressed() {
     close();
+}
+
+void PrefsWindowController::setImportChooserForTesting(std::function<QStringList()> chooser) {
+    importChooser() = std::move(chooser);
+}
+
+void PrefsWindowController::importPressed() {
+    if (!searchList)
+        return;
+    const QStringList paths =
+        importChooser() ? importChooser()()
+                        : QFileDialog::getOpenFileNames(
+                              this, tr("Import Search Sites"), QDir::homePath(),
+                              tr("Browser engines and OpenSearch (*.mozlz4 Web*Data *.xml);;"
+                                 "All files (*)"));
+    if (paths.isEmpty())
+        return;
+    const SiteImporter::Found found = SiteImporter::readPaths(paths);
+    if (!found.error.isEmpty()) {
+        ui->siteMessage->setText(tr("Nothing imported. %1").arg(found.error));
+        return;
+    }
+    SearchList added = SearchList::empty();
+    added.searchUrls() = searchList->searchList().searchUrls();
+    const SiteImporter::Report report = SiteImporter::merge(added, found);
+    searchList->appendSites(added.searchUrls().mid(searchList->rowCount()));
+    ui->siteMessage->setText((QStringList{tr("%n site(s) added.", nullptr, report.addedCount)} +
+                              report.notes + report.skipped)
+                                 .join('\n'));
+    if (report.addedCount > 0)
+        emit searchListChanged();
+}
+
+void PrefsWindowController::restoreDefaultsPressed() {
+    if (!searchList)
+        return;
+    searchList->restoreDefaults();
+    emit searchListChanged();
+}
+
+bool PrefsWindowController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->urlList && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (siteKeyPressed(key->key(), key->modifiers()))
+            return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool PrefsWindowController::siteKeyPressed(int key, Qt::KeyboardModifiers modifiers) {
+    const int row = ui->urlList->currentIndex().row();
+    const bool control = modifiers & Qt::ControlModifier;
+    if (!control && (key == Qt::Key_F2 || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        if (row >= 0)
+            searchList->editRow(row);
+        return true;
+    }
+    if (!control && key == Qt::Key_Delete) {
+        deleteUrlPressed();
+        return true;
+    }
+    if (control && (key == Qt::Key_Up || key == Qt::Key_Down)) {
+        moveSelectedSite(key == Qt::Key_Up ? -1 : 1);
+        return true;
+    }
+    return false;
+}
+
+void PrefsWindowController::moveSelectedSite(int by) {
+    const QModelIndex current = ui->urlList->currentIndex();
+    if (!current.isValid() || !searchList->moveSite(current.row(), current.row() + by))
+        return;
+    ui->urlList->setCurrentIndex(searchList->index(current.row() + by, current.column()));
+    emit searchListChanged();
+}
+
+void PrefsWindowController::showSiteProblems() {
+    const int row = ui->urlList->currentIndex().row();
+    if (row < 0 || row >= searchList->rowCount()) {
+        ui->siteMessage->clear();
+        return;
+    }
+    const QStringList problems = searchList->searchList().problemsAt(row);
+    ui->siteMessage->setText(
+        problems.isEmpty()
+            ? QString()
+            : QStringLiteral("%1: %2").arg(searchList->searchList().searchUrls().at(row).title(),
+                                           problems.join(QStringLiteral("; "))));
 }
 
 int PrefsWindowController::selectedRow() const {

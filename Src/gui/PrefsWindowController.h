@@ -2,7 +2,10 @@
 
 #include "KeyCombo.h"
 
-#include <QWidget>
+#include <QDialog>
+#include <QStringList>
+
+#include <functional>
 
 #include <memory>
 
@@ -15,8 +18,8 @@ class SearchListModel;
 
 // The preferences window: the options, the two hot keys and the search sites. Options,
 // hot keys and site edits apply at once; only OK stores the site list. A new window per request,
-// deleted when it closes.
-class PrefsWindowController : public QWidget {
+// deleted when it closes; Escape closes it like Cancel.
+class PrefsWindowController : public QDialog {
     Q_OBJECT
 public:
     // Takes the hot key combinations and the live search list from the scratch entries "mCombo",
@@ -42,6 +45,16 @@ public:
     void deleteUrlPressed();
     void okPressed();
     void cancelPressed();
+    // Sites from the browsers' files or OpenSearch descriptions the person picks.
+    void importPressed();
+    void restoreDefaultsPressed();
+
+    // When set, importPressed() asks this for the paths instead of a file dialog.
+    static void setImportChooserForTesting(std::function<QStringList()> chooser);
+
+protected:
+    // The site table's keys: F2 and Return edit, Delete removes, Ctrl+Up and Ctrl+Down move.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
     // The site list changed: the main window's pop-up is rebuilt.
@@ -55,6 +68,11 @@ private:
     void windowDidLoad();
     void changeHotKey(KeyComboRef& combo, const HotKeySetting& setting);
     int selectedRow() const;
+    bool siteKeyPressed(int key, Qt::KeyboardModifiers modifiers);
+    void moveSelectedSite(int by);
+    // Says what is wrong with the chosen site, for those who cannot see the table's marks.
+    void showSiteProblems();
+    void nameFieldsForScreenReaders();
 
     std::unique_ptr<Ui::Prefs> ui;
     KeyComboRef mCombo;

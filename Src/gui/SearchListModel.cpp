@@ -4,6 +4,12 @@
 #include "SearchList.h"
 #include "SearchUrlWindowController.h"
 
+#include <QApplication>
+#include <QMimeData>
+#include <QStyle>
+
+#include <algorithm>
+#include <cstring>
 #include <iterator>
 
 namespace {
@@ -13,7 +19,11 @@ struct Column {
     const char* header;
 };
 
-constexpr Column columns[] = {{"title", "Title"}, {"commandKey", "Key"}, {"url", "Search URL"}};
+constexpr Column columns[] = {{"title", "Title"},     {"commandKey", "Key"},
+                              {"keyword", "Keyword"}, {"encoding", "Encoding"},
+                              {"url", "Search URL"},  {"example", "A search for “example”"}};
+
+const QString kRowMimeType = QStringLiteral("application/x-skerrin-site-row");
 
 QList<SearchListModel*>& liveModels() {
     static QList<SearchListModel*> models;
@@ -25,6 +35,12 @@ QString field(const SearchUrl& site, const QString& identifier) {
         return site.url();
     if (identifier == QLatin1String("title"))
         return site.title();
+    if (identifier == QLatin1String("keyword"))
+        return site.keyword();
+    if (identifier == QLatin1String("encoding"))
+        return encodingName(site.encoding());
+    if (identifier == QLatin1String("example"))
+        return site.addressFor(QStringLiteral("example"));
     return site.commandKey();
 }
 
@@ -33,7 +49,11 @@ void setField(SearchUrl& site, const QString& identifier, const QString& value) 
         site.setUrl(value);
     else if (identifier == QLatin1String("title"))
         site.setTitle(value);
-    else
+    else if (identifier == QLatin1String("keyword"))
+        site.setKeyword(value);
+    else if (identifier == QLatin1String("encoding"))
+        site.setEncoding(encodingFromName(value).value_or(site.encoding()));
+    else if (identifier != QLatin1String("example"))
         site.setCommandKey(value);
 }
 
@@ -55,6 +75,14 @@ QString SearchListModel::columnIdentifier(int column) {
     return QLatin1String(columns[column].identifier);
 }
 
+int SearchListModel::columnOf(const char* identifier) {
+    for (int column = 0; column < int(std::size(columns)); ++column) {
+        if (std::strcmp(columns[column].identifier, identifier) == 0)
+            return column;
+    }
+    return -1;
+}
+
 int SearchListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(list.searchUrls().size());
 }
@@ -64,17 +92,28 @@ int SearchListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant SearchListModel::data(const QModelIndex& index, int role) const {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid) ||
-        (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return QVariant();
-    return field(list.searchUrls().at(index.row()), columnIdentifier(index.column()));
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return field(list.searchUrls().at(index.row()), columnIdentifier(index.column()));
+    // A site with a problem says so at once, with the reasons.
+    if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole ||
+        (role == Qt::DecorationRole && index.column() == 0)) {
+        const QStringList problems = list.problemsAt(index.row());
+        if (problems.isEmpty())
+            return QVariant();
+        if (role == Qt::DecorationRole)
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+        return problems.join(QStringLiteral("; "));
+    }
+    return QVariant();
 }
 
 QVariant SearchListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
         section >= int(std::size(columns)))
         return QAbstractTableModel::headerData(section, orientation, role);
-    return QLatin1String(columns[section].header);
+    return QString::fromUtf8(columns[section].header);
 }
 
 bool SearchListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
@@ -83,6 +122,76 @@ bool SearchListModel::setData(const QModelIndex& index, const QVariant& value, i
     setField(list.searchUrls()[index.row()], columnIdentifier(index.column()), value.toString());
     rowChanged(index.row());
     return true;
+}
+
+Qt::ItemFlags SearchListModel::flags(const QModelIndex& index) const {
+    const Qt::ItemFlags base = QAbstractTableModel::flags(index);
+    return index.isValid() ? base | Qt::ItemIsDragEnabled : base | Qt::ItemIsDropEnabled;
+}
+
+Qt::DropActions SearchListModel::supportedDropActions() const {
+    return Qt::MoveAction;
+}
+
+QStringList SearchListModel::mimeTypes() const {
+    return {kRowMimeType};
+}
+
+QMimeData* SearchListModel::mimeData(const QModelIndexList& indexes) const {
+    if (indexes.isEmpty())
+        return nullptr;
+    auto* data = new QMimeData;
+    data->setData(kRowMimeType, QByteArray::number(indexes.first().row()));
+    return data;
+}
+
+bool SearchListModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int,
+                                   const QModelIndex& parent) {
+    if (action != Qt::MoveAction || !data || !data->hasFormat(kRowMimeType))
+        return false;
+    bool ok = false;
+    const int from = data->data(kRowMimeType).toInt(&ok);
+    int to = row >= 0 ? row : parent.isValid() ? parent.row() : rowCount();
+    if (to > from)
+        --to; // the gap the site leaves
+    if (ok)
+        moveSite(from, std::min(to, rowCount() - 1));
+    // The move is done here: the view must not remove the dragged row once more.
+    return false;
+}
+
+bool SearchListModel::moveSite(int from, int to) {
+    const int rows = rowCount();
+    if (from < 0 || from >= rows || to < 0 || to >= rows || from == to)
+        return false;
+    const QList<SearchListModel*> models = modelsOfList();
+    for (SearchListModel* model : models)
+        model->beginMoveRows(QModelIndex(), from, from, QModelIndex(), to > from ? to + 1 : to);
+    list.searchUrls().move(from, to);
+    for (SearchListModel* model : models)
+        model->endMoveRows();
+    return true;
+}
+
+void SearchListModel::restoreDefaults() {
+    const QList<SearchListModel*> models = modelsOfList();
+    for (SearchListModel* model : models)
+        model->beginResetModel();
+    list.searchUrls() = SearchList().searchUrls();
+    for (SearchListModel* model : models)
+        model->endResetModel();
+}
+
+void SearchListModel::appendSites(const QList<SearchUrl>& sites) {
+    if (sites.isEmpty())
+        return;
+    const int first = rowCount();
+    const QList<SearchListModel*> models = modelsOfList();
+    for (SearchListModel* model : models)
+        model->beginInsertRows(QModelIndex(), first, first + int(sites.size()) - 1);
+    list.searchUrls().append(sites);
+    for (SearchListModel* model : models)
+        model->endInsertRows();
 }
 
 void SearchListModel::addNewBlankSearchUrl() {
@@ -115,6 +224,9 @@ void SearchListModel::editRow(int row) {
     }
     const SearchUrl before = list.searchUrls().at(row);
     SearchUrlWindowController editor;
+    QList<SearchUrl> others = list.searchUrls();
+    others.removeAt(row);
+    editor.setOtherSites(others);
     editor.setSearchUrl(before);
     if (editor.runModal() != QDialog::Accepted)
         return;

@@ -3,7 +3,9 @@
 #include <QAbstractTableModel>
 #include <QList>
 
+class QMimeData;
 class SearchList;
+class SearchUrl;
 
 // The preferences table over the live search list: one row per site. Every model of the same
 // list hears of a change made through any of them, so several preferences windows keep their
@@ -16,9 +18,12 @@ public:
 
     SearchList& searchList() const { return list; }
 
-    // "title", "commandKey" and "url". A column is shown and written by its identifier: "url"
-    // is the template, "title" the title and any other identifier the command key.
+    // "title", "commandKey", "keyword", "encoding", "url" and "example". A column is shown and
+    // written by its identifier: "url" is the template, "title" the title, "keyword" and
+    // "encoding" theirs, "example" the address a search for "example" opens (shown only) and any
+    // other identifier the command key.
     static QString columnIdentifier(int column);
+    static int columnOf(const char* identifier);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -28,6 +33,20 @@ public:
     // Stores any value as it stands. Cells are not editable, so views never call it.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
+    // Rows are dragged to a new place; a drop moves the site, nothing is copied.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    Qt::DropActions supportedDropActions() const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+
+    // Moves the site at `from` to stand at `to` (both existing rows).
+    bool moveSite(int from, int to);
+    // The six default sites replace the list.
+    void restoreDefaults();
+    // Appends sites (an import); every table of the list shows them.
+    void appendSites(const QList<SearchUrl>& sites);
     void addNewBlankSearchUrl();
     // A row that does not exist is logged and left alone.
     void removeSearchUrlAtIndex(int index);

@@ -2,6 +2,9 @@
 
 #include "ui_SearchUrlWindow.h"
 
+#include <QComboBox>
+#include <QLineEdit>
+
 namespace {
 
 std::function<int(SearchUrlWindowController&)>& modalRunner() {
@@ -18,6 +21,13 @@ SearchUrlWindowController::SearchUrlWindowController(QWidget* parent)
     connect(ui->okButton, &QPushButton::clicked, this, &SearchUrlWindowController::okPressed);
     connect(ui->cancelButton, &QPushButton::clicked, this,
             &SearchUrlWindowController::cancelPressed);
+    for (QLineEdit* field : {ui->title, ui->commandKey, ui->url, ui->keyword})
+        connect(field, &QLineEdit::textChanged, this, &SearchUrlWindowController::fieldsChanged);
+    for (QComboBox* choice : {ui->encoding, ui->spaces})
+        connect(choice, &QComboBox::currentIndexChanged, this,
+                &SearchUrlWindowController::fieldsChanged);
+    ui->preview->setAccessibleName(ui->previewLabel->text());
+    ui->problems->setAccessibleName(tr("Problems"));
 }
 
 SearchUrlWindowController::~SearchUrlWindowController() = default;
@@ -27,6 +37,29 @@ void SearchUrlWindowController::setSearchUrl(const SearchUrl& surl) {
     ui->commandKey->setText(surl.commandKey());
     ui->title->setText(surl.title());
     ui->url->setText(surl.url());
+    ui->keyword->setText(surl.keyword());
+    ui->encoding->setCurrentIndex(surl.encoding() == InputEncoding::Utf8 ? 0 : 1);
+    ui->spaces->setCurrentIndex(surl.spaceStyle() == SpaceStyle::Percent20 ? 0 : 1);
+    fieldsChanged();
+}
+
+void SearchUrlWindowController::setOtherSites(QList<SearchUrl> others) {
+    otherSites = std::move(others);
+    fieldsChanged();
+}
+
+SearchUrl SearchUrlWindowController::typedSite() const {
+    return SearchUrl(ui->url->text(), ui->title->text(), ui->commandKey->text(),
+                     ui->encoding->currentIndex() == 0 ? InputEncoding::Utf8
+                                                       : InputEncoding::Latin1,
+                     ui->spaces->currentIndex() == 0 ? SpaceStyle::Percent20 : SpaceStyle::Plus,
+                     ui->keyword->text().trimmed());
+}
+
+void SearchUrlWindowController::fieldsChanged() {
+    const SearchUrl site = typedSite();
+    ui->preview->setText(site.addressFor(QStringLiteral("example")));
+    ui->problems->setText(SearchList::problemsOf(site, otherSites).join('\n'));
 }
 
 int SearchUrlWindowController::runModal() {
@@ -44,9 +77,13 @@ void SearchUrlWindowController::setModalRunnerForTesting(
 }
 
 void SearchUrlWindowController::okPressed() {
-    mySearchUrl.setCommandKey(ui->commandKey->text());
-    mySearchUrl.setTitle(ui->title->text());
-    mySearchUrl.setUrl(ui->url->text());
+    const SearchUrl site = typedSite();
+    const QStringList problems = SearchList::problemsOf(site, otherSites);
+    if (SearchList::refuses(problems)) {
+        ui->problems->setText(problems.join('\n'));
+        return;
+    }
+    mySearchUrl = site;
     accept();
 }
 

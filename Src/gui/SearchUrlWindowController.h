@@ -19,8 +19,10 @@ public:
     explicit SearchUrlWindowController(QWidget* parent = nullptr);
     ~SearchUrlWindowController() override;
 
-    // Remembers the site and fills the three fields from it.
+    // Remembers the site and fills the fields from it.
     void setSearchUrl(const SearchUrl& surl);
+    // The rest of the list: a title or keyword one of them has is refused.
+    void setOtherSites(QList<SearchUrl> others);
     // The site as OK last wrote it back from the fields.
     const SearchUrl& searchUrl() const { return mySearchUrl; }
 
@@ -34,6 +36,12 @@ public:
     void cancelPressed();
 
 private:
+    // The site as the fields have it now.
+    SearchUrl typedSite() const;
+    // Shows what "example" opens and what is wrong, as the person types.
+    void fieldsChanged();
+
     std::unique_ptr<Ui::SearchUrlWindow> ui;
+    QList<SearchUrl> otherSites;
     SearchUrl mySearchUrl{QString(), QString(), QString()};
 };

@@ -28,6 +28,8 @@ inline constexpr const char* terminalClasses = "terminalClasses";
 // The archived site list (data) and the last searches (array of strings).
 inline constexpr const char* searchList = "searchList";
 inline constexpr const char* history = "history";
+// Per site, in the order of the archived list: keyword, encoding, space style, template.
+inline constexpr const char* searchListFields = "searchListFields";
 
 // Scratch entries that live for one run only.
 inline constexpr const char* bringToFrontCombo = "mCombo";

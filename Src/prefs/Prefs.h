@@ -44,8 +44,11 @@ public:
     void setString(const QString& key, const QVariant& value);
 
     // Any list that archives itself (the search list); the store never needs to know its class.
+    // Fields the archive cannot hold go beside it, under their own key.
     void saveSearchList(const auto& list, const QString& key) {
         setArchivedObject(list.encodeWithCoder(), key);
+        if constexpr (requires { list.siteFields(); })
+            setStringList(list.siteFields(), QLatin1String(PrefKeys::searchListFields));
     }
     void setHistory(const QStringList& history);
     // The stored history, newest 10 at most, as a list the caller owns.
@@ -53,6 +56,7 @@ public:
 
 private:
     void setArchivedObject(const ArchiveObjectRef& object, const QString& key);
+    void setStringList(const QStringList& list, const QString& key);
 
     UserDefaults& store;
     QVariantMap dict;

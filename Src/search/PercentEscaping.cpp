@@ -4,25 +4,26 @@
 
 namespace {
 
-bool passesUnescaped(unsigned char byte) {
+bool isUnreserved(unsigned char byte) {
     return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-           (byte >= '0' && byte <= '9') ||
-           QByteArrayView("-_.!~*'();/?:@&=+$,").contains(char(byte));
+           (byte >= '0' && byte <= '9') || QByteArrayView("-_.!~*'()").contains(char(byte));
 }
 
-} // namespace
+bool isReserved(unsigned char byte) {
+    return QByteArrayView(";/?:@&=+$,").contains(char(byte));
+}
 
-QString addPercentEscapes(const QString& text) {
-    const bool latin1 =
-        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
-    const QByteArray bytes = latin1 ? text.toLatin1() : text.toUtf8();
+QString escapeBytes(const QByteArray& bytes, SpaceStyle spaces) {
     static constexpr char hex[] = "0123456789ABCDEF";
+    const bool form = spaces == SpaceStyle::Plus;
     QString escaped;
     escaped.reserve(bytes.size() * 3);
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        if (passesUnescaped(byte)) {
+        if (isUnreserved(byte) || (!form && isReserved(byte))) {
             escaped.append(QChar(byte));
+        } else if (form && byte == ' ') {
+            escaped.append('+');
         } else {
             escaped.append('%');
             escaped.append(QChar(hex[byte >> 4]));
@@ -30,6 +31,19 @@ QString addPercentEscapes(const QString& text) {
         }
     }
     return escaped;
+}
+
+} // namespace
+
+QString addPercentEscapes(const QString& text) {
+    return addPercentEscapes(text, InputEncoding::Latin1, SpaceStyle::Percent20);
+}
+
+QString addPercentEscapes(const QString& text, InputEncoding encoding, SpaceStyle spaces) {
+    const bool latin1 =
+        encoding == InputEncoding::Latin1 &&
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+    return escapeBytes(latin1 ? text.toLatin1() : text.toUtf8(), spaces);
 }
 
 QString fillTemplate(const QString& urlTemplate, const QString& escaped) {

@@ -3,6 +3,11 @@
 #include "Log.h"
 #include "Unarchiver.h"
 
+#include <QRegularExpression>
+#include <QUrl>
+
+#include <algorithm>
+
 namespace {
 
 const QString kNewSiteTemplate = QStringLiteral("http://www.skerrin.org/search.html?%@");
@@ -30,10 +35,34 @@ std::optional<QList<ArchiveObjectRef>> codedObjects(const ArchiveObject& coded,
 
 } // namespace
 
-SearchUrl::SearchUrl(QString url, QString title, QString commandKey)
+SearchUrl::SearchUrl(QString url, QString title, QString commandKey, InputEncoding encoding,
+                     SpaceStyle spaces, QString keyword)
     : url_(std::move(url))
     , commandKey_(std::move(commandKey))
-    , title_(std::move(title)) {}
+    , title_(std::move(title))
+    , keyword_(std::move(keyword))
+    , encoding_(encoding)
+    , spaces_(spaces) {}
+
+QString SearchUrl::addressFor(const QString& text) const {
+    return fillTemplate(url_, addPercentEscapes(text, encoding_, spaces_));
+}
+
+QString encodingName(InputEncoding encoding) {
+    return encoding == InputEncoding::Utf8 ? QStringLiteral("UTF-8") : QStringLiteral("ISO-8859-1");
+}
+
+std::optional<InputEncoding> encodingFromName(const QString& name) {
+    const QString n = name.trimmed().toUpper();
+    if (n == QLatin1String("UTF-8") || n == QLatin1String("UTF8"))
+        return InputEncoding::Utf8;
+    for (const char* latin1 :
+         {"ISO-8859-1", "ISO8859-1", "LATIN1", "ISO-LATIN-1", "WINDOWS-1252"}) {
+        if (n == QLatin1String(latin1))
+            return InputEncoding::Latin1;
+    }
+    return std::nullopt;
+}
 
 ArchiveObjectRef SearchUrl::encodeWithCoder() const {
     return codedObject("SearchUrl", {ArchiveValue::ofObject(ArchiveObject::string(url_)),
@@ -80,7 +109,8 @@ const QString& SearchList::fallbackTemplate() {
 }
 
 void SearchList::addNewBlankSearchUrl() {
-    list.append(SearchUrl(kNewSiteTemplate, "New Search", QString::number(list.size() + 1)));
+    list.append(SearchUrl(kNewSiteTemplate, "New Search", QString::number(list.size() + 1),
+                          InputEncoding::Utf8));
 }
 
 void SearchList::removeSearchUrlAtIndex(int index) {
@@ -97,6 +127,106 @@ QString SearchList::getUrlForTitle(const QString& selected) const {
     }
     logLine("Unexpected error- returning nil from getUrlForTitle");
     return QString();
+}
+
+const SearchUrl* SearchList::siteForTitle(const QString& title) const {
+    for (const SearchUrl& site : list) {
+        if (site.title() == title)
+            return &site;
+    }
+    return nullptr;
+}
+
+std::optional<std::pair<const SearchUrl*, QString>>
+SearchList::siteForKeyword(const QString& text) const {
+    const QString trimmed = text.trimmed();
+    qsizetype end = 0;
+    while (end < trimmed.size() && !trimmed.at(end).isSpace())
+        ++end;
+    const QString word = trimmed.left(end);
+    const QString rest = trimmed.mid(end).trimmed();
+    if (word.isEmpty() || rest.isEmpty())
+        return std::nullopt;
+    for (const SearchUrl& site : list) {
+        if (!site.keyword().isEmpty() && site.keyword().compare(word, Qt::CaseInsensitive) == 0)
+            return std::pair(&site, rest);
+    }
+    return std::nullopt;
+}
+
+namespace {
+const QString kTitleTaken = QStringLiteral("another site has this title");
+const QString kKeywordTaken = QStringLiteral("another site has this keyword");
+const QString kKeywordNotOneWord = QStringLiteral("a keyword is one word");
+} // namespace
+
+bool SearchList::refuses(const QStringList& problems) {
+    return problems.contains(kTitleTaken) || problems.contains(kKeywordTaken) ||
+           problems.contains(kKeywordNotOneWord);
+}
+
+QStringList SearchList::problemsOf(const SearchUrl& site, const QList<SearchUrl>& others) {
+    QStringList problems;
+    if (!site.url().contains(QLatin1String("%@")))
+        problems.append(QStringLiteral("the address has no %@ for the search text"));
+    const QUrl example(site.addressFor(QStringLiteral("example")), QUrl::StrictMode);
+    const QString scheme = example.scheme();
+    if (!example.isValid() || example.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
+         scheme != QLatin1String("ftp")))
+        problems.append(QStringLiteral("the address is not a web address"));
+    const auto same = [&](auto field, Qt::CaseSensitivity cs) {
+        return std::any_of(others.begin(), others.end(), [&](const SearchUrl& other) {
+            return (other.*field)().compare((site.*field)(), cs) == 0;
+        });
+    };
+    if (same(&SearchUrl::title, Qt::CaseSensitive))
+        problems.append(kTitleTaken);
+    if (!site.keyword().isEmpty() && same(&SearchUrl::keyword, Qt::CaseInsensitive))
+        problems.append(kKeywordTaken);
+    if (site.keyword().contains(QRegularExpression(QStringLiteral("\\s"))))
+        problems.append(kKeywordNotOneWord);
+    return problems;
+}
+
+QStringList SearchList::problemsAt(qsizetype index) const {
+    QList<SearchUrl> others = list;
+    others.removeAt(index);
+    return problemsOf(list.at(index), others);
+}
+
+namespace {
+const QChar kFieldSeparator('\t');
+const QString kPlus = QStringLiteral("+");
+const QString kPercent20 = QStringLiteral("%20");
+} // namespace
+
+QStringList SearchList::siteFields() const {
+    QStringList fields;
+    fields.reserve(list.size());
+    for (const SearchUrl& site : list) {
+        fields.append(QStringList{site.keyword(), encodingName(site.encoding()),
+                                  site.spaceStyle() == SpaceStyle::Plus ? kPlus : kPercent20,
+                                  site.url()}
+                          .join(kFieldSeparator));
+    }
+    return fields;
+}
+
+void SearchList::applySiteFields(const QStringList& fields) {
+    for (qsizetype i = 0; i < list.size() && i < fields.size(); ++i) {
+        const QStringList parts = fields.at(i).split(kFieldSeparator);
+        if (parts.size() < 4)
+            continue;
+        const QString url = parts.mid(3).join(kFieldSeparator);
+        const auto encoding = encodingFromName(parts.at(1));
+        SearchUrl& site = list[i];
+        if (url != site.url() || !encoding)
+            continue;
+        site.setKeyword(parts.at(0));
+        site.setEncoding(*encoding);
+        site.setSpaceStyle(parts.at(2) == kPlus ? SpaceStyle::Plus : SpaceStyle::Percent20);
+    }
 }
 
 ArchiveObjectRef SearchList::encodeWithCoder() const {

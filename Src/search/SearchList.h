@@ -1,15 +1,23 @@
 #pragma once
 
 #include "ArchiveObject.h"
+#include "PercentEscaping.h"
 
 #include <QList>
 #include <QString>
 
+#include <QStringList>
+
 #include <memory>
+#include <optional>
+#include <utility>
 
 class SearchUrl {
 public:
-    SearchUrl(QString url, QString title, QString commandKey);
+    // Historic sites read Latin-1 and write a space as %20; imported ones pass UTF-8 and +.
+    SearchUrl(QString url, QString title, QString commandKey,
+              InputEncoding encoding = InputEncoding::Latin1,
+              SpaceStyle spaces = SpaceStyle::Percent20, QString keyword = {});
 
     const QString& url() const { return url_; }
     const QString& commandKey() const { return commandKey_; }
@@ -17,6 +25,15 @@ public:
     void setUrl(const QString& url) { url_ = url; }
     void setCommandKey(const QString& commandKey) { commandKey_ = commandKey; }
     void setTitle(const QString& title) { title_ = title; }
+    // The first word typed before a search text to search on this site; empty for none.
+    const QString& keyword() const { return keyword_; }
+    InputEncoding encoding() const { return encoding_; }
+    SpaceStyle spaceStyle() const { return spaces_; }
+    void setKeyword(const QString& keyword) { keyword_ = keyword; }
+    void setEncoding(InputEncoding encoding) { encoding_ = encoding; }
+    void setSpaceStyle(SpaceStyle spaces) { spaces_ = spaces; }
+    // The address a search for `text` opens on this site.
+    QString addressFor(const QString& text) const;
     bool operator==(const SearchUrl&) const = default;
 
     ArchiveObjectRef encodeWithCoder() const;
@@ -26,7 +43,15 @@ private:
     QString url_;
     QString commandKey_;
     QString title_;
+    // Kept beside the archive, never in it: the archive stays readable by older releases.
+    QString keyword_;
+    InputEncoding encoding_;
+    SpaceStyle spaces_;
 };
+
+// Names as --list-sites prints them and the settings file keeps them.
+QString encodingName(InputEncoding encoding);
+std::optional<InputEncoding> encodingFromName(const QString& name);
 
 class SearchList {
 public:
@@ -42,6 +67,25 @@ public:
     QList<SearchUrl>& searchUrls() { return list; }
     // The template of the first site titled exactly `selected`; null (and a log line) when none.
     QString getUrlForTitle(const QString& selected) const;
+    // The first site titled exactly `title`, or none; no log line.
+    const SearchUrl* siteForTitle(const QString& title) const;
+    // The site whose keyword is the first word of `text` (case ignored) and the text after the
+    // keyword; none when no keyword matches or nothing follows it.
+    std::optional<std::pair<const SearchUrl*, QString>> siteForKeyword(const QString& text) const;
+
+    // What is wrong with a site among `others` (the rest of its list), each as a reason a person
+    // reads: no place for the text, a malformed address, a title or keyword another site has.
+    static QStringList problemsOf(const SearchUrl& site, const QList<SearchUrl>& others);
+    QStringList problemsAt(qsizetype index) const;
+    // Whether a site with these problems cannot be kept: its title or keyword would find two
+    // sites. The other problems are shown but a person may keep the site as typed.
+    static bool refuses(const QStringList& problems);
+
+    // The fields the archive does not hold, one entry per site in order, for the settings file.
+    QStringList siteFields() const;
+    // Takes back what siteFields() gave. An entry whose template is not the site's (the list was
+    // saved by a release that did not know them) is not applied: the site keeps the defaults.
+    void applySiteFields(const QStringList& fields);
 
     ArchiveObjectRef encodeWithCoder() const;
     // Nothing when the archive does not hold a search list.

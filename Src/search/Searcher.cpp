@@ -48,20 +48,37 @@ void Searcher::setSearchList(std::unique_ptr<SearchList> list) {
 std::unique_ptr<SearchList> Searcher::loadSearchList(UserDefaults& defaults) {
     const QVariant stored = defaults.objectForKey(QLatin1String(PrefKeys::searchList));
     if (stored.isValid()) {
-        if (auto list = SearchList::fromArchivedData(stored.toByteArray()))
+        if (auto list = SearchList::fromArchivedData(stored.toByteArray())) {
+            const QVariant fields =
+                defaults.objectForKey(QLatin1String(PrefKeys::searchListFields));
+            if (fields.typeId() == QMetaType::QStringList)
+                list->applySiteFields(fields.toStringList());
             return list;
+        }
         logLine("the stored search list cannot be read; using the default sites");
     }
     return std::make_unique<SearchList>();
 }
 
 Searcher::SearchResult Searcher::searchForString(const std::optional<QString>& searchString) {
-    return searchOnSite(searchString, selectedTitle);
+    getSelectedURL(); // writes the log line when no site has the selected title
+    return searchWithSite(searchList->siteForTitle(selectedTitle), searchString, searchString);
 }
 
 Searcher::SearchResult Searcher::searchOnSite(const std::optional<QString>& searchString,
                                               const QString& title) {
-    const QString siteTemplate = searchList->getUrlForTitle(title);
+    return searchWithSite(searchList->siteForTitle(title), searchString, searchString);
+}
+
+Searcher::SearchResult Searcher::searchTypedText(const QString& text) {
+    if (const auto keyworded = searchList->siteForKeyword(text))
+        return searchWithSite(keyworded->first, keyworded->second, text);
+    return searchForString(text);
+}
+
+Searcher::SearchResult Searcher::searchWithSite(const SearchUrl* site,
+                                                const std::optional<QString>& searchString,
+                                                const std::optional<QString>& typed) {
     if (!searchString)
         return SearchResult::NoText;
     const QString trimmed = searchString->trimmed();
@@ -69,23 +86,23 @@ Searcher::SearchResult Searcher::searchOnSite(const std::optional<QString>& sear
         alert.show("No text given.", "There was nothing to search for!", "Ok, I'll try again.");
         return SearchResult::Blank;
     }
-    if (!Prefs::fitsTheCap(*searchString)) {
+    // What enters the history is the longer of the two: the text with its keyword.
+    if (!Prefs::fitsTheCap(*typed)) {
         logLine(QStringLiteral("not searching a text of %1 bytes: the limit is %2")
-                    .arg(searchString->toUtf8().size())
+                    .arg(typed->toUtf8().size())
                     .arg(Prefs::maxTextBytes));
         return SearchResult::TooLong;
     }
-    addToSearchHistory(*searchString);
+    addToSearchHistory(*typed);
 
     if (prefs.getBool(PrefKeys::tryAsUrl) && hasWebEnding(trimmed) &&
         opener.open(withScheme(cleanURL(*searchString))))
         return SearchResult::Opened;
 
-    const QString& urlTemplate =
-        siteTemplate.isNull() ? SearchList::fallbackTemplate() : siteTemplate;
-    return opener.open(fillTemplate(urlTemplate, addPercentEscapes(*searchString)))
-               ? SearchResult::Opened
-               : SearchResult::NotOpened;
+    const QString address =
+        site ? site->addressFor(*searchString)
+             : fillTemplate(SearchList::fallbackTemplate(), addPercentEscapes(*searchString));
+    return opener.open(address) ? SearchResult::Opened : SearchResult::NotOpened;
 }
 
 QString Searcher::getSelectedURL() const {

@@ -12,6 +12,7 @@
 class Alert;
 class Prefs;
 class SearchList;
+class SearchUrl;
 class UrlOpener;
 class UserDefaults;
 
@@ -43,6 +44,9 @@ public:
     SearchResult searchForString(const std::optional<QString>& searchString);
     // The same on the site titled `title`, whatever the window has chosen.
     SearchResult searchOnSite(const std::optional<QString>& searchString, const QString& title);
+    // Text a person typed: a first word that is a site's keyword searches the rest on that
+    // site. A captured selection goes to searchForString() and is never read for keywords.
+    SearchResult searchTypedText(const QString& text);
     QString getSelectedURL() const;
     void addToSearchHistory(const QString& s);
     static QString cleanURL(const QString& url);
@@ -57,6 +61,10 @@ protected:
     QStringListModel history;
 
 private:
+    // `typed` is what enters the history: the text with its keyword, if one was typed.
+    SearchResult searchWithSite(const SearchUrl* site, const std::optional<QString>& searchString,
+                                const std::optional<QString>& typed);
+
     QString selectedTitle;
     QString searchText;
     EggTable eggTable;

@@ -5,6 +5,7 @@
 #include "Prefs.h"
 #include "SearchList.h"
 #include "Searcher.h"
+#include "SiteImporter.h"
 #include "SkerrinService.h"
 #include "UserDefaults.h"
 #include "XdgUrlOpener.h"
@@ -21,6 +22,8 @@
 namespace {
 
 enum ExitCode { Success = 0, BlankText = 1, BadUsage = 2, NotHandedOver = 3 };
+// --import-sites and --export-sites: a file that cannot be read or written.
+constexpr int FileError = 1;
 
 void print(FILE* stream, const QString& text) {
     const QByteArray bytes = text.toUtf8();
@@ -37,9 +40,45 @@ int listSites(const SearchList& list) {
     for (const SearchUrl& site : list.searchUrls()) {
         out += CommandLine::escapeField(site.commandKey()) + '\t' +
                CommandLine::escapeField(site.title()) + '\t' +
-               CommandLine::escapeField(site.url()) + '\n';
+               CommandLine::escapeField(site.url()) + '\t' +
+               CommandLine::escapeField(site.keyword()) + '\t' + encodingName(site.encoding()) +
+               '\n';
     }
     print(stdout, out);
+    return Success;
+}
+
+// All or nothing: the settings are opened only once every path has been read.
+int importSites(const QStringList& paths) {
+    const SiteImporter::Found found = SiteImporter::readPaths(paths);
+    if (!found.error.isEmpty()) {
+        print(stderr, "skerrin: " + found.error + '\n');
+        return FileError;
+    }
+    Prefs& prefs = Prefs::sharedInstance();
+    auto list = Searcher::loadSearchList(prefs.defaults());
+    const SiteImporter::Report report = SiteImporter::merge(*list, found);
+    const QStringList lines = report.added + report.notes + report.skipped;
+    print(stdout,
+          lines.isEmpty() ? QStringLiteral("no search engines found\n") : lines.join('\n') + '\n');
+    if (report.addedCount == 0)
+        return Success;
+    prefs.saveSearchList(*list, QLatin1String(PrefKeys::searchList));
+    if (!prefs.defaults().synchronize()) {
+        print(stderr, "skerrin: " + prefs.defaults().path() + ": cannot be written\n");
+        return FileError;
+    }
+    return Success;
+}
+
+int exportSites(const SearchList& list, const QString& dir) {
+    const auto written = SiteImporter::exportSites(list, dir);
+    if (written.index() == 1) {
+        print(stderr, "skerrin: " + std::get<1>(written) + '\n');
+        return FileError;
+    }
+    for (const QString& file : std::get<0>(written))
+        print(stdout, file + '\n');
     return Success;
 }
 
@@ -122,7 +161,8 @@ int search(Prefs& prefs, std::unique_ptr<SearchList> list, const QString& text,
         controller.setSelectedTitle(sites.first().title());
     controller.setSearchList(std::move(list));
 
-    const auto result = controller.searchForString(text);
+    // Typed text: its first word may be a site's keyword.
+    const auto result = site ? controller.searchForString(text) : controller.searchTypedText(text);
     prefs.defaults().synchronize();
     switch (result) {
     case Searcher::SearchResult::Opened:
@@ -178,11 +218,22 @@ int CommandLine::run(const QStringList& arguments) {
     parser.setApplicationDescription(
         "Searches the web for a text, on one of the search sites of Skerrin's list.\n"
         "Without options, starts Skerrin's window.");
-    const QCommandLineOption searchOption("search", "Search for TEXT and open the result.", "TEXT");
+    const QCommandLineOption searchOption(
+        "search",
+        "Search for TEXT and open the result. Without --site, a first word that is a site's "
+        "keyword searches the rest on that site.",
+        "TEXT");
     const QCommandLineOption siteOption(
         "site", "Search on the site titled TITLE (default: the first of the list).", "TITLE");
-    const QCommandLineOption listOption("list-sites",
-                                        "Print the search sites: key, title and template.");
+    const QCommandLineOption listOption(
+        "list-sites", "Print the search sites: key, title, template, keyword and encoding.");
+    const QCommandLineOption importOption(
+        "import-sites",
+        "Add the search engines of PATH and of the paths after it: a Firefox or Chromium "
+        "profile folder, its search.json.mozlz4 or Web Data, or an OpenSearch .xml file.",
+        "PATH");
+    const QCommandLineOption exportOption(
+        "export-sites", "Write one OpenSearch description per search site into DIR.", "DIR");
     const QCommandLineOption selectionOption(
         "search-selection",
         "Ask Skerrin to search the text selected in the application in front, as its hot key "
@@ -193,12 +244,13 @@ int CommandLine::run(const QStringList& arguments) {
         "Start the window hidden, with its icon in the panel (alone; used at login).");
     const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
     const QCommandLineOption versionOption({"v", "version"}, "Show the version.");
-    parser.addOptions({searchOption, siteOption, listOption, selectionOption, frontOption,
-                       inPanelOption, helpOption, versionOption});
+    parser.addOptions({searchOption, siteOption, listOption, importOption, exportOption,
+                       selectionOption, frontOption, inPanelOption, helpOption, versionOption});
 
     if (!parser.parse(arguments))
         return usageError(parser, parser.errorText());
-    if (!parser.positionalArguments().isEmpty())
+    const bool importing = parser.isSet(importOption);
+    if (!importing && !parser.positionalArguments().isEmpty())
         return usageError(parser, "unexpected argument: " + parser.positionalArguments().first());
     if (parser.isSet(helpOption)) {
         print(stdout, parser.helpText());
@@ -211,12 +263,13 @@ int CommandLine::run(const QStringList& arguments) {
     if (parser.isSet(inPanelOption))
         return usageError(parser, "--in-panel goes alone");
     const bool searching = parser.isSet(searchOption);
-    const QList<QCommandLineOption> requests = {searchOption, listOption, selectionOption,
-                                                frontOption};
+    const bool exporting = parser.isSet(exportOption);
+    const QList<QCommandLineOption> requests = {searchOption, listOption,      importOption,
+                                                exportOption, selectionOption, frontOption};
     if (std::count_if(requests.begin(), requests.end(),
                       [&](const QCommandLineOption& o) { return parser.isSet(o); }) != 1)
-        return usageError(parser, "give one of --search TEXT, --list-sites, --search-selection "
-                                  "or --bring-to-front");
+        return usageError(parser, "give one of --search TEXT, --list-sites, --import-sites PATH, "
+                                  "--export-sites DIR, --search-selection or --bring-to-front");
     if (parser.isSet(siteOption) && !searching)
         return usageError(parser, "--site goes with --search");
     if (parser.isSet(selectionOption))
@@ -224,13 +277,23 @@ int CommandLine::run(const QStringList& arguments) {
     if (parser.isSet(frontOption))
         return askSkerrin(QStringLiteral("doBringToFront"));
 
+    if (importing)
+        return importSites(parser.values(importOption) + parser.positionalArguments());
     const QString text = parser.value(searchOption);
     if (searching && !Prefs::fitsTheCap(text)) {
         print(stderr, "skerrin: " + SkerrinService::tooLongMessage() + '\n');
         return BadUsage;
     }
-    // Blank text is refused here rather than raising an alert on the desktop.
-    if (searching && !parser.isSet(siteOption) && !text.trimmed().isEmpty()) {
+    Prefs& prefs = Prefs::sharedInstance();
+    auto list = Searcher::loadSearchList(prefs.defaults());
+    if (exporting)
+        return exportSites(*list, parser.value(exportOption));
+    if (!searching)
+        return listSites(*list);
+
+    // Blank text is refused here rather than raising an alert on the desktop. A running
+    // Skerrin searches texts as selections, so a keyword search is made here.
+    if (!parser.isSet(siteOption) && !text.trimmed().isEmpty() && !list->siteForKeyword(text)) {
         if (const auto reply = searchedByRunningInstance(text)) {
             if (reply->type() == QDBusMessage::ReplyMessage)
                 return Success;
@@ -238,11 +301,6 @@ int CommandLine::run(const QStringList& arguments) {
             return NotHandedOver;
         }
     }
-
-    Prefs& prefs = Prefs::sharedInstance();
-    auto list = Searcher::loadSearchList(prefs.defaults());
-    if (!searching)
-        return listSites(*list);
     const std::optional<QString> site =
         parser.isSet(siteOption) ? std::optional(parser.value(siteOption)) : std::nullopt;
     return search(prefs, std::move(list), text, site);

@@ -2,8 +2,8 @@
 
 #include <QStringList>
 
-// skerrin --search TEXT [--site TITLE] | --list-sites | --search-selection | --bring-to-front |
-// --help | --version.
+// skerrin --search TEXT [--site TITLE] | --list-sites | --import-sites PATH... |
+// --export-sites DIR | --search-selection | --bring-to-front | --help | --version.
 // Runs without a display; the exit code is the result.
 class CommandLine {
 public:

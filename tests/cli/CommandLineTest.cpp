@@ -5,8 +5,10 @@
 #include "UserDefaults.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -29,7 +31,9 @@ struct Outcome {
 class CommandLineRun : public testing::Test {
 protected:
     QString recordFile() const { return home.recordFile(); }
-    QString prefsFile() const { return home.prefsFile(); }
+    QString prefsFile() const {
+        return env.value("XDG_CONFIG_HOME") + "/skerrin/org.skerrin.Skerrin.plist";
+    }
 
     Outcome run(const QStringList& arguments, const QString& program = SKERRIN_BIN) {
         QProcess process;
@@ -51,10 +55,16 @@ protected:
         defaults.setObject(searchList, "searchList");
         ASSERT_TRUE(defaults.synchronize());
     }
-    static QByteArray archived(const QList<SearchUrl>& sites) {
+    // Stored as the window stores it: the archive and the sites' styles beside it.
+    void storeList(const SearchList& list) {
+        UserDefaults defaults(prefsFile());
+        Prefs(defaults).saveSearchList(list, "searchList");
+        ASSERT_TRUE(defaults.synchronize());
+    }
+    static SearchList listOf(const QList<SearchUrl>& sites) {
         SearchList list = SearchList::empty();
         list.searchUrls() = sites;
-        return Archiver::archivedDataWithRootObject(list.encodeWithCoder());
+        return list;
     }
 
     TestHome home;
@@ -86,7 +96,9 @@ TEST_F(CommandLineRun, HelpVersionBlankTextAndBadUsageExitWithTheirCodeAndText) 
     for (const char* usage :
          {"--bogus", "--search", "--site|Web", "stray", "--search|a|--list-sites",
           "--search|a|--site|No such site", "--search-selection|--bring-to-front",
-          "--search-selection|--site|Web", "--bring-to-front|stray", "--in-panel|--list-sites"})
+          "--search-selection|--site|Web", "--bring-to-front|stray", "--in-panel|--list-sites",
+          "--import-sites", "--export-sites|dir|--list-sites",
+          "--import-sites|a.xml|--search-selection"})
         runs.append({QString(usage).split('|'), 2, "skerrin: "});
     // The cap counts UTF-8 bytes: two for each of these.
     runs.append({{"--search", QString(Prefs::maxTextBytes / 2 + 1, QChar(0xE9))},
@@ -118,8 +130,8 @@ TEST_F(CommandLineRun, WindowWithoutADisplayExitsTwoInOneLine) {
 }
 
 TEST_F(CommandLineRun, AddressThatCannotBeHandedOverExitsThree) {
-    storeList(archived({SearchUrl("http://bad.example/?q=%@ x", "Broken", "1"),
-                        SearchUrl("http://good.example/?q=%@", "Good", "2")}));
+    storeList(listOf({SearchUrl("http://bad.example/?q=%@ x", "Broken", "1"),
+                      SearchUrl("http://good.example/?q=%@", "Good", "2")}));
     const Outcome broken = run({"--search", "word"});
     EXPECT_EQ(broken.exitCode, 3);
     EXPECT_FALSE(broken.err.isEmpty());
@@ -153,13 +165,14 @@ TEST_F(CommandLineRun, ListSitesPrintsOneLinePerSite) {
     EXPECT_EQ(defaults.exitCode, 0);
     const QStringList lines = defaults.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 6);
-    EXPECT_EQ(lines[0], "1\tWeb\thttp://www.google.com/search?q=%@");
+    EXPECT_EQ(lines[0], "1\tWeb\thttp://www.google.com/search?q=%@\t\tISO-8859-1");
     EXPECT_TRUE(lines[4].startsWith("5\tStreaming Media\thttp://"));
 
-    storeList(archived(
-        {SearchUrl("http://x/%@", QString::fromUtf8("Tab\there\nnew\\ \x01 日本"), "\r")}));
+    storeList(
+        listOf({SearchUrl("http://x/%@", QString::fromUtf8("Tab\there\nnew\\ \x01 日本"), "\r")}));
     const Outcome stored = run({"--list-sites"});
-    EXPECT_EQ(stored.out, QString::fromUtf8("\\r\tTab\\there\\nnew\\\\ \\x01 日本\thttp://x/%@\n"));
+    EXPECT_EQ(stored.out, QString::fromUtf8("\\r\tTab\\there\\nnew\\\\ \\x01 日本\thttp://x/%@\t\t"
+                                            "ISO-8859-1\n"));
 }
 
 TEST_F(CommandLineRun, DamagedStoredListGivesTheDefaultsAndIsLeftAlone) {
@@ -169,6 +182,69 @@ TEST_F(CommandLineRun, DamagedStoredListGivesTheDefaultsAndIsLeftAlone) {
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out.count('\n'), 6);
     EXPECT_EQ(readAll(prefsFile()), before);
+}
+
+TEST_F(CommandLineRun, ImportedSitesSearchByKeywordAndImportOnlyOnce) {
+    const QString data = SKERRIN_SOURCE_DIR "/tests/data/import/";
+    QDir(home.path("")).mkpath("firefox");
+    QFile::copy(data + "firefox-search.json.mozlz4", home.path("firefox/search.json.mozlz4"));
+    const QStringList paths = {home.path("firefox"), data + "chromium-Web Data",
+                               data + "opensearch-wiki.xml"};
+    const Outcome first = run(QStringList{"--import-sites"} + paths);
+    EXPECT_EQ(first.exitCode, 0) << first.err.toStdString();
+    EXPECT_TRUE(first.out.contains("added \"Wikipedia (en) mine\" (keyword wp): "));
+    EXPECT_TRUE(first.out.contains("skipped 4: not a web address\n"));
+
+    const QStringList sites = run({"--list-sites"}).out.split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(sites.size(), 6 + 15);
+    EXPECT_TRUE(sites.contains("\tWikipedia (en) mine\thttps://en.wikipedia.org/w/"
+                               "index.php?title=Special:Search&search=%@\twp\tUTF-8"));
+    EXPECT_FALSE(sites.join('\n').contains('{'));
+
+    EXPECT_EQ(run({"--search", "wp Ada Lovelace"}).exitCode, 0);
+    EXPECT_EQ(opened(), QStringList{"https://en.wikipedia.org/w/index.php?title=Special:Search&"
+                                    "search=Ada+Lovelace"});
+
+    const QByteArray before = readAll(prefsFile());
+    const Outcome again = run(QStringList{"--import-sites"} + paths);
+    EXPECT_EQ(again.exitCode, 0);
+    EXPECT_TRUE(again.out.startsWith("skipped 15: already in the list\n"))
+        << again.out.toStdString();
+    EXPECT_EQ(readAll(prefsFile()), before);
+}
+
+TEST_F(CommandLineRun, AFileThatCannotBeReadChangesNothing) {
+    storeList(SearchList());
+    const QByteArray before = readAll(prefsFile());
+    const QString good = SKERRIN_SOURCE_DIR "/tests/data/import/opensearch-wiki.xml";
+    const QString damaged = SKERRIN_SOURCE_DIR "/tests/data/import/opensearch-truncated.xml";
+    for (const QString& bad : {damaged, home.path("missing.xml"), home.path("")}) {
+        const Outcome result = run({"--import-sites", good, bad});
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE(result.err.startsWith("skerrin: " + bad + ": ")) << result.err.toStdString();
+        EXPECT_EQ(result.err.count('\n'), 1);
+        EXPECT_TRUE(result.out.isEmpty());
+        EXPECT_EQ(readAll(prefsFile()), before);
+    }
+}
+
+TEST_F(CommandLineRun, ExportedSitesImportIntoAFreshConfiguration) {
+    SearchList list;
+    list.searchUrls()[1] = SearchUrl("https://x.org/?q=%@", QString::fromUtf8("A & <B> 日本"), "",
+                                     InputEncoding::Utf8, SpaceStyle::Plus, "ab");
+    storeList(list);
+    const Outcome exported = run({"--export-sites", home.path("export")});
+    EXPECT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+    const QStringList files = exported.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(files.size(), 6);
+    QString listed = run({"--list-sites"}).out;
+
+    env.insert("XDG_CONFIG_HOME", home.path("fresh"));
+    storeList(SearchList::empty());
+    EXPECT_EQ(run(QStringList{"--import-sites"} + files).exitCode, 0);
+    // Imported sites have no menu key.
+    EXPECT_EQ(run({"--list-sites"}).out,
+              listed.replace(QRegularExpression("(^|\n)[1-6]\t"), "\\1\t"));
 }
 
 int main(int argc, char** argv) {

@@ -2,6 +2,7 @@
 
 #include "Wait.h"
 
+#include <algorithm>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
@@ -29,13 +30,17 @@ public:
 
     // Presses the keys in order, in the layout as it is now; false when one has no key.
     bool press(const std::vector<xcb_keysym_t>& keysyms) {
-        held.clear();
-        for (const xcb_keysym_t keysym : keysyms)
-            held.push_back(keycodeOf(keysym));
-        for (const xcb_keycode_t code : held) {
-            if (code == 0)
-                return false;
-        }
+        // A layout just put back may still be reaching the server's keymap.
+        const bool found = waitUntil(
+            [&] {
+                held.clear();
+                for (const xcb_keysym_t keysym : keysyms)
+                    held.push_back(keycodeOf(keysym));
+                return std::find(held.begin(), held.end(), 0) == held.end();
+            },
+            2000);
+        if (!found)
+            return false;
         for (const xcb_keycode_t code : held)
             fake(XCB_KEY_PRESS, code);
         return true;

@@ -6,6 +6,7 @@
 #include "NotificationCenter.h"
 #include "Unarchiver.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QTest>
 #include <QTimer>
@@ -40,6 +41,15 @@ TEST(KeyCombo, DisplayTextIsGlyphsInFixedOrderThenKeyNameOrNoneWhenInvalid) {
         EXPECT_EQ(combo->userDisplayRep(), QString::fromUtf8(text)) << keyCode << " " << mask;
         EXPECT_EQ(combo->isValid(), valid) << keyCode << " " << mask;
     }
+}
+
+TEST(KeyCombo, LinuxWordsNameTheModifiersAndPcKeys) {
+    const QList<std::tuple<qint16, qint32, const char*>> cases = {
+        {103, 0x0900, "Super+Alt+F11"}, {8, 0x1B00, "Super+Ctrl+Alt+Shift+C"}, {117, 0, "Delete"},
+        {51, 0x1000, "Ctrl+Backspace"}, {123, 0x0200, "Shift+Left"},           {-1, -1, "(None)"},
+    };
+    for (const auto& [keyCode, mask, text] : cases)
+        EXPECT_EQ(KeyCombo::keyComboWithKeyCode(keyCode, mask)->linuxDisplayText(), text);
 }
 
 TEST(KeyCombo, EqualWhenKeyCodeAndLow16BitsOfTheMaskMatch) {
@@ -190,12 +200,12 @@ TEST(KeyComboPanelStart, FreshPanelShowsNoneAndWithoutGuiThereIsNoPanelButALogLi
                 "Failed to load KeyComboPanel nib file\\.");
 }
 
-TEST_F(Panel, KeyPressShowsGlyphsAndBecomesTheCombinationButModifiersAloneDoNot) {
+TEST_F(Panel, KeyPressShowsLinuxWordsAndBecomesTheCombinationButModifiersAloneDoNot) {
     press(*panel, Qt::Key_F11);
     EXPECT_EQ(panel->textField()->text(), "F11");
     press(*panel, Qt::Key_K, Qt::MetaModifier | Qt::ShiftModifier);
     press(*panel, Qt::Key_Shift, Qt::MetaModifier | Qt::ShiftModifier);
-    EXPECT_EQ(panel->textField()->text(), "⌘⇧K");
+    EXPECT_EQ(panel->textField()->text(), "Super+Shift+K");
     EXPECT_EQ(panel->keyCombo()->keyCode(), 40);
     EXPECT_EQ(panel->keyCombo()->modifierMask(), 0x0300);
     panel->setKeyCombo(nullptr);
@@ -205,7 +215,7 @@ TEST_F(Panel, KeyPressShowsGlyphsAndBecomesTheCombinationButModifiersAloneDoNot)
 TEST_F(Panel, RunShowsThePanelReadyForKeysAndButtonsEndItWithTheirCode) {
     const QList<std::tuple<QStringList, int, qint16, const char*>> cases = {
         {{"clearButton", "okButton"}, 1, -1, "(None)"},
-        {{"cancelButton"}, 0, 40, "⌘K"},
+        {{"cancelButton"}, 0, 40, "Super+K"},
     };
     for (const auto& [buttons, code, keyCode, text] : cases) {
         bool shownWithFocus = false;
@@ -238,7 +248,29 @@ TEST_F(Panel, NestedModalLoopEndsWithTheUsersAnswer) {
             finish();
         });
         EXPECT_EQ(panel->runModal(), code) << name;
-        EXPECT_EQ(panel->textField()->text(), "⌘Return") << name;
+        EXPECT_EQ(panel->textField()->text(), "Super+Return") << name;
         EXPECT_FALSE(panel->isVisible()) << name;
     }
+}
+
+TEST_F(Panel, ShiftedAndAltGrKeysAreRecordedByTheKeyUnderThem) {
+    // A keyboard with the US layout and AltGr+E typing the euro sign.
+    KeyBroadcaster::setBaseKeysymLookup([](std::uint32_t scanCode, std::uint32_t) {
+        return scanCode == 10 ? XK_1 : scanCode == 59 ? XK_comma : scanCode == 26 ? XK_e : 0u;
+    });
+    const QList<std::tuple<int, Qt::KeyboardModifiers, quint32, quint32, const char*>> cases = {
+        {Qt::Key_Exclam, Qt::ShiftModifier, 10, XK_exclam, "Shift+1"},
+        {Qt::Key_Less, Qt::ShiftModifier | Qt::ControlModifier, 59, XK_less, "Ctrl+Shift+,"},
+        {0x20AC, Qt::GroupSwitchModifier | Qt::MetaModifier, 26, XK_EuroSign, "Super+E"},
+        // Without the keyboard map (a synthetic event), by the US layout.
+        {Qt::Key_Exclam, Qt::ShiftModifier, 0, 0, "Shift+1"},
+        {Qt::Key_Less, Qt::ShiftModifier, 0, 0, "Shift+,"},
+    };
+    for (const auto& [key, modifiers, scanCode, keysym, text] : cases) {
+        panel->setKeyCombo(KeyCombo::clearKeyCombo());
+        QKeyEvent event(QEvent::KeyPress, key, modifiers, scanCode, keysym, 0);
+        QApplication::sendEvent(panel->broadcaster(), &event);
+        EXPECT_EQ(panel->textField()->text(), QString::fromUtf8(text)) << text;
+    }
+    KeyBroadcaster::setBaseKeysymLookup({});
 }

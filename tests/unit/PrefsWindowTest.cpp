@@ -95,7 +95,7 @@ struct HotKeyCase {
 class PrefsHotKey : public PrefsWindow, public testing::WithParamInterface<HotKeyCase> {
 protected:
     QString startShown() const {
-        return KeyCombo::keyComboWithKeyCode(103, GetParam().startModifiers)->userDisplayRep();
+        return KeyCombo::keyComboWithKeyCode(103, GetParam().startModifiers)->linuxDisplayText();
     }
 
     const KeyComboRef newCombo = KeyCombo::keyComboWithKeyCode(96, 0x1200);
@@ -152,21 +152,21 @@ TEST_P(PrefsHotKey, ConfirmedKeyIsLiveStoredAndShownOutlivesCancelAndCanBeCleare
     const QString log = logOf([&] { center.handleHotKeyEvent({.id = pressed}); });
     EXPECT_EQ(controller.captureUnderWay(), c.openUrl);
     EXPECT_EQ(log.contains("eh!"), !c.openUrl) << log.toStdString();
-    EXPECT_EQ(text(prefsWindow, c.field), newCombo->userDisplayRep());
+    EXPECT_EQ(text(prefsWindow, c.field), newCombo->linuxDisplayText());
 
     click(prefsWindow, "cancelButton");
     ASSERT_TRUE(closesAndGoes(prefsWindow));
     EXPECT_EQ(defaults.objectForKey(c.codeKey), QVariant(96.0));
     EXPECT_EQ(defaults.objectForKey(c.modifiersKey), QVariant(4608.0));
     PrefsWindowController& next = open();
-    EXPECT_EQ(text(next, c.field), newCombo->userDisplayRep());
+    EXPECT_EQ(text(next, c.field), newCombo->linuxDisplayText());
     EXPECT_EQ(text(openBefore, c.field), startShown());
 
     personInPanel([](KeyComboPanel& panel) { click(panel, "clearButton"); }, "okButton");
     click(next, c.button);
     EXPECT_EQ(defaults.objectForKey(c.codeKey), QVariant(-1.0)) << "a cleared key";
     EXPECT_EQ(defaults.objectForKey(c.modifiersKey), QVariant(-1.0));
-    EXPECT_EQ(text(next, c.field), KeyCombo::clearKeyCombo()->userDisplayRep());
+    EXPECT_EQ(text(next, c.field), KeyCombo::clearKeyCombo()->linuxDisplayText());
     EXPECT_EQ(service.live.size(), 1) << "only the other hot key is grabbed";
 }
 

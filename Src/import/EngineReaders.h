@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// A search engine as a browser or an OpenSearch description keeps it, before it becomes a site.
+struct FoundEngine {
+    QString title;
+    QString urlTemplate; // the source's own: {searchTerms} and other {…} parameters
+    QString keyword;
+    QString encoding; // the source's name for it; empty when it gives none
+    QString spaces;   // "+" or "%20" when Skerrin wrote the description itself
+};
+
+// What a file holds, or why it cannot be read.
+struct EngineFile {
+    QList<FoundEngine> engines;
+    int withoutAddress = 0; // engines kept by name only (a browser's built-in ones)
+    QString error;          // non-empty: damaged or not this kind of file
+};
+
+// Firefox's search.json.mozlz4: "mozLz40\0", the size as 32-bit little-endian, an LZ4 block.
+std::optional<QByteArray> decompressMozLz4(QByteArrayView bytes);
+EngineFile readMozLz4Engines(QByteArrayView bytes);
+EngineFile readFirefoxSearchJson(QByteArrayView json);
+// An OpenSearch description (or Firefox's older form of it).
+EngineFile readOpenSearch(QByteArrayView xml);
+// A Chromium-family `Web Data` database, read from a copy: the browser may hold it locked.
+EngineFile readChromiumWebData(const QString& path);
+
+// The part of a search address that takes the text.
+inline constexpr QStringView kSearchTerms = u"{searchTerms}";

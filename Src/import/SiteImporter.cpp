@@ -1,0 +1,314 @@
+#include "SiteImporter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QRegularExpression>
+#include <QSet>
+#include <QUrl>
+#include <QXmlStreamWriter>
+
+namespace SiteImporter {
+
+namespace {
+
+const QString kOpenSearchNs = QStringLiteral("http://a9.com/-/spec/opensearch/1.1/");
+// Skerrin's own elements in an exported description: what OpenSearch has no word for.
+const QString kSkerrinNs = QStringLiteral("https://skerrin.org/opensearch/1.0/");
+const QString kTakesNoText = QStringLiteral("without a search address");
+const QString kNotWeb = QStringLiteral("not a web address");
+const QString kAlreadyThere = QStringLiteral("already in the list");
+constexpr qint64 kMaxFileSize = 256 << 20;
+
+// A "%" that fillTemplate() would read as "%@" or "%%" is doubled so that it stays itself;
+// so is one before a brace, which the text's place ("%@"), a value or "%7B" replaces.
+QString protectPercents(const QString& text) {
+    QString out;
+    out.reserve(text.size() + 8);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        out += text.at(i);
+        const QChar next = i + 1 < text.size() ? text.at(i + 1) : QChar();
+        if (text.at(i) == '%' && (next == '@' || next == '%' || next == '{' || next == '}'))
+            out += '%';
+    }
+    return out;
+}
+
+// The value a parameter has when nobody asks the person, or none: then it goes.
+std::optional<QString> usualValue(QStringView param, const QString& encoding) {
+    // A trailing "?" marks a parameter the engine can do without.
+    const QStringView name = param.endsWith(u'?') ? param.chopped(1) : param;
+    if (name == kSearchTerms.mid(1, kSearchTerms.size() - 2))
+        return QStringLiteral("%@");
+    if (name == u"inputEncoding" || name == u"outputEncoding")
+        return encoding;
+    if (name == u"startIndex" || name == u"startPage")
+        return QStringLiteral("1");
+    return std::nullopt;
+}
+
+QString fillParams(const QString& text, const QString& encoding) {
+    static const QRegularExpression param(QStringLiteral("\\{([^{}]*)\\}"));
+    QString out;
+    qsizetype from = 0;
+    for (const QRegularExpressionMatch& m : param.globalMatch(text)) {
+        out += text.mid(from, m.capturedStart() - from);
+        out += usualValue(m.capturedView(1), encoding).value_or(QString());
+        from = m.capturedEnd();
+    }
+    return out + text.mid(from);
+}
+
+// "name={param}" whose parameter has no usual value: the whole pair goes.
+bool isDroppedPair(const QString& segment, const QString& encoding) {
+    static const QRegularExpression pair(QStringLiteral("^[^={}]*=\\{([^{}]*)\\}$"));
+    const QRegularExpressionMatch m = pair.match(segment);
+    return m.hasMatch() && !usualValue(m.capturedView(1), encoding);
+}
+
+QString xmlSafe(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
+            QChar::isLowSurrogate(text.at(i + 1).unicode())) {
+            out += text.mid(i++, 2);
+        } else if ((c >= 0x20 || c == '\t' || c == '\n') && !QChar::isSurrogate(c) && c != 0xFFFE &&
+                   c != 0xFFFF) {
+            out += QChar(c);
+        }
+    }
+    return out;
+}
+
+QString fileNameFor(const QString& title, QSet<QString>& taken) {
+    QString base;
+    for (const QChar c : title)
+        base += (c.isLetterOrNumber() || c == ' ' || c == '-' || c == '_') ? c : QChar('_');
+    base = base.simplified().left(80);
+    if (base.isEmpty() || base.startsWith('.'))
+        base.prepend(QStringLiteral("site"));
+    QString name = base + QStringLiteral(".xml");
+    for (int n = 2; taken.contains(name.toLower()); ++n)
+        name = base + QStringLiteral("-%1.xml").arg(n);
+    taken.insert(name.toLower());
+    return name;
+}
+
+EngineFile readFile(const QString& file) {
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return EngineFile{{}, 0, QStringLiteral("cannot be read: ") + in.errorString()};
+    // Engine lists are kilobytes; a file of this size is something else.
+    if (in.size() > kMaxFileSize)
+        return EngineFile{{}, 0, QStringLiteral("too large for a list of search engines")};
+    const QByteArray head = in.peek(16);
+    if (head.startsWith(QByteArrayView("SQLite format 3\0", 16))) {
+        in.close();
+        return readChromiumWebData(file);
+    }
+    const QByteArray bytes = in.readAll();
+    if (bytes.startsWith("mozLz40"))
+        return readMozLz4Engines(bytes);
+    if (bytes.trimmed().startsWith('<') || bytes.startsWith("\xEF\xBB\xBF<"))
+        return readOpenSearch(bytes);
+    return EngineFile{{}, 0, QStringLiteral("not a kind of file Skerrin can import from")};
+}
+
+} // namespace
+
+std::variant<QString, QString> siteTemplate(const QString& sourceTemplate,
+                                            const QString& encoding) {
+    QString t = sourceTemplate.trimmed();
+    t.replace(QLatin1String("{google:baseURL}"), QLatin1String("https://www.google.com/"));
+    if (!t.contains(kSearchTerms))
+        return std::variant<QString, QString>(std::in_place_index<1>, kTakesNoText);
+    t = protectPercents(t);
+    const qsizetype q = t.indexOf('?');
+    QString head = q < 0 ? t : t.left(q);
+    QString query = q < 0 ? QString() : t.mid(q + 1);
+    QString fragment;
+    if (const qsizetype h = query.indexOf('#'); h >= 0) {
+        fragment = query.mid(h);
+        query.truncate(h);
+    }
+    QStringList kept;
+    for (const QString& segment : query.split('&')) {
+        if (isDroppedPair(segment, encoding))
+            continue;
+        const QString filled = fillParams(segment, encoding);
+        if (!filled.isEmpty() || segment.isEmpty())
+            kept.append(filled);
+    }
+    t = fillParams(head, encoding) + (q < 0 ? QString() : '?' + kept.join('&')) +
+        fillParams(fragment, encoding);
+    t.replace('{', QLatin1String("%7B")).replace('}', QLatin1String("%7D"));
+    const QUrl url(QString(t).replace(QLatin1String("%@"), QLatin1String("x")));
+    if ((url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")) ||
+        url.host().isEmpty())
+        return std::variant<QString, QString>(std::in_place_index<1>, kNotWeb);
+    return std::variant<QString, QString>(std::in_place_index<0>, t);
+}
+
+std::variant<SearchUrl, QString> siteFromEngine(const FoundEngine& engine) {
+    const InputEncoding encoding = encodingFromName(engine.encoding).value_or(InputEncoding::Utf8);
+    const auto address = siteTemplate(engine.urlTemplate, encodingName(encoding));
+    if (address.index() == 1)
+        return std::get<1>(address);
+    const QString& url = std::get<0>(address);
+    QString title = engine.title.simplified();
+    if (title.isEmpty())
+        title = QUrl(QString(url).replace(QLatin1String("%@"), QLatin1String("x"))).host();
+    // A keyword is one word: the first of the text typed.
+    const QString keyword = engine.keyword.trimmed().contains(QRegularExpression("\\s"))
+                                ? QString()
+                                : engine.keyword.trimmed();
+    const SpaceStyle spaces =
+        engine.spaces == QLatin1String("%20") ? SpaceStyle::Percent20 : SpaceStyle::Plus;
+    return SearchUrl(url, title, QString(), encoding, spaces, keyword);
+}
+
+QString engineFileOf(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.isDir())
+        return path;
+    const QDir dir(path);
+    // Firefox keeps a backup and Chromium a journal and an "Account Web Data" beside them.
+    for (const char* name : {"search.json.mozlz4", "Web Data", "Default/Web Data"}) {
+        if (QFileInfo(dir.filePath(QLatin1String(name))).isFile())
+            return dir.filePath(QLatin1String(name));
+    }
+    return path;
+}
+
+Found readPaths(const QStringList& paths) {
+    Found found;
+    for (const QString& path : paths) {
+        const QString file = engineFileOf(path);
+        const QFileInfo info(file);
+        EngineFile read;
+        if (!info.exists())
+            read.error = QStringLiteral("no such file or folder");
+        else if (info.isDir())
+            read.error = QStringLiteral("no Firefox or Chromium profile in this folder");
+        else
+            read = readFile(file);
+        if (!read.error.isEmpty()) {
+            found.error = file + QStringLiteral(": ") + read.error;
+            return found;
+        }
+        found.engines += read.engines;
+        found.withoutAddress += read.withoutAddress;
+    }
+    return found;
+}
+
+Report merge(SearchList& list, const Found& found) {
+    QSet<QString> templates, keywords, titles;
+    for (const SearchUrl& site : list.searchUrls()) {
+        templates.insert(site.url());
+        titles.insert(site.title());
+        if (!site.keyword().isEmpty())
+            keywords.insert(site.keyword().toLower());
+    }
+    Report report;
+    QMap<QString, int> skipped;
+    if (found.withoutAddress > 0)
+        skipped[kTakesNoText] = found.withoutAddress;
+    for (const FoundEngine& engine : found.engines) {
+        auto made = siteFromEngine(engine);
+        if (made.index() == 1) {
+            ++skipped[std::get<1>(made)];
+            continue;
+        }
+        SearchUrl& site = std::get<0>(made);
+        if (templates.contains(site.url())) {
+            ++skipped[kAlreadyThere];
+            continue;
+        }
+        if (!site.keyword().isEmpty() && keywords.contains(site.keyword().toLower())) {
+            report.notes.append(QStringLiteral("keyword \"%1\" is taken: \"%2\" added without it")
+                                    .arg(site.keyword(), site.title()));
+            site.setKeyword(QString());
+        }
+        // Titles name one site each: the menu and --site find sites by title.
+        const QString title = site.title();
+        for (int n = 2; titles.contains(site.title()); ++n)
+            site.setTitle(QStringLiteral("%1 (%2)").arg(title).arg(n));
+        templates.insert(site.url());
+        titles.insert(site.title());
+        if (!site.keyword().isEmpty())
+            keywords.insert(site.keyword().toLower());
+        report.added.append(QStringLiteral("added \"%1\"%2: %3")
+                                .arg(site.title(),
+                                     site.keyword().isEmpty()
+                                         ? QString()
+                                         : QStringLiteral(" (keyword %1)").arg(site.keyword()),
+                                     site.url()));
+        list.searchUrls().append(site);
+        ++report.addedCount;
+    }
+    for (auto it = skipped.cbegin(); it != skipped.cend(); ++it)
+        report.skipped.append(QStringLiteral("skipped %1: %2").arg(it.value()).arg(it.key()));
+    return report;
+}
+
+QByteArray openSearchDescription(const SearchUrl& site) {
+    QString urlTemplate;
+    const QString& url = site.url();
+    for (qsizetype i = 0; i < url.size(); ++i) {
+        const QChar next = i + 1 < url.size() ? url.at(i + 1) : QChar();
+        if (url.at(i) == '%' && next == '@') {
+            urlTemplate += kSearchTerms;
+            ++i;
+        } else {
+            urlTemplate += url.at(i);
+            if (url.at(i) == '%' && next == '%')
+                ++i;
+        }
+    }
+    QByteArray out;
+    QXmlStreamWriter xml(&out);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    xml.writeDefaultNamespace(kOpenSearchNs);
+    xml.writeNamespace(kSkerrinNs, QStringLiteral("skerrin"));
+    xml.writeStartElement(kOpenSearchNs, QStringLiteral("OpenSearchDescription"));
+    xml.writeTextElement(kOpenSearchNs, QStringLiteral("ShortName"), xmlSafe(site.title()));
+    xml.writeTextElement(kOpenSearchNs, QStringLiteral("InputEncoding"),
+                         encodingName(site.encoding()));
+    xml.writeStartElement(kOpenSearchNs, QStringLiteral("Url"));
+    xml.writeAttribute(QStringLiteral("type"), QStringLiteral("text/html"));
+    xml.writeAttribute(QStringLiteral("template"), xmlSafe(urlTemplate));
+    xml.writeEndElement();
+    if (!site.keyword().isEmpty())
+        xml.writeTextElement(kSkerrinNs, QStringLiteral("Keyword"), xmlSafe(site.keyword()));
+    xml.writeTextElement(kSkerrinNs, QStringLiteral("Spaces"),
+                         site.spaceStyle() == SpaceStyle::Plus ? QStringLiteral("+")
+                                                               : QStringLiteral("%20"));
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    return out;
+}
+
+std::variant<QStringList, QString> exportSites(const SearchList& list, const QString& dir) {
+    if (!QDir().mkpath(dir))
+        return std::variant<QStringList, QString>(std::in_place_index<1>,
+                                                  dir + QStringLiteral(": cannot be made"));
+    QSet<QString> taken;
+    QStringList written;
+    for (const SearchUrl& site : list.searchUrls()) {
+        const QString name = fileNameFor(site.title(), taken);
+        QFile out(QDir(dir).filePath(name));
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            out.write(openSearchDescription(site)) < 0 || !out.flush())
+            return std::variant<QStringList, QString>(
+                std::in_place_index<1>, out.fileName() + QStringLiteral(": ") + out.errorString());
+        written.append(out.fileName());
+    }
+    return std::variant<QStringList, QString>(std::in_place_index<0>, written);
+}
+
+} // namespace SiteImporter

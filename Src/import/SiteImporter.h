@@ -1,0 +1,45 @@
+#pragma once
+
+#include "EngineReaders.h"
+#include "SearchList.h"
+
+#include <QStringList>
+
+#include <variant>
+
+// Search sites from browsers' profiles and OpenSearch descriptions, and back out as
+// OpenSearch descriptions.
+namespace SiteImporter {
+
+// A source template as a site's template ("%@" for the text), or why it cannot be one.
+// Parameters other than the text take their usual value (the encoding's name, the first page)
+// or go, with their query pair when they are its value.
+std::variant<QString, QString> siteTemplate(const QString& sourceTemplate,
+                                            const QString& encoding = QStringLiteral("UTF-8"));
+// The engine as a new site, or the reason it is skipped.
+std::variant<SearchUrl, QString> siteFromEngine(const FoundEngine& engine);
+
+// The file a path means: a Firefox or Chromium profile folder gives its engine file.
+QString engineFileOf(const QString& path);
+// Every engine of every path; on the first path that cannot be read, "PATH: reason" instead.
+struct Found {
+    QList<FoundEngine> engines;
+    int withoutAddress = 0;
+    QString error;
+};
+Found readPaths(const QStringList& paths);
+
+struct Report {
+    QStringList added;   // one line per site added
+    QStringList notes;   // keywords left off
+    QStringList skipped; // a summary line per reason
+    int addedCount = 0;
+};
+// Adds the engines whose template the list does not hold yet.
+Report merge(SearchList& list, const Found& found);
+
+// One OpenSearch description per site; the names of the files written, or the error.
+std::variant<QStringList, QString> exportSites(const SearchList& list, const QString& dir);
+QByteArray openSearchDescription(const SearchUrl& site);
+
+} // namespace SiteImporter
