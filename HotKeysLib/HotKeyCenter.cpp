@@ -173,6 +173,16 @@ void HotKeyCenter::hotKeySettled(quintptr ref, bool bound) {
     }
 }
 
+QString HotKeyCenter::desktopTrigger(const QString& name) const {
+    const _HotKeyData* hk = mHotKeys.value(name).get();
+    return hk && hk->mRegistered ? service.triggerDescription(hk->mRef) : QString();
+}
+
+bool HotKeyCenter::configureDesktopKey(const QString& name) {
+    const _HotKeyData* hk = mHotKeys.value(name).get();
+    return hk && hk->mRegistered && service.configureKey(hk->mRef);
+}
+
 bool HotKeyCenter::_systemSupportsHotKeys() const {
     return service.deliversIdentity();
 }

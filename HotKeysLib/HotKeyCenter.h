@@ -84,6 +84,14 @@ public:
     void setEnabled(bool enabled);
     bool enabled() const { return mEnabled; }
 
+    // Where the desktop assigns the keys (the portal), what it says triggers the named hot key;
+    // empty elsewhere, while it has not said, or while the hot key is not bound.
+    bool desktopAssignsKeys() const { return service.desktopAssignsKeys(); }
+    QString desktopTrigger(const QString& name) const;
+    bool canConfigureDesktopKeys() const { return service.canConfigureKeys(); }
+    // Asks the desktop to let the person change the named key; false when it cannot be asked.
+    bool configureDesktopKey(const QString& name);
+
     // While set, presses are not taken as hot keys (a new combination is being captured).
     static void setIgnoreEvents(bool ignore);
     static bool ignoreEvents();
@@ -94,6 +102,7 @@ public:
     bool acceptsHotKeys() const override { return !ignoreEvents(); }
     qint32 handleHotKeyEvent(const HotKeyEvent& event) override;
     void hotKeySettled(quintptr ref, bool bound) override;
+    void hotKeyActivationToken(const QString& token) override { emit activationTokenGiven(token); }
 
     bool _systemSupportsHotKeys() const;
     bool _registerHotKeyIfNeeded(_HotKeyData* hk);
@@ -105,8 +114,11 @@ public:
     _HotKeyData* _findHotKeyWithRef(quintptr ref) const;
 
 signals:
-    // A registration the desktop answered late; a refused one is no longer registered.
+    // A registration the desktop answered late or whose trigger it changed; a refused one is no
+    // longer registered.
     void hotKeyBindingSettled(const QString& name, bool bound);
+    // A press comes with the desktop's leave to bring a window forward; emitted before it.
+    void activationTokenGiven(const QString& token);
 
 private:
     HotKeyService& service;

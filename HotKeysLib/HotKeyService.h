@@ -30,8 +30,11 @@ public:
     virtual bool acceptsHotKeys() const = 0;
     // Answers a status; 0 when handled.
     virtual qint32 handleHotKeyEvent(const HotKeyEvent& event) = 0;
-    // The desktop's late answer to a registration whose handle was already given out.
+    // The desktop's late answer to a registration whose handle was already given out, or a
+    // change of its trigger.
     virtual void hotKeySettled(quintptr ref, bool bound) = 0;
+    // The next press comes with the desktop's leave to bring a window forward (xdg-activation).
+    virtual void hotKeyActivationToken(const QString& token) { Q_UNUSED(token); }
 };
 
 // The desktop's system-wide hot keys. The center registers and releases through it; the backend
@@ -57,6 +60,23 @@ public:
         return registerHotKey(keyCode, modifiers, id);
     }
     virtual void unregisterHotKey(quintptr ref) = 0;
+
+    // Whether the desktop, not Skerrin, decides which keys trigger the hot keys: the person
+    // changes them in the desktop's settings.
+    virtual bool desktopAssignsKeys() const { return false; }
+    // What such a desktop says triggers the hot key, in its own words; empty while it has not
+    // said. A change is reported to the receiver as hotKeySettled(ref, true).
+    virtual QString triggerDescription(quintptr ref) const {
+        Q_UNUSED(ref);
+        return {};
+    }
+    // Whether the desktop can be asked to let the person change a key (configureKey).
+    virtual bool canConfigureKeys() const { return false; }
+    // Asks the desktop to let the person change the key; false when it cannot be asked.
+    virtual bool configureKey(quintptr ref) {
+        Q_UNUSED(ref);
+        return false;
+    }
 
 protected:
     HotKeyReceiver* receiver = nullptr;

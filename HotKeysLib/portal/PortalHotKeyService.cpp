@@ -8,6 +8,7 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
+#include <QDBusVariant>
 #include <QTimer>
 
 #include <xkbcommon/xkbcommon.h>
@@ -98,17 +99,21 @@ std::unique_ptr<PortalHotKeyService> PortalHotKeyService::create(const QDBusConn
     }
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<QList<PortalShortcut>>();
-    return std::unique_ptr<PortalHotKeyService>(new PortalHotKeyService(bus));
+    const uint portalVersion = reply.arguments().value(0).value<QDBusVariant>().variant().toUInt();
+    return std::unique_ptr<PortalHotKeyService>(new PortalHotKeyService(bus, portalVersion));
 }
 
-PortalHotKeyService::PortalHotKeyService(const QDBusConnection& connection)
-    : bus(connection) {
+PortalHotKeyService::PortalHotKeyService(const QDBusConnection& connection, uint portalVersion)
+    : bus(connection)
+    , version(portalVersion) {
     // Subscribed before any request is made, so no answer can come first.
     bus.connect(kPortalService, QString(), QStringLiteral("org.freedesktop.portal.Request"),
                 QStringLiteral("Response"), this, SLOT(requestAnswered(QDBusMessage)));
     for (const char* signal : {"Activated", "Deactivated"})
         bus.connect(kPortalService, kPortalPath, kShortcutsInterface, QLatin1String(signal), this,
                     SLOT(shortcutSignal(QDBusMessage)));
+    bus.connect(kPortalService, kPortalPath, kShortcutsInterface,
+                QStringLiteral("ShortcutsChanged"), this, SLOT(shortcutsChanged(QDBusMessage)));
 }
 
 PortalHotKeyService::~PortalHotKeyService() {
@@ -123,7 +128,7 @@ quintptr PortalHotKeyService::registerHotKey(qint32 keyCode, qint32 modifiers, H
 quintptr PortalHotKeyService::registerNamedHotKey(const QString& name, qint32 keyCode,
                                                   qint32 modifiers, HotKeyId id) {
     const quintptr ref = ++lastRef;
-    bindings[ref] = {id, name, preferredTrigger(keyCode, modifiers), {}, false};
+    bindings[ref] = {id, name, preferredTrigger(keyCode, modifiers), {}, false, {}};
     // Start-up registers a key and replaces it at once; only what is still wanted once the
     // event loop turns reaches the desktop, which may ask the person about each binding.
     QTimer::singleShot(0, this, [this, ref] {
@@ -140,6 +145,21 @@ void PortalHotKeyService::unregisterHotKey(quintptr ref) {
     // A session still on its way is closed when it arrives and finds no binding.
     closeSession(found->second.session);
     bindings.erase(found);
+}
+
+QString PortalHotKeyService::triggerDescription(quintptr ref) const {
+    const auto found = bindings.find(ref);
+    return found == bindings.end() ? QString() : found->second.triggerDescription;
+}
+
+bool PortalHotKeyService::configureKey(quintptr ref) {
+    const auto found = bindings.find(ref);
+    if (!canConfigureKeys() || found == bindings.end() || !found->second.bound)
+        return false;
+    QDBusMessage call = portalCall(kShortcutsInterface, QStringLiteral("ConfigureShortcuts"));
+    call << QVariant::fromValue(QDBusObjectPath(found->second.session)) << QString()
+         << QVariantMap();
+    return bus.send(call);
 }
 
 QString PortalHotKeyService::preferredTrigger(qint32 keyCode, qint32 modifiers) {
@@ -207,7 +227,9 @@ void PortalHotKeyService::bindShortcut(quintptr ref) {
                     if (shortcut.id != found->second.shortcutId)
                         continue;
                     // The desktop may have given another trigger than the one asked for.
-                    settle(ref, true, shortcut.options.value("trigger_description").toString());
+                    found->second.triggerDescription =
+                        shortcut.options.value("trigger_description").toString();
+                    settle(ref, true, found->second.triggerDescription);
                     return;
                 }
                 settle(ref, false, "left out of the desktop's answer");
@@ -295,7 +317,29 @@ void PortalHotKeyService::shortcutSignal(const QDBusMessage& message) {
         event.kind = message.member() == QLatin1String("Activated") ? HotKeyEvent::pressed
                                                                     : HotKeyEvent::released;
         event.id = binding.id;
+        const QString token =
+            fromDBus<QVariantMap>(arguments.value(3)).value("activation_token").toString();
+        if (!token.isEmpty())
+            receiver->hotKeyActivationToken(token);
         receiver->handleHotKeyEvent(event);
         return;
+    }
+}
+
+void PortalHotKeyService::shortcutsChanged(const QDBusMessage& message) {
+    const QList<QVariant> arguments = message.arguments();
+    if (arguments.size() < 2)
+        return;
+    const QString session = handleText(arguments.at(0));
+    for (const PortalShortcut& shortcut : fromDBus<QList<PortalShortcut>>(arguments.at(1))) {
+        for (auto& [ref, binding] : bindings) {
+            if (!binding.bound || binding.session != session || binding.shortcutId != shortcut.id)
+                continue;
+            binding.triggerDescription = shortcut.options.value("trigger_description").toString();
+            qCInfo(hotKeysLog, "the desktop changed global shortcut %s: %s",
+                   qPrintable(binding.shortcutId), qPrintable(binding.triggerDescription));
+            if (receiver)
+                receiver->hotKeySettled(ref, true);
+        }
     }
 }

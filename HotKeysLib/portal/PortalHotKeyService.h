@@ -31,6 +31,11 @@ public:
     quintptr registerNamedHotKey(const QString& name, qint32 keyCode, qint32 modifiers,
                                  HotKeyId id) override;
     void unregisterHotKey(quintptr ref) override;
+    bool desktopAssignsKeys() const override { return true; }
+    QString triggerDescription(quintptr ref) const override;
+    // Only portals of version 2 and later can be asked.
+    bool canConfigureKeys() const override { return version >= 2; }
+    bool configureKey(quintptr ref) override;
 
     // The trigger asked for, in the shortcuts' own notation: Super+Alt+F11 is "LOGO+ALT+F11".
     // Empty when the key has no name there.
@@ -39,6 +44,7 @@ public:
 private slots:
     void requestAnswered(const QDBusMessage& message);
     void shortcutSignal(const QDBusMessage& message);
+    void shortcutsChanged(const QDBusMessage& message);
 
 private:
     struct Binding {
@@ -47,10 +53,11 @@ private:
         QString trigger;
         QString session;
         bool bound = false;
+        QString triggerDescription; // as the desktop words it
     };
     using Answer = std::function<void(uint response, const QVariantMap& results)>;
 
-    explicit PortalHotKeyService(const QDBusConnection& bus);
+    PortalHotKeyService(const QDBusConnection& bus, uint version);
     void createSession(quintptr ref);
     void bindShortcut(quintptr ref);
     void settle(quintptr ref, bool bound, const QString& why);
@@ -60,6 +67,7 @@ private:
                  Answer answer);
 
     QDBusConnection bus;
+    uint version;
     std::map<quintptr, Binding> bindings;
     std::map<QString, Answer> pendingRequests; // by request object path
     quintptr lastRef = 0;

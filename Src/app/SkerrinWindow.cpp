@@ -30,6 +30,7 @@ namespace {
 bool handedToRunningInstance(QDBusConnection bus) {
     if (!bus.isConnected() || !bus.interface()->isServiceRegistered(SkerrinService::serviceName))
         return false;
+    SkerrinService::passActivationToken(bus);
     const QDBusMessage reply = bus.call(QDBusMessage::createMethodCall(
         SkerrinService::serviceName, SkerrinService::objectPath, SkerrinService::interfaceName,
         QStringLiteral("doBringToFront")));
@@ -97,6 +98,11 @@ int runWindow(int argc, char* argv[]) {
                      &SkerrinController::doBringToFront);
     QObject::connect(&service, &SkerrinService::selectionSearchRequested, &controller,
                      &SkerrinController::searchSelection);
+    if (WindowActivator* activator = platform.activator.get()) {
+        const auto offer = [activator](const QString& token) { activator->offerToken(token); };
+        QObject::connect(&service, &SkerrinService::activationTokenGiven, &controller, offer);
+        QObject::connect(&center, &HotKeyCenter::activationTokenGiven, &controller, offer);
+    }
     if (bus.isConnected() && !service.publish(bus)) {
         // Another instance took the name while this one started.
         center.setEnabled(false);

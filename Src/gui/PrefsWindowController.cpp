@@ -30,6 +30,8 @@ struct PrefsWindowController::HotKeySetting {
 namespace {
 
 const QString noPostCopyKey = QLatin1String(PrefKeys::noPostCopy);
+constexpr const char* kBringToFrontName = "BringToFrontHotKey";
+constexpr const char* kOpenUrlName = "OpenUrlHotKey";
 
 std::function<QStringList()>& importChooser() {
     static std::function<QStringList()> chooser;
@@ -63,6 +65,10 @@ PrefsWindowController::PrefsWindowController(QObject& hotKeyTarget, Prefs& prefs
             &PrefsWindowController::editHotKeyPressed);
     connect(ui->editAutoSearchButton, &QPushButton::clicked, this,
             &PrefsWindowController::editAutoSearchPressed);
+    connect(ui->desktopKeysButton, &QPushButton::clicked, this,
+            &PrefsWindowController::desktopKeysPressed);
+    connect(&center, &HotKeyCenter::hotKeyBindingSettled, this,
+            &PrefsWindowController::updateFields);
     connect(ui->pasteTextButton, &QCheckBox::clicked, this,
             &PrefsWindowController::pasteTextPressed);
     connect(ui->copySelectedTextButton, &QCheckBox::clicked, this,
@@ -147,17 +153,45 @@ void PrefsWindowController::nameFieldsForScreenReaders() {
 void PrefsWindowController::updateFields() {
     ui->hotKeyTextField->setText(mCombo ? mCombo->linuxDisplayText() : QString());
     ui->autoSearchTextField->setText(urlCombo ? urlCombo->linuxDisplayText() : QString());
+    showDesktopKeys();
+}
+
+void PrefsWindowController::showDesktopKeys() {
+    const bool assigned = center.desktopAssignsKeys();
+    const bool askable = assigned && center.canConfigureDesktopKeys();
+    ui->desktopKeysLabel->setVisible(assigned);
+    ui->desktopKeysButton->setVisible(askable);
+    if (!assigned)
+        return;
+    const auto trigger = [this](const char* name) {
+        const QString given = center.desktopTrigger(QLatin1String(name));
+        return given.isEmpty() ? tr("none") : given;
+    };
+    QString text = tr("The desktop decides which keys work. It gives: %1 to bring Skerrin to the "
+                      "front, %2 to search the selected text.")
+                       .arg(trigger(kBringToFrontName), trigger(kOpenUrlName));
+    if (!askable)
+        text += ' ' + tr("To change them, open your desktop's keyboard settings and look for "
+                         "Skerrin among the shortcuts of applications.");
+    ui->desktopKeysLabel->setText(text);
+}
+
+void PrefsWindowController::desktopKeysPressed() {
+    if (!center.configureDesktopKey(QLatin1String(kOpenUrlName)) &&
+        !center.configureDesktopKey(QLatin1String(kBringToFrontName)))
+        logLine(QStringLiteral("the desktop could not be asked to change the keys: neither is "
+                               "bound"));
 }
 
 void PrefsWindowController::editHotKeyPressed() {
-    static const HotKeySetting bringToFront{"BringToFrontHotKey",        "hotKeyDown",
+    static const HotKeySetting bringToFront{kBringToFrontName,           "hotKeyDown",
                                             &PrefKeys::keyCode,          &PrefKeys::keyCodeMod,
                                             PrefKeys::bringToFrontCombo, false};
     changeHotKey(mCombo, bringToFront);
 }
 
 void PrefsWindowController::editAutoSearchPressed() {
-    static const HotKeySetting openUrl{"OpenUrlHotKey",        "openUrlHotKey",
+    static const HotKeySetting openUrl{kOpenUrlName,           "openUrlHotKey",
                                        &PrefKeys::openUrlKey,  &PrefKeys::openUrlKeyMod,
                                        PrefKeys::openUrlCombo, true};
     changeHotKey(urlCombo, openUrl);

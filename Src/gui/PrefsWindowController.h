@@ -29,8 +29,11 @@ public:
                           QWidget* parent = nullptr);
     ~PrefsWindowController() override;
 
-    // Shows the two hot keys; empty for one the window has none of.
+    // Shows the two hot keys; empty for one the window has none of. Where the desktop assigns the
+    // keys, also what it says they are.
     void updateFields();
+    // Asks the desktop to let the person change its keys.
+    void desktopKeysPressed();
 
     void editHotKeyPressed();
     void editAutoSearchPressed();
@@ -73,6 +76,7 @@ private:
     // Says what is wrong with the chosen site, for those who cannot see the table's marks.
     void showSiteProblems();
     void nameFieldsForScreenReaders();
+    void showDesktopKeys();
 
     std::unique_ptr<Ui::Prefs> ui;
     KeyComboRef mCombo;

@@ -130,6 +130,7 @@ int askSkerrin(const QString& method) {
     if (sessionBusMayExist()) {
         QDBusConnection bus = QDBusConnection::sessionBus();
         if (bus.isConnected()) {
+            SkerrinService::passActivationToken(bus);
             const QDBusMessage reply = bus.call(serviceCall(method));
             if (reply.type() == QDBusMessage::ReplyMessage)
                 return Success;

@@ -77,6 +77,21 @@ void SkerrinService::doBringToFront() {
     QTimer::singleShot(0, this, [this] { emit bringToFrontRequested(); });
 }
 
+void SkerrinService::setActivationToken(const QString& token) {
+    emit activationTokenGiven(token);
+}
+
+void SkerrinService::passActivationToken(QDBusConnection bus) {
+    const QString token = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
+    if (token.isEmpty())
+        return;
+    QDBusMessage call = QDBusMessage::createMethodCall(serviceName, objectPath, interfaceName,
+                                                       QStringLiteral("setActivationToken"));
+    call << token;
+    // A Skerrin too old to take it comes forward as well as the desktop lets it.
+    bus.call(call);
+}
+
 void SkerrinService::searchSelection() {
     if (takeHandOff())
         QTimer::singleShot(0, this, [this] { emit selectionSearchRequested(); });

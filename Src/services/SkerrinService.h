@@ -38,6 +38,9 @@ public:
 
     // Exports the object and takes the name; false when another instance holds the name.
     bool publish(QDBusConnection bus);
+    // Hands the running Skerrin the leave to come forward that this process was started with
+    // (XDG_ACTIVATION_TOKEN, from the launcher or the key binding), ahead of a request.
+    static void passActivationToken(QDBusConnection bus);
 
 public slots:
     // The text stands for the plain text of the caller's selection.
@@ -47,12 +50,15 @@ public slots:
     // Searches what is selected in the application in front, as the open-URL hot key does. It
     // counts as a search for the limit: it may end in the browser.
     Q_SCRIPTABLE void searchSelection();
+    // The desktop's leave for the next coming forward (an xdg-activation token).
+    Q_SCRIPTABLE void setActivationToken(const QString& token);
 
 signals:
     void serviceSearchRequested(const QString& text);
     void siteSearchRequested(const QString& text, const QString& title);
     void bringToFrontRequested();
     void selectionSearchRequested();
+    void activationTokenGiven(const QString& token);
 
 private:
     // Sends `request` from the event loop when the text may go ahead; otherwise the caller has

@@ -94,6 +94,19 @@ public:
     }
     bool isLive(qint32 keyCode, qint32 modifiers) const { return refOf(keyCode, modifiers) != 0; }
 
+    // A desktop that assigns the keys itself, as the portal does.
+    bool desktopAssigns = false;
+    bool configurable = false;
+    QMap<quintptr, QString> triggers;
+    QList<quintptr> configured;
+    bool desktopAssignsKeys() const override { return desktopAssigns; }
+    QString triggerDescription(quintptr ref) const override { return triggers.value(ref); }
+    bool canConfigureKeys() const override { return configurable; }
+    bool configureKey(quintptr ref) override {
+        configured.append(ref);
+        return configurable;
+    }
+
 private:
     static QString describe(const char* call, const Registration& registration) {
         return QStringLiteral("%1 %2 0x%3")

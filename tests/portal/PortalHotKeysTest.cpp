@@ -78,6 +78,9 @@ public:
         return center->handleHotKeyEvent(event);
     }
     void hotKeySettled(quintptr ref, bool bound) override { center->hotKeySettled(ref, bound); }
+    void hotKeyActivationToken(const QString& token) override {
+        center->hotKeyActivationToken(token);
+    }
 
     HotKeyCenter* center = nullptr;
     QList<quint32> kinds;
@@ -131,7 +134,9 @@ TEST_F(PortalHotKeys, BothKeysAreBoundWithTheirTriggersAndDrivePressAndRelease) 
     const QMap<QString, bool> answers = addBothAndSettle();
     EXPECT_EQ(answers, (QMap<QString, bool>{{kOpenUrl, true}, {kBringToFront, true}}));
     EXPECT_EQ(granted(), (Granted{{kBringToFront, "LOGO+F11"}, {kOpenUrl, "LOGO+ALT+F11"}}));
+    EXPECT_EQ(center->desktopTrigger(kOpenUrl), "LOGO+ALT+F11");
 
+    QSignalSpy tokens(center.get(), &HotKeyCenter::activationTokenGiven);
     ASSERT_TRUE(press(kOpenUrl, true));
     ASSERT_TRUE(waitUntil([&] { return !target.fired.isEmpty(); }));
     ASSERT_TRUE(press(kOpenUrl, false));
@@ -140,10 +145,18 @@ TEST_F(PortalHotKeys, BothKeysAreBoundWithTheirTriggersAndDrivePressAndRelease) 
     EXPECT_EQ(target.fired, QStringList({kOpenUrl, kBringToFront}));
     EXPECT_EQ(tap.kinds,
               (QList<quint32>{HotKeyEvent::pressed, HotKeyEvent::released, HotKeyEvent::pressed}));
+    EXPECT_EQ(tokens.value(0).value(0).toString(), "token-" + kOpenUrl);
+
+    // The person changes the key in the desktop's settings: the center knows the new trigger.
+    QSignalSpy settled(center.get(), &HotKeyCenter::hotKeyBindingSettled);
+    callBackend("Reassign", {kBringToFront, "CTRL+F9"});
+    ASSERT_TRUE(settled.wait());
+    EXPECT_EQ(settled.value(0), (QVariantList{kBringToFront, true}));
+    EXPECT_EQ(center->desktopTrigger(kBringToFront), "CTRL+F9");
 
     // A removed key lets go of its shortcut; the other stays.
     center->removeHotKey(kOpenUrl);
-    EXPECT_TRUE(waitUntil([] { return granted() == Granted{{kBringToFront, "LOGO+F11"}}; }));
+    EXPECT_TRUE(waitUntil([] { return granted() == Granted{{kBringToFront, "CTRL+F9"}}; }));
 }
 
 TEST_F(PortalHotKeys, RefusedKeyIsReportedAndTheOtherStillWorks) {

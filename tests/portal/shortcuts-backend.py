@@ -70,6 +70,10 @@ class Backend(dbus.service.Object):
     def Deactivated(self, session_handle, shortcut_id, timestamp, options):
         pass
 
+    @dbus.service.signal(SHORTCUTS, signature='oa(sa{sv})')
+    def ShortcutsChanged(self, session_handle, shortcuts):
+        pass
+
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature='ss', out_signature='v')
     def Get(self, interface, name):
         return dbus.UInt32(1)
@@ -102,9 +106,19 @@ class Backend(dbus.service.Object):
             if id in session.shortcuts:
                 signal = self.Activated if down else self.Deactivated
                 signal(dbus.ObjectPath(path), id, dbus.UInt64(GLib.get_monotonic_time() // 1000),
-                       {})
+                       {'activation_token': 'token-' + id})
                 found = True
         return found
+
+
+    # The person gave the shortcut another trigger in the desktop's settings.
+    @dbus.service.method(CONTROL, in_signature='ss')
+    def Reassign(self, id, trigger):
+        for path, session in self.sessions.items():
+            if id in session.shortcuts:
+                session.shortcuts[id] = trigger
+                self.ShortcutsChanged(dbus.ObjectPath(path), dbus.Array(
+                    [(id, {'trigger_description': trigger})], signature='(sa{sv})'))
 
 
 DBusGMainLoop(set_as_default=True)

@@ -6,8 +6,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
 
@@ -313,4 +315,32 @@ TEST_F(PrefsWindow, PanelIconAndStartAtLoginApplyAtOnce) {
     click(prefsWindow, "startAtLoginButton");
     EXPECT_FALSE(QFile::exists(entry));
     qputenv("XDG_CONFIG_HOME", saved);
+}
+
+TEST_F(PrefsWindow, KeysTheDesktopAssignsAreShownInItsWordsAndFollowItsChanges) {
+    const auto refOf = [this](const char* name) {
+        const KeyComboRef combo = center.keyComboForName(name);
+        return service.refOf(combo->keyCode(), combo->modifierMask());
+    };
+    PrefsWindowController& ours = open();
+    EXPECT_FALSE(child<QLabel>(ours, "desktopKeysLabel").isVisibleTo(&ours));
+
+    service.desktopAssigns = true;
+    service.triggers[refOf("OpenUrlHotKey")] = "Ctrl+Alt+S";
+    PrefsWindowController& prefsWindow = open();
+    const QLabel& label = child<QLabel>(prefsWindow, "desktopKeysLabel");
+    auto& button = child<QPushButton>(prefsWindow, "desktopKeysButton");
+    EXPECT_TRUE(label.isVisibleTo(&prefsWindow));
+    EXPECT_TRUE(label.text().contains("none to bring Skerrin to the front, Ctrl+Alt+S to search"));
+    // A desktop that cannot be asked: the person is told where to go instead.
+    EXPECT_TRUE(label.text().contains("keyboard settings"));
+    EXPECT_FALSE(button.isVisibleTo(&prefsWindow));
+
+    service.configurable = true;
+    service.triggers[refOf("BringToFrontHotKey")] = "Super+F1";
+    service.receiver()->hotKeySettled(refOf("BringToFrontHotKey"), true);
+    EXPECT_TRUE(label.text().contains("Super+F1 to bring"));
+    EXPECT_FALSE(label.text().contains("keyboard settings"));
+    button.click();
+    EXPECT_EQ(service.configured, QList<quintptr>{refOf("OpenUrlHotKey")});
 }

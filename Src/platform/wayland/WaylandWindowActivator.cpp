@@ -17,6 +17,7 @@ void WaylandWindowActivator::activate(QWidget* window) {
                                "forward"));
         return;
     }
+    logLine(QStringLiteral("coming forward with the desktop's activation token"));
     // Qt's Wayland platform hands the token in the environment to the compositor, once.
     qputenv("XDG_ACTIVATION_TOKEN", std::exchange(token, {}));
     handle->requestActivate();

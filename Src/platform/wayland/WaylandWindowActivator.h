@@ -11,6 +11,8 @@ public:
     // Takes the launch's token (XDG_ACTIVATION_TOKEN) before the toolkit spends it unasked.
     WaylandWindowActivator();
     void activate(QWidget* window) override;
+    // The newest token wins: an older one may have expired.
+    void offerToken(const QString& token) override { this->token = token.toUtf8(); }
 
 private:
     QByteArray token;
