@@ -47,7 +47,6 @@ TEST_F(PanelClose, ClosingHidesWithTheIconShownAndQuitsWithout) {
         SCOPED_TRACE(iconShown ? "icon shown" : "icon off");
         writePrefs(
             QStringLiteral("<key>showPanelIcon</key><%1/>").arg(iconShown ? "true" : "false"));
-        iconsShown = 0;
         ASSERT_TRUE(startSkerrin());
         ASSERT_TRUE(!iconShown || waitUntil([&] { return iconsShown > 0; }));
         ASSERT_TRUE(focusWindow("Skerrin") && press("alt+F4"));
