@@ -39,7 +39,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.skerrin.org/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The module is Skerrin's own and loaded by path; it is no library for others to link.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_INSTALL_FULL_LIBDIR}/skerrin)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
+    ${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/skerrin)
 # xdg-open hands the addresses over when neither $BROWSER nor a default handler does; Qt finds
 # the X server through its xcb plugin.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, qt6-qpa-plugins")

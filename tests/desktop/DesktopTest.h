@@ -39,6 +39,12 @@ protected:
     bool quitSkerrin();
     // Quits skerrin with Ctrl+Q in its window and waits for it to end.
     bool quitSkerrinWithKeys();
+    // Waits for skerrin to end after `how`, with exit code 0 when that matters.
+    bool skerrinEnded(const char* how, bool exitCodeMatters);
+    // Whether the skerrin that startSkerrin started still runs, not one the bus started since.
+    bool skerrinRuns() {
+        return skerrin.state() == QProcess::Running && !skerrin.waitForFinished(0);
+    }
     QString log() const { return home.read("skerrin.log"); }
     // Runs another skerrin with `arguments` to its end and gives its exit code, -1 when it
     // crashed or did not end.
@@ -89,7 +95,6 @@ private:
              int capMs = kProcessCapMs);
     // The newest window titled exactly `name`, empty when none is shown.
     QString findWindow(const QString& name);
-    bool skerrinEnded(const char* how, bool exitCodeMatters);
     void stopOtherSkerrins();
     QString sourceReport(const char* name) const;
 
