@@ -1,33 +1,15 @@
 #include "Archiver.h"
 #include "EngineReaders.h"
-#include "Prefs.h"
-#include "SearchList.h"
 #include "Searcher.h"
 #include "SiteImporter.h"
 #include "TestSupport.h"
-#include "UserDefaults.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QXmlStreamReader>
-
-#include <gtest/gtest.h>
-
-// Readable failures.
-static void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
 QString sample(const char* name) {
     return QStringLiteral(SKERRIN_SOURCE_DIR "/tests/data/import/") + QLatin1String(name);
-}
-
-QByteArray bytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QStringList column(const SearchList& list, auto field) {
@@ -206,18 +188,16 @@ TEST(SiteImport, KeepsWhatIsThereAndSaysWhy) {
 TEST(SiteImport, RefusesWhatItCannotRead) {
     QTemporaryDir dir;
     const auto write = [&](const char* name, const QByteArray& bytes) {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return file.fileName();
+        EXPECT_TRUE(writeFile(dir.filePath(name), bytes));
+        return dir.filePath(name);
     };
-    const QByteArray mozlz4 = bytesOf(sample("firefox-search.json.mozlz4"));
+    const QByteArray mozlz4 = readFile(sample("firefox-search.json.mozlz4"));
     QByteArray bigger = mozlz4;
     bigger[9] = char(0x7f); // a size the block cannot fill
     const QStringList bad = {
         write("cut.mozlz4", mozlz4.left(40)),
         write("size.mozlz4", bigger),
-        write("cut.xml", bytesOf(sample("opensearch-truncated.xml"))),
+        write("cut.xml", readFile(sample("opensearch-truncated.xml"))),
         write("other.xml", "<rss><channel/></rss>"),
         write("notes.txt", "just words"),
         write("db", QByteArray("SQLite format 3\0", 16) + QByteArray(2000, 'x')),
@@ -233,15 +213,10 @@ TEST(SiteImport, RefusesWhatItCannotRead) {
 
 TEST(SiteImport, FindsTheEngineFileInAProfileFolder) {
     QTemporaryDir dir;
-    QDir(dir.path()).mkpath("chromium/Default");
-    QDir(dir.path()).mkpath("firefox");
     for (const char* decoy :
          {"chromium/Default/Account Web Data", "chromium/Default/Web Data-journal",
-          "firefox/search.json.mozlz4.bak"}) {
-        QFile file(dir.filePath(decoy));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("junk");
-    }
+          "firefox/search.json.mozlz4.bak"})
+        ASSERT_TRUE(writeFile(dir.filePath(decoy), "junk"));
     QFile::copy(sample("chromium-Web Data"), dir.filePath("chromium/Default/Web Data"));
     QFile::copy(sample("firefox-search.json.mozlz4"), dir.filePath("firefox/search.json.mozlz4"));
     EXPECT_EQ(SiteImporter::engineFileOf(dir.filePath("chromium")),
@@ -264,7 +239,7 @@ TEST(SiteExport, WritesValidXmlThatImportsBackTheSame) {
     const QStringList files = std::get<0>(written);
     ASSERT_EQ(files.size(), 6);
     for (const QString& file : files) {
-        QXmlStreamReader xml(bytesOf(file));
+        QXmlStreamReader xml(readFile(file));
         while (!xml.atEnd())
             xml.readNext();
         EXPECT_FALSE(xml.hasError()) << file.toStdString();

@@ -9,6 +9,7 @@
 #include "SBApplication.h"
 #include "SearchList.h"
 #include "SkerrinController.h"
+#include "TestTools.h"
 #include "UrlOpener.h"
 #include "UserDefaults.h"
 
