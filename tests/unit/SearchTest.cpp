@@ -156,12 +156,3 @@ TEST_F(Search, OpenAsUrlAddsOnlyAMissingSchemeAndLogsAnAddressItCannotOpen) {
     EXPECT_TRUE(log.contains("could not open up the url http://my example.com"));
     EXPECT_TRUE(controller.searchHistory().isEmpty());
 }
-
-TEST_F(Search, EggOpensOnlyAnExactTrigger) {
-    controller.setEggTable({{" trigger", "http://egg.example/"}});
-    EXPECT_TRUE(controller.egg(" trigger"));
-    EXPECT_FALSE(controller.egg("trigger"));
-    EXPECT_FALSE(controller.egg(" Trigger"));
-    EXPECT_EQ(opener.opened, QStringList{"http://egg.example/"});
-    EXPECT_TRUE(controller.searchHistory().isEmpty());
-}
