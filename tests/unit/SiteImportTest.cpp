@@ -29,20 +29,6 @@ SearchList imported(const QStringList& paths) {
 
 } // namespace
 
-TEST(SiteEscaping, FollowsTheSitesEncodingAndSpaces) {
-    const QString cafe = QString::fromUtf8("café au lait");
-    const QList<std::tuple<QString, InputEncoding, SpaceStyle, QString>> table = {
-        {cafe, InputEncoding::Utf8, SpaceStyle::Plus, "caf%C3%A9+au+lait"},
-        {cafe, InputEncoding::Latin1, SpaceStyle::Percent20, "caf%E9%20au%20lait"},
-        {cafe, InputEncoding::Utf8, SpaceStyle::Percent20, "caf%C3%A9%20au%20lait"},
-        // Form encoding keeps a typed + or & inside the text.
-        {"a+b&c=d/e", InputEncoding::Utf8, SpaceStyle::Plus, "a%2Bb%26c%3Dd%2Fe"},
-        {"a+b&c", InputEncoding::Latin1, SpaceStyle::Percent20, "a+b&c"},
-    };
-    for (const auto& [text, encoding, spaces, escaped] : table)
-        EXPECT_EQ(addPercentEscapes(text, encoding, spaces), escaped) << escaped.toStdString();
-}
-
 TEST(SiteFields, LiveBesideAnUnchangedArchive) {
     SearchList list;
     const QByteArray historic = Archiver::archivedDataWithRootObject(list.encodeWithCoder());
@@ -82,25 +68,6 @@ TEST(SiteKeywords, TheFirstWordChoosesTheSite) {
         EXPECT_EQ(found ? found->first->title() : QString(), title) << text.toStdString();
         EXPECT_EQ(found ? found->second : QString(), rest) << text.toStdString();
     }
-}
-
-TEST(SiteKeywords, TypedTextUsesThemAndSelectionsDoNot) {
-    ensureApp();
-    QTemporaryDir dir;
-    UserDefaults defaults(dir.filePath("prefs.plist"));
-    Prefs prefs(defaults);
-    RecordingUrlOpener opener;
-    RecordingAlert alert;
-    Searcher searcher(prefs, opener, alert);
-    searcher.setSelectedTitle("Web");
-    SearchUrl& wiki = searcher.getSearchList().searchUrls()[1];
-    wiki = SearchUrl("https://wiki.example.org/?s=%@", "Wiki", "2", InputEncoding::Utf8,
-                     SpaceStyle::Plus, "wp");
-    searcher.searchTypedText("wp Ada Lovelace");
-    searcher.searchForString(QString("wp Ada"));
-    EXPECT_EQ(opener.opened, QStringList({"https://wiki.example.org/?s=Ada+Lovelace",
-                                          "http://www.google.com/search?q=wp%20Ada"}));
-    EXPECT_EQ(searcher.searchHistory(), QStringList({"wp Ada Lovelace", "wp Ada"}));
 }
 
 TEST(SiteTemplates, TakeTheTextsPlaceAndLeaveNoBraces) {
