@@ -69,15 +69,6 @@ TEST_F(SiteEditing, TableShowsEachSiteFieldInItsColumnAndNoCellIsEditedInPlace) 
     }
 }
 
-TEST_F(SiteEditing, ValueSetInACellIsStoredAsItStandsInThatColumnsField) {
-    const QStringList values = {"Films", "", "not an address"};
-    for (int field = 0; field < 3; ++field)
-        EXPECT_TRUE(model.setData(model.index(4, SearchListModel::columnOf(fieldNames[field])),
-                                  values[field]));
-    EXPECT_EQ(sites()[4], values);
-    EXPECT_EQ(sites()[3], fieldsOf(SearchList().searchUrls()[3]));
-}
-
 TEST_F(SiteEditing, EveryTableOfTheListFollowsEditAddAndDelete) {
     SearchListModel otherTable(list);
     QSignalSpy redrawn(&otherTable, &QAbstractItemModel::dataChanged);
