@@ -2,6 +2,7 @@
 
 #include "HotKeyCenter.h"
 #include "SBApplication.h"
+#include "TestTools.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>

@@ -29,27 +29,29 @@ protected:
 
 } // namespace
 
-TEST(KeyCombo, DisplayTextIsGlyphsInFixedOrderThenKeyNameOrNoneWhenInvalid) {
-    const QList<std::tuple<qint16, qint32, const char*, bool>> cases = {
-        {0, 0, "A", true},           {8, 0x1B00, "⌘⌥^⇧C", true},
-        {49, 0x0400, "Space", true}, {49, 0x10100, "⌘Space", true},
-        {127, 0x0100, "⌘7F", true},  {-1, 0x0100, "(None)", false},
-        {5, -1, "(None)", false},    {5, qint32(0x80000000), "(None)", false},
+// Glyphs in a fixed order then the key's name, and Linux words for the modifiers and PC keys;
+// "(None)" when invalid.
+TEST(KeyCombo, DisplayTextsNameTheModifiersAndTheKeyOrNoneWhenInvalid) {
+    const QList<std::tuple<qint16, qint32, const char*, const char*>> cases = {
+        {0, 0, "A", "A"},
+        {8, 0x1B00, "⌘⌥^⇧C", "Super+Ctrl+Alt+Shift+C"},
+        {49, 0x0400, "Space", "Space"},
+        {49, 0x10100, "⌘Space", "Super+Space"},
+        {127, 0x0100, "⌘7F", "Super+7F"},
+        {103, 0x0900, "⌘⌥F11", "Super+Alt+F11"},
+        {117, 0, "Forward Delete", "Delete"},
+        {51, 0x1000, "^Delete", "Ctrl+Backspace"},
+        {123, 0x0200, "⇧←", "Shift+Left"},
+        {-1, 0x0100, "(None)", "(None)"},
+        {5, -1, "(None)", "(None)"},
+        {5, qint32(0x80000000), "(None)", "(None)"},
     };
-    for (const auto& [keyCode, mask, text, valid] : cases) {
+    for (const auto& [keyCode, mask, glyphs, words] : cases) {
         const KeyComboRef combo = KeyCombo::keyComboWithKeyCode(keyCode, mask);
-        EXPECT_EQ(combo->userDisplayRep(), QString::fromUtf8(text)) << keyCode << " " << mask;
-        EXPECT_EQ(combo->isValid(), valid) << keyCode << " " << mask;
+        EXPECT_EQ(combo->userDisplayRep(), QString::fromUtf8(glyphs)) << keyCode << " " << mask;
+        EXPECT_EQ(combo->linuxDisplayText(), words) << keyCode << " " << mask;
+        EXPECT_EQ(combo->isValid(), QString(words) != "(None)") << keyCode << " " << mask;
     }
-}
-
-TEST(KeyCombo, LinuxWordsNameTheModifiersAndPcKeys) {
-    const QList<std::tuple<qint16, qint32, const char*>> cases = {
-        {103, 0x0900, "Super+Alt+F11"}, {8, 0x1B00, "Super+Ctrl+Alt+Shift+C"}, {117, 0, "Delete"},
-        {51, 0x1000, "Ctrl+Backspace"}, {123, 0x0200, "Shift+Left"},           {-1, -1, "(None)"},
-    };
-    for (const auto& [keyCode, mask, text] : cases)
-        EXPECT_EQ(KeyCombo::keyComboWithKeyCode(keyCode, mask)->linuxDisplayText(), text);
 }
 
 TEST(KeyCombo, EqualWhenKeyCodeAndLow16BitsOfTheMaskMatch) {
@@ -109,10 +111,6 @@ TEST(KeyCombo, StoredCombinationReadsBackAndAnythingUnusableAsTheClearedOne) {
 }
 
 TEST(KeyCodeMap, EveryGrabbableKeyRoundTripsThroughItsKeysymAndHasAName) {
-    const QList<std::pair<qint32, std::uint32_t>> named = {
-        {103, XK_F11}, {8, XK_c}, {49, XK_space}, {87, XK_KP_5}, {55, XK_Super_L}};
-    for (const auto& [keyCode, keysym] : named)
-        EXPECT_EQ(KeyCodeMap::keysymForKeyCode(keyCode), keysym) << keyCode;
     int mapped = 0;
     for (qint32 keyCode = 0; keyCode < 128; ++keyCode) {
         const std::uint32_t keysym = KeyCodeMap::keysymForKeyCode(keyCode);
@@ -123,17 +121,24 @@ TEST(KeyCodeMap, EveryGrabbableKeyRoundTripsThroughItsKeysymAndHasAName) {
         EXPECT_TRUE(KeyCombo::keyCodesDictionary()->contains(QString::number(keyCode))) << keyCode;
     }
     EXPECT_GT(mapped, 100);
-}
-
-TEST(KeyCodeMap, OtherKeysymsOfTheSameKeyGiveItsKeyCodeAndUnknownOnesNothing) {
-    const QList<std::pair<std::uint32_t, qint32>> cases = {
-        {XK_C, 8},      {XK_ISO_Left_Tab, 48}, {XK_KP_Home, 89},
-        {XK_Help, 114}, {XK_Greek_alpha, -1},  {0xFFFFFFu, -1},
-    };
-    for (const auto& [keysym, keyCode] : cases)
-        EXPECT_EQ(KeyCodeMap::keyCodeForKeysym(keysym), keyCode) << keysym;
     for (qint32 keyCode : {-1, 63, 128})
         EXPECT_EQ(KeyCodeMap::keysymForKeyCode(keyCode), 0u) << keyCode;
+}
+
+// A key's own keysym maps both ways; its other keysyms give its key code, unknown ones nothing.
+TEST(KeyCodeMap, KeysymsGiveTheirKeysKeyCode) {
+    const QList<std::tuple<std::uint32_t, qint32, bool>> cases = {
+        {XK_F11, 103, true},          {XK_c, 8, true},         {XK_space, 49, true},
+        {XK_KP_5, 87, true},          {XK_Super_L, 55, true},  {XK_C, 8, false},
+        {XK_ISO_Left_Tab, 48, false}, {XK_KP_Home, 89, false}, {XK_Help, 114, false},
+        {XK_Greek_alpha, -1, false},  {0xFFFFFFu, -1, false},
+    };
+    for (const auto& [keysym, keyCode, own] : cases) {
+        EXPECT_EQ(KeyCodeMap::keyCodeForKeysym(keysym), keyCode) << keysym;
+        if (own) {
+            EXPECT_EQ(KeyCodeMap::keysymForKeyCode(keyCode), keysym) << keyCode;
+        }
+    }
 }
 
 TEST(KeyCodeMap, ModifierBitsMapBothWaysAndOthersAreDropped) {
@@ -212,44 +217,30 @@ TEST_F(Panel, KeyPressShowsLinuxWordsAndBecomesTheCombinationButModifiersAloneDo
     EXPECT_EQ(panel->textField()->text(), "");
 }
 
-TEST_F(Panel, RunShowsThePanelReadyForKeysAndButtonsEndItWithTheirCode) {
-    const QList<std::tuple<QStringList, int, qint16, const char*>> cases = {
-        {{"clearButton", "okButton"}, 1, -1, "(None)"},
-        {{"cancelButton"}, 0, 40, "Super+K"},
+// The panel's own nested loop: shown with the focus where keys go; Escape and Return are keys to
+// capture, not answers; each way out gives its code.
+TEST_F(Panel, RunShowsThePanelReadyForKeysAndEachWayOutEndsItWithItsCode) {
+    const QList<std::tuple<std::function<void()>, int, const char*>> cases = {
+        {[this] { click(*panel, "okButton"); }, 1, "Super+Return"},
+        {[this] { click(*panel, "clearButton"), click(*panel, "okButton"); }, 1, "(None)"},
+        {[this] { click(*panel, "cancelButton"); }, 0, "Super+Return"},
+        {[this] { panel->close(); }, 0, "Super+Return"},
     };
-    for (const auto& [buttons, code, keyCode, text] : cases) {
-        bool shownWithFocus = false;
-        KeyComboPanel::setModalRunnerForTesting([&](KeyComboPanel& running) {
-            shownWithFocus = running.isVisible() && running.focusWidget() == running.broadcaster();
-            press(running, Qt::Key_K, Qt::MetaModifier);
-            for (const QString& name : buttons)
-                click(running, name.toLatin1().constData());
-            return running.result();
-        });
-        EXPECT_EQ(panel->runModal(), code) << buttons.join(' ').toStdString();
-        EXPECT_TRUE(shownWithFocus);
-        EXPECT_EQ(panel->keyCombo()->keyCode(), keyCode);
-        EXPECT_EQ(panel->textField()->text(), QString::fromUtf8(text));
-        EXPECT_FALSE(panel->isVisible());
-    }
-}
-
-TEST_F(Panel, NestedModalLoopEndsWithTheUsersAnswer) {
-    const QList<std::tuple<const char*, std::function<void()>, int>> cases = {
-        {"OK", [this] { click(*panel, "okButton"); }, 1},
-        {"close", [this] { panel->close(); }, 0},
-    };
-    for (const auto& [name, finish, code] : cases) {
+    for (const auto& [finish, code, text] : cases) {
         panel->setKeyCombo(KeyCombo::clearKeyCombo());
+        bool shownWithFocus = false;
         QTimer::singleShot(0, panel, [&] {
-            // Escape and Return are keys to capture, not answers.
+            shownWithFocus = panel->isVisible() && panel->focusWidget() == panel->broadcaster();
+            press(*panel, Qt::Key_K, Qt::MetaModifier);
             press(*panel, Qt::Key_Escape);
             press(*panel, Qt::Key_Return, Qt::MetaModifier);
             finish();
         });
-        EXPECT_EQ(panel->runModal(), code) << name;
-        EXPECT_EQ(panel->textField()->text(), "Super+Return") << name;
-        EXPECT_FALSE(panel->isVisible()) << name;
+        EXPECT_EQ(panel->runModal(), code) << text;
+        EXPECT_TRUE(shownWithFocus);
+        EXPECT_EQ(panel->textField()->text(), QString::fromUtf8(text));
+        EXPECT_EQ(panel->keyCombo()->keyCode(), QString(text) == "(None)" ? -1 : 36);
+        EXPECT_FALSE(panel->isVisible());
     }
 }
 
