@@ -8,7 +8,6 @@
 namespace {
 
 const QString kTerminal = QStringLiteral("capture terminal");
-const QString kEntry = QStringLiteral("capture entry");
 
 class SelectionCapture : public DesktopTest {
 protected:
@@ -27,10 +26,8 @@ protected:
         QString window;
         if (!windowShows(kTerminal) ||
             !waitUntil([&] { return QFile::exists(home.path("ready")); }) ||
-            !xdotool({"search", "--onlyvisible", "--name", kTerminal}, &window)) {
-            ADD_FAILURE() << "the terminal did not come up";
-            return false;
-        }
+            !xdotool({"search", "--onlyvisible", "--name", kTerminal}, &window))
+            return failed("the terminal did not come up");
         // Inside the first word of the first line; the first click may reach the terminal
         // before it has drawn the word. Separate runs of xdotool: chained after a move into a
         // window, its click is sent to that window and may never return.
@@ -42,18 +39,17 @@ protected:
                 waitUntil([&] { return selectionText("primary") == "cobalt"; }, 1000))
                 return true;
         }
-        ADD_FAILURE() << "the word in the terminal was not highlighted: \""
-                      << selectionText("primary").toStdString() << '"';
-        return false;
+        return failed("the word in the terminal was not highlighted: \"" +
+                      selectionText("primary") + '"');
     }
 
+    // A window of its own each time: an earlier one may still be showing.
     bool startGtkEntry(const QString& text) {
-        startProgram("/usr/bin/python3", {GTK_ENTRY, kEntry, text}, "gtk.log");
-        if (windowShows(kEntry) && focusWindow(kEntry) &&
-            waitUntil([&] { return selectionText("primary") == text; }))
-            return true;
-        ADD_FAILURE() << "the GTK entry did not come up with its text selected";
-        return false;
+        const QString title = QStringLiteral("capture entry %1").arg(++entries);
+        startProgram("/usr/bin/python3", {GTK_ENTRY, title, text}, "gtk.log");
+        return (windowShows(title) && focusWindow(title) &&
+                waitUntil([&] { return selectionText("primary") == text; })) ||
+               failed("the GTK entry did not come up with its text selected");
     }
 
     bool interrupted() const { return QFile::exists(home.path("sigint")); }
@@ -74,6 +70,7 @@ protected:
 
     XClient keyboard;
     bool layoutChanged = false;
+    int entries = 0;
 };
 
 } // namespace
