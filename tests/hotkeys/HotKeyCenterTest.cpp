@@ -13,17 +13,6 @@ public slots:
     void hotKeyDown(QObject* sender) { senders.append(sender); }
 };
 
-// Counts the hot key events that reach normal dispatch.
-class EventReceiver : public QObject {
-public:
-    int received = 0;
-
-    bool event(QEvent* event) override {
-        received += event->type() == SystemDefinedEvent::eventType();
-        return QObject::event(event);
-    }
-};
-
 const KeyComboRef commandF11 = KeyCombo::keyComboWithKeyCode(103, HotKeyModifier::Command);
 const KeyComboRef commandOptionF11 =
     KeyCombo::keyComboWithKeyCode(103, HotKeyModifier::Command | HotKeyModifier::Option);
@@ -152,40 +141,6 @@ TEST_F(HotKeys, StrangeEventsFailWithTheirDescriptionAndChangeNothing) {
         EXPECT_EQ(failureOf([&] { center.handleHotKeyEvent(event); }), description);
     EXPECT_TRUE(center.allNames().isEmpty());
     EXPECT_TRUE(service.calls.isEmpty());
-}
-
-// On a desktop that delivers the handle, presses come as application events to the shared center.
-TEST(SBApplicationRouting, OnlyPressesOnALiveHandleFireAndNotWhileEventsAreIgnored) {
-    ensureApp();
-    static auto* service = new RecordingHotKeyService(false);
-    HotKeyCenter::useService(service);
-    HotKeyCenter& center = HotKeyCenter::sharedCenter();
-    ActionTarget target;
-    center.addHotKey("SBApplicationRouting", commandF11, &target, "hotKeyDown");
-    const quintptr ref = service->refOf(103, 0x100);
-    EventReceiver receiver;
-    const QList<std::tuple<int, int, quintptr>> ignored = {
-        {14, SystemDefinedEvent::hotKeyReleased, ref},
-        {14, SystemDefinedEvent::hotKeyPressed, ref + 100},
-        {13, SystemDefinedEvent::hotKeyPressed, ref},
-    };
-    for (const auto& [type, subtype, data1] : ignored) {
-        SystemDefinedEvent event(type, subtype, data1);
-        QCoreApplication::sendEvent(&receiver, &event);
-    }
-    EXPECT_EQ(failureOf([&] { center.handleHotKeyEvent({.id = service->lastId}); }), "");
-    EXPECT_TRUE(target.senders.isEmpty());
-
-    SystemDefinedEvent press(SystemDefinedEvent::systemDefinedType,
-                             SystemDefinedEvent::hotKeyPressed, ref);
-    QCoreApplication::sendEvent(&receiver, &press);
-    EXPECT_EQ(target.senders, QList<QObject*>{&center});
-    SBApplication::setIgnoreEvents(true);
-    QCoreApplication::sendEvent(&receiver, &press);
-    SBApplication::setIgnoreEvents(false);
-    EXPECT_EQ(target.senders.size(), 1);
-    EXPECT_EQ(receiver.received, 5);
-    center.removeHotKey("SBApplicationRouting");
 }
 
 #include "HotKeyCenterTest.moc"
