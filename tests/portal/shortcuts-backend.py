@@ -60,14 +60,6 @@ class Backend(dbus.service.Object):
     def Deactivated(self, session_handle, shortcut_id, timestamp, options):
         pass
 
-    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature='ss', out_signature='v')
-    def Get(self, interface, name):
-        return dbus.UInt32(1)
-
-    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature='s', out_signature='a{sv}')
-    def GetAll(self, interface):
-        return {'version': dbus.UInt32(1)} if interface == SHORTCUTS else {}
-
     # Ids to refuse from now on; counts the sessions opened since.
     @dbus.service.method(CONTROL, in_signature='as')
     def SetRefused(self, ids):
