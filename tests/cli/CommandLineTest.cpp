@@ -4,6 +4,7 @@
 #include "UserDefaults.h"
 
 #include <QRegularExpression>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
@@ -211,23 +212,37 @@ TEST_F(CommandLineRun, AFileThatCannotBeReadChangesNothing) {
     }
 }
 
-TEST_F(CommandLineRun, ExportedSitesImportIntoAFreshConfiguration) {
+// Each exported file is valid XML, also for a title that holds what XML cannot carry, and the
+// sites come back with their keyword, encoding and spaces.
+TEST_F(CommandLineRun, ExportedSitesAreValidXmlAndImportIntoAFreshConfiguration) {
     QList<SearchUrl> sites = SearchList().searchUrls();
-    sites[1] = SearchUrl("https://x.org/?q=%@", QString::fromUtf8("A & <B> 日本"), "",
+    sites[0].setKeyword("g");
+    sites[1] = SearchUrl("https://x.org/?a=%41&q=%@", QString::fromUtf8("A & <B> \"é\" 日本"), "",
                          InputEncoding::Utf8, SpaceStyle::Plus, "ab");
+    sites[2].setTitle("Images/..\x01");
     storeList(sites);
     const Outcome exported = run({"--export-sites", home.path("export")});
     EXPECT_EQ(exported.exitCode, 0) << exported.err.toStdString();
     const QStringList files = exported.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(files.size(), 6);
+    for (const QString& file : files) {
+        QXmlStreamReader xml(readFile(file));
+        while (!xml.atEnd())
+            xml.readNext();
+        EXPECT_FALSE(xml.hasError()) << file.toStdString();
+    }
     QString listed = run({"--list-sites"}).out;
 
     env.insert("XDG_CONFIG_HOME", home.path("fresh"));
     storeList({});
     EXPECT_EQ(run(QStringList{"--import-sites"} + files).exitCode, 0);
-    // Imported sites have no menu key.
+    // Imported sites have no menu key; the control character could not go into XML.
     EXPECT_EQ(run({"--list-sites"}).out,
-              listed.replace(QRegularExpression("(^|\n)[1-6]\t"), "\\1\t"));
+              listed.replace(QRegularExpression("(^|\n)[1-6]\t"), "\\1\t").remove("\\x01"));
+    for (const QString& site : {QStringLiteral("Web"), QString::fromUtf8("A & <B> \"é\" 日本")})
+        EXPECT_EQ(run({"--site", site, "--search", "a b"}).exitCode, 0);
+    EXPECT_EQ(opened(2),
+              QStringList({"http://www.google.com/search?q=a%20b", "https://x.org/?a=%41&q=a+b"}));
 }
 
 int main(int argc, char** argv) {

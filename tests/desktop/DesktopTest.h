@@ -31,8 +31,7 @@ protected:
     ~DesktopTest() override {
         // A modifier left down by a failed test would spoil the next one.
         xdotool({"keyup", "super+alt+ctrl+shift"});
-        stopProcess(skerrin);
-        // The bus starts skerrin on its own; a second start may outlive a failed test.
+        // Skerrin, also one the bus started or a second start that outlived a failed test.
         for (const int signal : {SIGTERM, SIGKILL}) {
             for (const qint64 pid : skerrinProcesses())
                 ::kill(pid_t(pid), signal);
@@ -72,16 +71,13 @@ protected:
         static const QRegularExpression ready(
             QStringLiteral(R"(^\S+ \S+ skerrin\[\d+\] applicationDidFinishLaunching)"),
             QRegularExpression::MultilineOption);
-        skerrin.setProcessEnvironment(env);
-        skerrin.setStandardOutputFile(QProcess::nullDevice());
-        skerrin.setStandardErrorFile(home.path("skerrin.log"));
-        skerrin.start(SKERRIN_INSTALLED_BIN);
+        skerrin = &startProgram(SKERRIN_INSTALLED_BIN, {}, "skerrin.log");
         return (waitUntil([&] {
-                    return skerrin.state() == QProcess::NotRunning ||
+                    return skerrin->state() == QProcess::NotRunning ||
                            (log().contains(ready) && !findWindow("Skerrin").isEmpty());
                 }) &&
-                skerrin.state() != QProcess::NotRunning) ||
-               failed("skerrin ended at start or showed no window (" + skerrin.errorString() +
+                skerrin->state() != QProcess::NotRunning) ||
+               failed("skerrin ended at start or showed no window (" + skerrin->errorString() +
                       "); its log:\n" + log());
     }
 
@@ -89,12 +85,12 @@ protected:
     // it to end.
     bool quitSkerrin(bool withKeys = false) {
         if (!withKeys)
-            skerrin.terminate();
+            skerrin->terminate();
         else if (!focusWindow("Skerrin") || !press("ctrl+q"))
             return failed("could not press Ctrl+Q in skerrin's window");
-        return (skerrin.waitForFinished(kProcessCapMs) &&
-                skerrin.exitStatus() == QProcess::NormalExit &&
-                (!withKeys || skerrin.exitCode() == 0)) ||
+        return (skerrin->waitForFinished(kProcessCapMs) &&
+                skerrin->exitStatus() == QProcess::NormalExit &&
+                (!withKeys || skerrin->exitCode() == 0)) ||
                failed("skerrin did not quit; its log:\n" + log());
     }
 
@@ -299,7 +295,7 @@ private:
         return home.read(QStringLiteral("source-%1/%2").arg(sources).arg(name));
     }
 
-    QProcess skerrin;
+    QProcess* skerrin = nullptr;
     int otherRuns = 0;
     int sources = 0;
     std::vector<std::unique_ptr<QProcess>> programs;

@@ -4,8 +4,6 @@
 #include "SiteImporter.h"
 #include "TestSupport.h"
 
-#include <QXmlStreamReader>
-
 namespace {
 
 QString sample(const char* name) {
@@ -191,32 +189,4 @@ TEST(SiteImport, FindsTheEngineFileInAProfileFolder) {
     EXPECT_EQ(SiteImporter::engineFileOf(dir.filePath("chromium/Default")),
               dir.filePath("chromium/Default/Web Data"));
     EXPECT_EQ(imported({dir.filePath("firefox")}).searchUrls().size(), 2);
-}
-
-TEST(SiteExport, WritesValidXmlThatImportsBackTheSame) {
-    SearchList list;
-    list.searchUrls()[0].setKeyword("g");
-    list.searchUrls()[1] =
-        SearchUrl("https://x.org/?a=%41&q=%@", QString::fromUtf8("A & <B> \"é\" 日本"), "",
-                  InputEncoding::Utf8, SpaceStyle::Plus, "ab");
-    list.searchUrls()[2].setTitle("Images/..\x01");
-    QTemporaryDir dir;
-    const auto written = SiteImporter::exportSites(list, dir.filePath("out"));
-    ASSERT_EQ(written.index(), 0u);
-    const QStringList files = std::get<0>(written);
-    ASSERT_EQ(files.size(), 6);
-    for (const QString& file : files) {
-        QXmlStreamReader xml(readFile(file));
-        while (!xml.atEnd())
-            xml.readNext();
-        EXPECT_FALSE(xml.hasError()) << file.toStdString();
-    }
-    const SearchList back = imported(files);
-    list.searchUrls()[2].setTitle("Images/..");
-    for (qsizetype i = 0; i < list.searchUrls().size(); ++i) {
-        const SearchUrl& a = list.searchUrls()[i];
-        const SearchUrl& b = back.searchUrls()[i];
-        EXPECT_EQ(std::tuple(a.title(), a.url(), a.keyword(), a.encoding(), a.spaceStyle()),
-                  std::tuple(b.title(), b.url(), b.keyword(), b.encoding(), b.spaceStyle()));
-    }
 }
