@@ -2,6 +2,8 @@
 
 #include "Desktop.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -39,13 +41,9 @@ protected:
                 break;
         }
         // The next test's skerrin must not find this one's name still taken.
-        waitUntil([&] {
-            QString owned;
-            run("gdbus",
-                busCall("org.freedesktop.DBus /org/freedesktop/DBus "
-                        "org.freedesktop.DBus.NameHasOwner org.skerrin.Skerrin"),
-                &owned);
-            return !owned.contains("true");
+        waitUntil([] {
+            return !QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                "org.skerrin.Skerrin");
         });
         for (const auto& program : programs)
             stopProcess(*program);
@@ -132,28 +130,15 @@ protected:
                failed("the keyboard focus is on \"" + name + '"');
     }
 
-    // The arguments of gdbus for a call of "DESTINATION PATH INTERFACE.METHOD [ARGUMENT...]".
-    static QStringList busCall(const QString& call) {
-        const QStringList words = call.split(' ');
-        return QStringList{"call",          "--session", "--dest",   words[0],
-                           "--object-path", words[1],    "--method", words[2]} +
-               words.mid(3);
-    }
-
-    // Calls a method of skerrin's services with gdbus; true when the call was answered without
-    // error within `capMs`.
-    bool callSkerrin(const QString& method, const QStringList& textArguments = {},
-                     int capMs = 5000) {
-        QStringList arguments = busCall("org.skerrin.Skerrin /org/skerrin/Skerrin "
-                                        "org.skerrin.Skerrin.Services." +
-                                        method);
-        // As GVariant string literals, so that gdbus takes any text as it is.
-        for (const QString& text : textArguments)
-            arguments.append('\'' + QString(text).replace('\\', "\\\\").replace('\'', "\\'") +
-                             '\'');
-        QString errors;
-        return run("gdbus", arguments, &errors, capMs) ||
-               failed(method + " failed or was not answered in time: " + errors);
+    // Calls a method of skerrin's services on the session bus; true when it was answered
+    // without error within `capMs`.
+    bool callSkerrin(const QString& method, const QVariantList& arguments = {}, int capMs = 5000) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            "org.skerrin.Skerrin", "/org/skerrin/Skerrin", "org.skerrin.Skerrin.Services", method);
+        call.setArguments(arguments);
+        const QDBusMessage answer = QDBusConnection::sessionBus().call(call, QDBus::Block, capMs);
+        return answer.type() == QDBusMessage::ReplyMessage ||
+               failed(method + " failed or was not answered in time: " + answer.errorMessage());
     }
 
     // Starts another application with `text` selected and gives it the keyboard focus; the
