@@ -19,15 +19,6 @@ const KeyComboRef commandOptionF11 =
 const QString bringToFront = QStringLiteral("BringToFrontHotKey");
 const QString openUrl = QStringLiteral("OpenUrlHotKey");
 
-std::string failureOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const HotKeyAssertion& failure) {
-        return failure.what();
-    }
-    return "";
-}
-
 class HotKeys : public testing::Test {
 protected:
     bool add(const QString& name, const KeyComboRef& combo) {
@@ -128,19 +119,6 @@ TEST_F(HotKeys, PressReachesOnlyTheCurrentRecordWithTheCenterAsArgument) {
     EXPECT_EQ(deliver(service.lastId), HotKeyCenter::noError);
     SBApplication::setIgnoreEvents(false);
     EXPECT_EQ(target.senders, QList<QObject*>{&center});
-}
-
-TEST_F(HotKeys, StrangeEventsFailWithTheirDescriptionAndChangeNothing) {
-    const QList<std::pair<HotKeyEvent, std::string>> events = {
-        {{.eventClass = 0x6D6F7573, .id = HotKeyId{HotKeyCenter::signature, 1}},
-         "Got unhandled event class"},
-        {{.id = HotKeyId{0x61626364, 1}}, "Got unknown hot key"},
-        {{.id = HotKeyId{HotKeyCenter::signature, 0}}, "Got bad hot key"},
-    };
-    for (const auto& [event, description] : events)
-        EXPECT_EQ(failureOf([&] { center.handleHotKeyEvent(event); }), description);
-    EXPECT_TRUE(center.allNames().isEmpty());
-    EXPECT_TRUE(service.calls.isEmpty());
 }
 
 #include "HotKeyCenterTest.moc"

@@ -256,20 +256,6 @@ TEST_F(Controller, BringToFrontPastesTheClipboardTextOnlyWhenAsked) {
     EXPECT_TRUE(opener.opened.isEmpty());
 }
 
-TEST_F(Controller, SearchActionOpensAnEggOnlyForItsExactTriggerOrSearchesOnTheChosenSite) {
-    start();
-    controller.setEggTable({{" secret", "http://egg.example/"}});
-    child<QComboBox>(window, "searchListMenu").setCurrentIndex(1);
-    for (const char* typed : {" secret", "secret", " Secret"}) {
-        window.setSearchFieldText(typed);
-        controller.search();
-    }
-    const QString usenet = "http://groups.google.com/groups?q=%1&hl=en&lr=&ie=UTF-8&sa=N&tab=wg";
-    EXPECT_EQ(opener.opened,
-              QStringList({"http://egg.example/", usenet.arg("secret"), usenet.arg("%20Secret")}));
-    EXPECT_EQ(controller.searchHistory(), QStringList({"secret", " Secret"}));
-}
-
 TEST_F(Controller, ServiceSearchUsesTheChosenSiteLeavesTheFieldAloneAndAlertsWhenBlank) {
     start();
     child<QComboBox>(window, "searchListMenu").setCurrentIndex(2);
