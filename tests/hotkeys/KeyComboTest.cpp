@@ -3,7 +3,6 @@
 #include "KeyBroadcaster.h"
 #include "KeyCodeMap.h"
 #include "KeyComboPanel.h"
-#include "Unarchiver.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -53,23 +52,6 @@ TEST(KeyCombo, DisplayTextsNameTheModifiersAndTheKeyOrNoneWhenInvalid) {
     }
 }
 
-TEST(KeyCombo, ArchivedCombinationDecodesWithTheSameValuesAndOtherShapesToNothing) {
-    for (const auto& [keyCode, mask] : {std::pair{49, 0x0100}, std::pair{-1, -1}}) {
-        const ArchiveObjectRef coded =
-            Unarchiver::unarchiveObjectWithData(Archiver::archivedDataWithRootObject(
-                KeyCombo::keyComboWithKeyCode(qint16(keyCode), mask)->encodeWithCoder()));
-        ASSERT_TRUE(coded);
-        const KeyComboRef read = KeyCombo::initWithCoder(*coded);
-        ASSERT_NE(read, nullptr);
-        EXPECT_EQ(read->keyCode(), keyCode);
-        EXPECT_EQ(read->modifierMask(), mask);
-    }
-    EXPECT_EQ(KeyCombo::initWithCoder(*ArchiveObject::string("103")), nullptr);
-    auto swapped = std::make_shared<ArchiveObject>(*KeyCombo::clearKeyCombo()->encodeWithCoder());
-    std::swap(swapped->values[0], swapped->values[1]);
-    EXPECT_EQ(KeyCombo::initWithCoder(*swapped), nullptr);
-}
-
 // Any store with objectForKey and setObject will do; the application hands in its own.
 struct MapStore {
     QVariantMap values;
@@ -84,17 +66,23 @@ struct MapStore {
 
 TEST(KeyCombo, StoredCombinationReadsBackAndAnythingUnusableAsTheClearedOne) {
     MapStore defaults;
-    const KeyComboRef command49 = KeyCombo::keyComboWithKeyCode(49, 0x0100);
-    setKeyCombo(defaults, command49, "combo");
-    EXPECT_EQ(keyComboForKey(defaults, "combo")->keyCode(), 49);
-    EXPECT_EQ(keyComboForKey(defaults, "combo")->modifierMask(), 0x0100);
+    for (const auto& [keyCode, mask] : {std::pair{49, 0x0100}, std::pair{-1, -1}}) {
+        setKeyCombo(defaults, KeyCombo::keyComboWithKeyCode(qint16(keyCode), mask), "combo");
+        EXPECT_EQ(keyComboForKey(defaults, "combo")->keyCode(), keyCode);
+        EXPECT_EQ(keyComboForKey(defaults, "combo")->modifierMask(), mask);
+    }
     setKeyCombo(defaults, nullptr, "combo");
     EXPECT_FALSE(defaults.objectForKey("combo").isValid());
 
+    // The key code and the mask in each other's place: their kinds no longer fit.
+    auto swapped = std::make_shared<ArchiveObject>(
+        *KeyCombo::keyComboWithKeyCode(49, 0x0100)->encodeWithCoder());
+    std::swap(swapped->values[0], swapped->values[1]);
+    defaults.setObject(Archiver::archivedDataWithRootObject(swapped), "swapped");
     defaults.setObject(QByteArray("not an archive"), "damaged");
     defaults.setObject(QString("text"), "text");
     defaults.setObject(Archiver::archivedDataWithRootObject(ArchiveObject::string("49")), "string");
-    for (const char* key : {"combo", "damaged", "text", "string"}) {
+    for (const char* key : {"combo", "swapped", "damaged", "text", "string"}) {
         const KeyComboRef read = keyComboForKey(defaults, key);
         ASSERT_NE(read, nullptr);
         EXPECT_EQ(read->keyCode(), -1) << key;
@@ -126,24 +114,6 @@ TEST(KeyCodeMap, OtherKeysymsOfAKeyGiveItsKeyCode) {
     };
     for (const auto& [keysym, keyCode] : cases)
         EXPECT_EQ(KeyCodeMap::keyCodeForKeysym(keysym), keyCode) << keysym;
-}
-
-TEST(KeyComboPanelStart, FreshPanelShowsNoneAndWithoutGuiThereIsNoPanelButALogLine) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    // Processes of their own, so the shared panel is new.
-    EXPECT_EXIT(
-        {
-            ensureApp();
-            const KeyComboPanel* fresh = KeyComboPanel::sharedPanel();
-            std::exit(fresh->textField()->text() == "(None)" &&
-                              fresh->keyCombo()->keyCode() == -1 &&
-                              fresh->keyCombo()->modifierMask() == -1
-                          ? 0
-                          : 1);
-        },
-        testing::ExitedWithCode(0), "");
-    EXPECT_EXIT(std::exit(KeyComboPanel::sharedPanel() ? 1 : 0), testing::ExitedWithCode(0),
-                "Failed to load KeyComboPanel nib file\\.");
 }
 
 TEST_F(Panel, KeyPressShowsLinuxWordsAndBecomesTheCombinationButModifiersAloneDoNot) {
