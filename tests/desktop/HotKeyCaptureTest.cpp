@@ -55,18 +55,6 @@ TEST_F(HotKeyCapture, KeyHeldByAnotherProgramIsLoggedAndTheOpenUrlKeyStillWorks)
     EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "hello%20world"});
 }
 
-TEST_F(HotKeyCapture, BringToFrontKeyPutsTheClipboardIntoTheFocusedSearchField) {
-    ASSERT_TRUE(startSkerrin());
-    ASSERT_TRUE(startSource("hello world"));
-    ASSERT_TRUE(setClipboard("clipped words"));
-    ASSERT_TRUE(press("super+F11"));
-    EXPECT_TRUE(skerrinGetsTheFocus());
-    EXPECT_TRUE(home.opened().isEmpty());
-
-    ASSERT_TRUE(press("Return"));
-    EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "clipped%20words"});
-}
-
 TEST_F(HotKeyCapture, StoredOpenUrlCombinationReplacesTheDefault) {
     writePrefs("<key>openUrlKey</key><real>96</real>\n<key>openUrlKeyMod</key><real>4608</real>");
     ASSERT_TRUE(startSkerrin());
