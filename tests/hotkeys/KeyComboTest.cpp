@@ -38,7 +38,6 @@ TEST(KeyCombo, DisplayTextsNameTheModifiersAndTheKeyOrNoneWhenInvalid) {
         {127, 0x0100, "⌘7F", "Super+7F"},
         {103, 0x0900, "⌘⌥F11", "Super+Alt+F11"},
         {117, 0, "Forward Delete", "Delete"},
-        {51, 0x1000, "^Delete", "Ctrl+Backspace"},
         {123, 0x0200, "⇧←", "Shift+Left"},
         {-1, 0x0100, "(None)", "(None)"},
         {5, -1, "(None)", "(None)"},

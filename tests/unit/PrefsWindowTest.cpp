@@ -272,7 +272,7 @@ TEST_F(PrefsWindow, OnlyOkStoresTheListButEveryWayOfClosingKeepsItForTheRun) {
     EXPECT_EQ(storedTitles(), expected);
 }
 
-TEST_F(PrefsWindow, DeleteRemovesTheSiteSelectedInItsWindowAndNothingWithoutASelection) {
+TEST_F(PrefsWindow, EveryWindowsTableFollowsADeleteOfTheSiteSelectedInOneAndAnAdd) {
     PrefsWindowController& first = open();
     PrefsWindowController& second = open();
     click(first, "deleteUrlButton");
@@ -287,6 +287,11 @@ TEST_F(PrefsWindow, DeleteRemovesTheSiteSelectedInItsWindowAndNothingWithoutASel
         << "the second window deletes the site it had selected";
     EXPECT_EQ(popUpTitles(window), liveTitles());
     EXPECT_FALSE(defaults.objectForKey("searchList").isValid());
+    // A site added and named in one window shows in the other's table too.
+    personInEditor("Pics", "okButton");
+    click(first, "addNewUrlButton");
+    EXPECT_EQ(secondTable.model()->rowCount(), 5);
+    EXPECT_EQ(secondTable.model()->index(4, 0).data(), "Pics");
 }
 
 TEST_F(PrefsWindow, WithoutALiveListNoSiteCanBeEditedAndOkKeepsTheStoredList) {
@@ -320,9 +325,7 @@ TEST_F(PrefsWindow, PanelIconAndStartAtLoginApplyAtOnce) {
 
     EXPECT_FALSE(child<QCheckBox>(prefsWindow, "startAtLoginButton").isChecked());
     click(prefsWindow, "startAtLoginButton");
-    QFile file(entry);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().contains(
+    EXPECT_TRUE(readFile(entry).contains(
         "\nExec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\" --in-panel\n"));
     EXPECT_TRUE(child<QCheckBox>(open(), "startAtLoginButton").isChecked());
     click(prefsWindow, "startAtLoginButton");

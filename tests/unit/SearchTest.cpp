@@ -24,11 +24,9 @@ TEST(Escaping, EscapesTheQueryAsTheSitesEncodingAndSpacesSay) {
     const auto percent20 = SpaceStyle::Percent20, plus = SpaceStyle::Plus;
     const QString cafe = QString::fromUtf8("café au lait");
     const QList<std::tuple<QString, InputEncoding, SpaceStyle, QString>> table = {
-        {"a&b=c", latin1, percent20, "a&b=c"},
         {"two words", latin1, percent20, "two%20words"},
         {"line\n", latin1, percent20, "line%0A"},
         {"100%", latin1, percent20, "100%25"},
-        {"\t", latin1, percent20, "%09"},
         {QString::fromUtf8("é ÿ"), latin1, percent20, "%E9%20%FF"},
         {QString::fromUtf8("日本"), latin1, percent20, "%E6%97%A5%E6%9C%AC"},
         {QString::fromUtf8("é日"), latin1, percent20, "%C3%A9%E6%97%A5"},
