@@ -3,14 +3,6 @@
 
 using Services = DesktopTest;
 
-TEST_F(Services, SearchCallStartsSkerrinWhenItIsNotRunning) {
-    ASSERT_TRUE(skerrinProcesses().isEmpty());
-    // Started by the bus, skerrin has to come up before it answers.
-    ASSERT_TRUE(callSkerrin("doServiceSearch", {"hello"}, 10000));
-    EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "hello"});
-    EXPECT_EQ(skerrinProcesses().size(), 1);
-}
-
 TEST_F(Services, CommandLineSearchIsServedByTheRunningInstanceOnItsChosenSite) {
     const QString usenet =
         QStringLiteral("http://groups.google.com/groups?q=%1&hl=en&lr=&ie=UTF-8&sa=N&tab=wg");

@@ -27,25 +27,20 @@ protected:
 
 } // namespace
 
-// Glyphs in a fixed order then the key's name, and Linux words for the modifiers and PC keys;
-// "(None)" when invalid.
-TEST(KeyCombo, DisplayTextsNameTheModifiersAndTheKeyOrNoneWhenInvalid) {
-    const QList<std::tuple<qint16, qint32, const char*, const char*>> cases = {
-        {0, 0, "A", "A"},
-        {8, 0x1B00, "⌘⌥^⇧C", "Super+Ctrl+Alt+Shift+C"},
-        {49, 0x0400, "Space", "Space"},
-        {49, 0x10100, "⌘Space", "Super+Space"},
-        {127, 0x0100, "⌘7F", "Super+7F"},
-        {103, 0x0900, "⌘⌥F11", "Super+Alt+F11"},
-        {117, 0, "Forward Delete", "Delete"},
-        {123, 0x0200, "⇧←", "Shift+Left"},
-        {-1, 0x0100, "(None)", "(None)"},
-        {5, -1, "(None)", "(None)"},
-        {5, qint32(0x80000000), "(None)", "(None)"},
+// The modifiers in a fixed order, then the key's name, or its code when it has none; bits that
+// are no hot key modifier are left out; "(None)" when invalid.
+TEST(KeyCombo, LinuxWordsNameTheModifiersAndTheKeyOrNoneWhenInvalid) {
+    const QList<std::tuple<qint16, qint32, const char*>> cases = {
+        {8, 0x1B00, "Super+Ctrl+Alt+Shift+C"},
+        {49, 0x0400, "Space"},
+        {49, 0x10100, "Super+Space"},
+        {127, 0x0100, "Super+7F"},
+        {-1, 0x0100, "(None)"},
+        {5, -1, "(None)"},
+        {5, qint32(0x80000000), "(None)"},
     };
-    for (const auto& [keyCode, mask, glyphs, words] : cases) {
+    for (const auto& [keyCode, mask, words] : cases) {
         const KeyComboRef combo = KeyCombo::keyComboWithKeyCode(keyCode, mask);
-        EXPECT_EQ(combo->userDisplayRep(), QString::fromUtf8(glyphs)) << keyCode << " " << mask;
         EXPECT_EQ(combo->linuxDisplayText(), words) << keyCode << " " << mask;
         EXPECT_EQ(combo->isValid(), QString(words) != "(None)") << keyCode << " " << mask;
     }

@@ -294,22 +294,6 @@ TEST_F(PrefsWindow, EveryWindowsTableFollowsADeleteOfTheSiteSelectedInOneAndAnAd
     EXPECT_EQ(secondTable.model()->index(4, 0).data(), "Pics");
 }
 
-TEST_F(PrefsWindow, WithoutALiveListNoSiteCanBeEditedAndOkKeepsTheStoredList) {
-    SearchList stored = SearchList::empty();
-    stored.searchUrls().append(SearchUrl("http://only.example/?q=%@", "Only", "1"));
-    prefs.saveSearchList(stored, "searchList");
-    prefs.removeTempObject("searchList");
-    PrefsWindowController* prefsWindow = nullptr;
-    logOf([&] { prefsWindow = &open(); });
-    personInEditor("Wiki", "okButton");
-    for (const char* button : {"addNewUrlButton", "deleteUrlButton", "okButton"})
-        click(*prefsWindow, button);
-    EXPECT_TRUE(editorRuns.isEmpty());
-    EXPECT_EQ(liveTitles(), defaultTitles);
-    EXPECT_EQ(storedTitles(), QStringList{"Only"});
-    EXPECT_TRUE(closesAndGoes(*prefsWindow));
-}
-
 TEST_F(PrefsWindow, PanelIconAndStartAtLoginApplyAtOnce) {
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
