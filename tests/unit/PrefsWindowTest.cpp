@@ -96,23 +96,25 @@ const char* const optionBoxes[][2] = {{"pasteTextButton", "pasteText"},
                                       {"copySelectedTextButton", "copyText"},
                                       {"tryAsUrlButton", "tryAsUrl"}};
 
-struct HotKeyCase {
-    const char* button;
-    const char* field;
-    const char* name;
-    const char* codeKey;
-    const char* modifiersKey;
-    const char* scratchKey;
-    bool openUrl; // its capture must stop the post-copy; its press starts a capture
+// Each hot key's controls, store keys, scratch name and modifiers at start; the open-URL key's
+// capture must stop the post-copy, and its press starts a capture.
+const struct HotKeyCase {
+    const char *button, *field, *codeKey, *modifiersKey, *scratchKey;
+    bool openUrl;
     qint32 startModifiers;
+} kHotKeys[] = {
+    {"editHotKeyButton", "hotKeyTextField", "keyCode", "keyCodeMod", "mCombo", false, 0x100},
+    {"editAutoSearchButton", "autoSearchTextField", "openUrlKey", "openUrlKeyMod", "urlCombo", true,
+     0x900},
 };
 
-class PrefsHotKey : public PrefsWindow, public testing::WithParamInterface<HotKeyCase> {
+class PrefsHotKey : public PrefsWindow, public testing::WithParamInterface<int> {
 protected:
     QString startShown() const {
-        return KeyCombo::keyComboWithKeyCode(103, GetParam().startModifiers)->linuxDisplayText();
+        return KeyCombo::keyComboWithKeyCode(103, c.startModifiers)->linuxDisplayText();
     }
 
+    const HotKeyCase& c = kHotKeys[GetParam()];
     const KeyComboRef newCombo = KeyCombo::keyComboWithKeyCode(96, 0x1200);
 };
 
@@ -148,7 +150,6 @@ TEST_F(PrefsWindow, SelectionReadingShowsTheStoredChoiceAndStoresANewOne) {
 }
 
 TEST_P(PrefsHotKey, ConfirmedKeyIsLiveStoredAndShownOutlivesCancelAndCanBeCleared) {
-    const HotKeyCase& c = GetParam();
     PrefsWindowController& openBefore = open();
     PrefsWindowController& prefsWindow = open();
     personInPanel([this](KeyComboPanel& panel) { panel.setKeyCombo(newCombo); }, "okButton");
@@ -186,7 +187,6 @@ TEST_P(PrefsHotKey, ConfirmedKeyIsLiveStoredAndShownOutlivesCancelAndCanBeCleare
 }
 
 TEST_P(PrefsHotKey, PanelCancelledOrHoldingNoKeyChangesNothing) {
-    const HotKeyCase& c = GetParam();
     const QStringList callsBefore = service.calls;
     PrefsWindowController& cancelled = open();
     personInPanel([this](KeyComboPanel& panel) { panel.setKeyCombo(newCombo); }, "cancelButton");
@@ -208,13 +208,8 @@ TEST_P(PrefsHotKey, PanelCancelledOrHoldingNoKeyChangesNothing) {
     EXPECT_FALSE(SBApplication::ignoreEvents());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothKeys, PrefsHotKey,
-    testing::Values(HotKeyCase{"editHotKeyButton", "hotKeyTextField", "BringToFrontHotKey",
-                               "keyCode", "keyCodeMod", "mCombo", false, 0x100},
-                    HotKeyCase{"editAutoSearchButton", "autoSearchTextField", "OpenUrlHotKey",
-                               "openUrlKey", "openUrlKeyMod", "urlCombo", true, 0x900}),
-    [](const testing::TestParamInfo<HotKeyCase>& info) { return std::string(info.param.name); });
+// 0: the bring-to-front key, 1: the open-URL key.
+INSTANTIATE_TEST_SUITE_P(BothKeys, PrefsHotKey, testing::Values(0, 1));
 
 TEST_F(PrefsWindow, AddAppendsABlankSiteSelectsItAndEditsItKeepingItOnCancel) {
     PrefsWindowController& prefsWindow = open();
