@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QThread>
 
@@ -20,6 +21,26 @@ inline void stopProcess(QProcess& process, int capMs = 5000) {
         process.kill();
         process.waitForFinished(capMs);
     }
+}
+
+// How a program ended and what it printed; the exit code is -1 when it crashed or did not end.
+struct Outcome {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs a program in `env` to its end, or stops it at the cap.
+inline Outcome runProgram(const QProcessEnvironment& env, const QString& program,
+                          const QStringList& arguments, int capMs = 10000) {
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    const bool ended =
+        process.waitForFinished(capMs) && process.exitStatus() == QProcess::NormalExit;
+    stopProcess(process);
+    return {ended ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
 }
 
 // Polls `condition` every 20 ms until it holds or `capMs` has passed; true when it held. Events

@@ -10,12 +10,6 @@
 
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
 // Runs the built program as a person would, in a home of its own, without a display or a
 // session bus, so that no Skerrin of the developer's takes the search.
 class CommandLineRun : public testing::Test {
@@ -26,12 +20,7 @@ protected:
     }
 
     Outcome run(const QStringList& arguments, const QString& program = SKERRIN_BIN) {
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.start(program, arguments);
-        EXPECT_TRUE(process.waitForFinished(20000));
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        return runProgram(env, program, arguments, 20000);
     }
 
     // What the browser was asked to open, waiting for `count` addresses (xdg-open runs detached).

@@ -176,19 +176,10 @@ protected:
     // what it complained of.
     bool run(const QString& program, const QStringList& arguments, QString* output = nullptr,
              int capMs = kProcessCapMs) {
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.start(program, arguments);
-        if (!process.waitForFinished(capMs)) {
-            stopProcess(process);
-            return false;
-        }
-        const bool ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+        const Outcome result = runProgram(env, program, arguments, capMs);
         if (output)
-            *output = QString::fromUtf8(ok ? process.readAllStandardOutput()
-                                           : process.readAllStandardError())
-                          .trimmed();
-        return ok;
+            *output = (result.exitCode == 0 ? result.out : result.err).trimmed();
+        return result.exitCode == 0;
     }
 
     // A failed xdotool search is no test failure.

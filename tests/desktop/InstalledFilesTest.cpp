@@ -24,18 +24,8 @@ QString valueOf(const QString& path, const QString& key) {
     return {};
 }
 
-// The exit code and the output of a program run in a home of its own; -1 when it crashed or
-// did not end.
-std::pair<int, QString> run(const QString& program, const QStringList& arguments) {
-    const TestHome home;
-    QProcess process;
-    process.setProcessEnvironment(home.environment());
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    const bool ended =
-        process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit;
-    stopProcess(process);
-    return {ended ? process.exitCode() : -1, QString::fromUtf8(process.readAll())};
+Outcome run(const QString& program, const QStringList& arguments) {
+    return runProgram(TestHome().environment(), program, arguments);
 }
 
 // Runs a checker that the desktop offers for one kind of file; a test without it is skipped.
@@ -43,8 +33,8 @@ void expectValidatorAccepts(const QString& tool, const QStringList& arguments) {
     const QString program = QStandardPaths::findExecutable(tool);
     if (program.isEmpty())
         GTEST_SKIP() << tool.toStdString() << " is not installed";
-    const auto [exitCode, output] = run(program, arguments);
-    EXPECT_EQ(exitCode, 0) << output.toStdString();
+    const Outcome result = run(program, arguments);
+    EXPECT_EQ(result.exitCode, 0) << (result.out + result.err).toStdString();
 }
 
 } // namespace
@@ -61,8 +51,9 @@ TEST(InstalledFiles, EachFileIsInItsPlaceAndTheBusAndLauncherNameTheInstalledPro
 }
 
 TEST(InstalledFiles, InstalledProgramRunsWithoutADisplay) {
-    EXPECT_EQ(run(kBin, {"--version"}),
-              std::pair(0, QStringLiteral("skerrin " SKERRIN_VERSION "\n")));
+    const Outcome result = run(kBin, {"--version"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out + result.err, QStringLiteral("skerrin " SKERRIN_VERSION "\n"));
 }
 
 TEST(InstalledFiles, LauncherPassesDesktopFileValidate) {
