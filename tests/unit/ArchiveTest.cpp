@@ -202,15 +202,3 @@ TEST(Archive, ArchiveOfAnotherShapeIsNoSearchList) {
     for (const QByteArray& input : inputs)
         EXPECT_FALSE(SearchList::fromArchivedData(input)) << input.toHex(' ').toStdString();
 }
-
-TEST(SearchList, BlankSiteTakesTheListLengthAsItsKey) {
-    SearchList list;
-    list.removeSearchUrlAtIndex(2);
-    list.addNewBlankSearchUrl();
-    EXPECT_EQ(list.searchUrls().last().title(), "New Search");
-    EXPECT_EQ(list.searchUrls().last().commandKey(), "6");
-    EXPECT_TRUE(list.searchUrls().last().url().endsWith("/search.html?%@"));
-    SearchList none = SearchList::empty();
-    none.addNewBlankSearchUrl();
-    EXPECT_EQ(none.searchUrls().last().commandKey(), "1");
-}

@@ -1,4 +1,3 @@
-#include "Archiver.h"
 #include "ClipboardSelectionReader.h"
 #include "KeyComboPanel.h"
 #include "SelectionCapture.h"
@@ -89,24 +88,6 @@ TEST_F(Controller, RefusedKeysAreLoggedAtOnceOrLateInTheSameWordsAndStartUpGoesO
                     }).contains(line))
             << line;
     }
-}
-
-TEST_F(Controller, SameTitleShowsOnceAndControlDigitChoosesASite) {
-    SearchList list = SearchList::empty();
-    list.searchUrls() = {SearchUrl("http://a.example/%@", "Twin", "1"),
-                         SearchUrl("http://b.example/%@", "Other", "2"),
-                         SearchUrl("http://c.example/%@", "Twin", "3")};
-    defaults.setObject(Archiver::archivedDataWithRootObject(list.encodeWithCoder()), "searchList");
-    start();
-    EXPECT_EQ(popUpTitles(window), QStringList({"Other", "Twin"}));
-
-    window.show();
-    QApplication::setActiveWindow(&window);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    QTest::keyClick(&window, Qt::Key_3, Qt::ControlModifier);
-    EXPECT_EQ(controller.getSelectedURL(), "http://a.example/%@");
-    QTest::keyClick(&window, Qt::Key_2, Qt::ControlModifier);
-    EXPECT_EQ(controller.getSelectedURL(), "http://b.example/%@");
 }
 
 TEST(CaptureDecision, TerminalsAreKnownByEitherWmClassNameInAnyCase) {
