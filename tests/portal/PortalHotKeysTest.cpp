@@ -42,18 +42,10 @@ bool press(const QString& id, bool down) {
     return callBackend("Press", {id, down}).arguments().value(0).toBool();
 }
 
-// The hot key actions, counted by name.
-class Target : public QObject {
+// Sees every report on its way to the center, releases included, and the actions it fires, by
+// name.
+class Recorder : public QObject, public HotKeyReceiver {
     Q_OBJECT
-public:
-    QStringList fired;
-public slots:
-    void openUrlHotKey(QObject*) { fired.append(kOpenUrl); }
-    void hotKeyDown(QObject*) { fired.append(kBringToFront); }
-};
-
-// Sees every report on its way to the center, releases included.
-class Tap : public HotKeyReceiver {
 public:
     bool acceptsHotKeys() const override { return center->acceptsHotKeys(); }
     qint32 handleHotKeyEvent(const HotKeyEvent& event) override {
@@ -64,6 +56,10 @@ public:
 
     HotKeyCenter* center = nullptr;
     QList<quint32> kinds;
+    QStringList fired;
+public slots:
+    void openUrlHotKey(QObject*) { fired.append(kOpenUrl); }
+    void hotKeyDown(QObject*) { fired.append(kBringToFront); }
 };
 
 class PortalHotKeys : public testing::Test {
@@ -73,8 +69,8 @@ protected:
         service = PortalHotKeyService::create(QDBusConnection::sessionBus(), "org.skerrin.Test");
         ASSERT_TRUE(service);
         center = std::make_unique<HotKeyCenter>(*service);
-        tap.center = center.get();
-        service->setReceiver(&tap);
+        recorder.center = center.get();
+        service->setReceiver(&recorder);
     }
     void TearDown() override {
         center.reset();
@@ -91,7 +87,7 @@ protected:
             const bool openUrl = name == kOpenUrl;
             EXPECT_TRUE(
                 center->addHotKey(name, KeyCombo::keyComboWithKeyCode(103, openUrl ? 0x900 : 0x100),
-                                  &target, openUrl ? "openUrlHotKey" : "hotKeyDown"));
+                                  &recorder, openUrl ? "openUrlHotKey" : "hotKeyDown"));
         }
         waitUntil([&] { return settled.size() >= 2; });
         // The replaced registration never reached the desktop.
@@ -102,10 +98,9 @@ protected:
         return answers;
     }
 
-    Target target;
+    Recorder recorder;
     std::unique_ptr<PortalHotKeyService> service;
     std::unique_ptr<HotKeyCenter> center;
-    Tap tap;
 };
 
 } // namespace
@@ -116,12 +111,12 @@ TEST_F(PortalHotKeys, BothKeysAreBoundWithTheirTriggersAndDrivePressAndRelease) 
     EXPECT_EQ(granted(), QStringList({kBringToFront + " LOGO+F11", kOpenUrl + " LOGO+ALT+F11"}));
 
     ASSERT_TRUE(press(kOpenUrl, true));
-    ASSERT_TRUE(waitUntil([&] { return !target.fired.isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !recorder.fired.isEmpty(); }));
     ASSERT_TRUE(press(kOpenUrl, false));
     ASSERT_TRUE(press(kBringToFront, true));
-    ASSERT_TRUE(waitUntil([&] { return target.fired.size() >= 2; }));
-    EXPECT_EQ(target.fired, QStringList({kOpenUrl, kBringToFront}));
-    EXPECT_EQ(tap.kinds,
+    ASSERT_TRUE(waitUntil([&] { return recorder.fired.size() >= 2; }));
+    EXPECT_EQ(recorder.fired, QStringList({kOpenUrl, kBringToFront}));
+    EXPECT_EQ(recorder.kinds,
               (QList<quint32>{HotKeyEvent::pressed, HotKeyEvent::released, HotKeyEvent::pressed}));
 
     // A removed key lets go of its shortcut; the other stays.
@@ -136,8 +131,8 @@ TEST_F(PortalHotKeys, RefusedKeyIsReportedAndTheOtherStillWorks) {
     EXPECT_EQ(granted(), QStringList{kBringToFront + " LOGO+F11"});
     EXPECT_FALSE(press(kOpenUrl, true));
     ASSERT_TRUE(press(kBringToFront, true));
-    ASSERT_TRUE(waitUntil([&] { return !target.fired.isEmpty(); }));
-    EXPECT_EQ(target.fired, QStringList{kBringToFront});
+    ASSERT_TRUE(waitUntil([&] { return !recorder.fired.isEmpty(); }));
+    EXPECT_EQ(recorder.fired, QStringList{kBringToFront});
     // Still listed, as the center keeps every name whatever the desktop said.
     EXPECT_TRUE(center->allNames().contains(kOpenUrl));
 }
