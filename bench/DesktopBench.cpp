@@ -8,10 +8,7 @@
 #include "PanelHost.h"
 #include "SkerrinService.h"
 #include "TestHome.h"
-#include "TestProcess.h"
-#include "Wait.h"
 #include "XClient.h"
-#include "XTestKeyboard.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -383,7 +380,7 @@ bool startFocused(QProcess& program, const QProcessEnvironment& env, const QStri
 // the window in front: from the hot key's release after a 100 ms hold, or, for a capture that
 // needs no release, from its press (the key is let go once the address is in).
 std::vector<double> timeCaptures(const QString& word, bool fromPress) {
-    XTestKeyboard key;
+    XClient key;
     std::vector<double> ms;
     for (int i = 0; i < kRuns; ++i) {
         const auto one =

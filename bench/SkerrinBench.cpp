@@ -104,12 +104,6 @@ QString engineUrl(int i) {
     return QString("https://engine%1.example.org/search?q={searchTerms}&ie={inputEncoding}").arg(i);
 }
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(bytes);
-}
-
 QString firefoxFile(const QTemporaryDir& dir) {
     QByteArray json = R"({"version":14,"engines":[)";
     for (int i = 0; i < kEngines; ++i) {

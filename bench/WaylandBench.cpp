@@ -64,7 +64,7 @@ std::optional<double> medianOf(const std::function<std::optional<double>(int run
 bool stopSkerrin(SwaySession& session) {
     for (const qint64 pid : session.skerrinProcesses())
         kill(pid_t(pid), SIGTERM);
-    return SwaySession::waitUntil(
+    return waitUntil(
         [&] { return session.skerrinProcesses().isEmpty() && !session.skerrinServes(); }, kCapMs);
 }
 

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QDir>
-#include <QFile>
+#include "TestTools.h"
+
 #include <QProcessEnvironment>
-#include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -17,23 +16,28 @@ public:
     explicit TestHome(const QStringList& dataDirs = {}) {
         const QDir home(dir.path());
         for (const char* folder :
-             {".config", ".local/share/applications", ".cache", "system-data", "system-config"})
+             {".config", ".local/share", ".cache", "system-data", "system-config"})
             home.mkpath(folder);
         home.mkdir("runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         const QString record = recordFile();
         // Written whole and renamed into place, so that a reader never sees half a line.
-        write("browser",
-              "#!/bin/sh\nexec 9>>'" + record + ".lock' && flock 9 &&\n{ cat '" + record +
-                  "' 2>/dev/null; printf '%s\\n' \"$1\"; } >'" + record + ".new' &&\nmv -f '" +
-                  record + ".new' '" + record + "'\n",
-              QFile::ExeOwner);
-        write(".local/share/applications/recorder.desktop",
-              "[Desktop Entry]\nType=Application\nName=Recorder\nNoDisplay=true\nExec=" +
-                  path("browser") + " %u\nMimeType=" + kSchemes.join(';') + ";\n");
-        QString defaults = "[Default Applications]\n";
-        for (const QString& scheme : kSchemes)
-            defaults += scheme + "=recorder.desktop\n";
-        write(".config/mimeapps.list", defaults);
+        writeFile(path("browser"),
+                  ("#!/bin/sh\nexec 9>>'" + record + ".lock' && flock 9 &&\n{ cat '" + record +
+                   "' 2>/dev/null; printf '%s\\n' \"$1\"; } >'" + record + ".new' &&\nmv -f '" +
+                   record + ".new' '" + record + "'\n")
+                      .toUtf8());
+        QFile::setPermissions(path("browser"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QStringList schemes = {"x-scheme-handler/http", "x-scheme-handler/https",
+                                     "x-scheme-handler/ftp"};
+        writeFile(path(".local/share/applications/recorder.desktop"),
+                  ("[Desktop Entry]\nType=Application\nName=Recorder\nNoDisplay=true\nExec=" +
+                   path("browser") + " %u\nMimeType=" + schemes.join(';') + ";\n")
+                      .toUtf8());
+        writeFile(path(".config/mimeapps.list"),
+                  ("[Default Applications]\n" + schemes.join("=recorder.desktop\n") +
+                   "=recorder.desktop\n")
+                      .toUtf8());
 
         // Only what a program needs to run; nothing else of the machine's session comes along.
         const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
@@ -56,24 +60,11 @@ public:
     const QProcessEnvironment& environment() const { return env; }
     QString recordFile() const { return path("opened"); }
     QString prefsFile() const { return path(".config/skerrin/org.skerrin.Skerrin.plist"); }
-    QString read(const QString& name) const {
-        QFile file(path(name));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
+    QString read(const QString& name) const { return QString::fromUtf8(readFile(path(name))); }
     // Addresses the browser was asked to open so far, oldest first.
     QStringList opened() const { return read("opened").split('\n', Qt::SkipEmptyParts); }
 
 private:
-    inline static const QStringList kSchemes = {"x-scheme-handler/http", "x-scheme-handler/https",
-                                                "x-scheme-handler/ftp"};
-
-    void write(const QString& name, const QString& text, QFile::Permissions extra = {}) {
-        QFile file(path(name));
-        file.open(QIODevice::WriteOnly);
-        file.write(text.toUtf8());
-        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | extra);
-    }
-
     QTemporaryDir dir;
     QProcessEnvironment env;
 };

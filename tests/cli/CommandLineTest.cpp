@@ -1,30 +1,14 @@
-#include "Archiver.h"
 #include "Prefs.h"
 #include "SearchList.h"
 #include "TestHome.h"
 #include "UserDefaults.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QTest>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-struct Outcome {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
 
 // Runs the built program as a person would, in a home of its own, without a display or a
 // session bus, so that no Skerrin of the developer's takes the search.
@@ -36,35 +20,22 @@ protected:
     }
 
     Outcome run(const QStringList& arguments, const QString& program = SKERRIN_BIN) {
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.start(program, arguments);
-        EXPECT_TRUE(process.waitForFinished(20000));
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        return runProgram(env, program, arguments, 20000);
     }
 
     // What the browser was asked to open, waiting for `count` addresses (xdg-open runs detached).
     QStringList opened(int count = 1) {
-        (void)QTest::qWaitFor([&] { return home.opened().size() >= count; }, 10000);
+        waitUntil([&] { return home.opened().size() >= count; });
         return home.opened();
     }
 
-    void storeList(const QVariant& searchList) {
-        UserDefaults defaults(prefsFile());
-        defaults.setObject(searchList, "searchList");
-        ASSERT_TRUE(defaults.synchronize());
-    }
     // Stored as the window stores it: the archive and the sites' styles beside it.
-    void storeList(const SearchList& list) {
+    void storeList(const QList<SearchUrl>& sites) {
+        SearchList list = SearchList::empty();
+        list.searchUrls() = sites;
         UserDefaults defaults(prefsFile());
         Prefs(defaults).saveSearchList(list, "searchList");
         ASSERT_TRUE(defaults.synchronize());
-    }
-    static SearchList listOf(const QList<SearchUrl>& sites) {
-        SearchList list = SearchList::empty();
-        list.searchUrls() = sites;
-        return list;
     }
 
     TestHome home;
@@ -130,8 +101,8 @@ TEST_F(CommandLineRun, WindowWithoutADisplayExitsTwoInOneLine) {
 }
 
 TEST_F(CommandLineRun, AddressThatCannotBeHandedOverExitsThree) {
-    storeList(listOf({SearchUrl("http://bad.example/?q=%@ x", "Broken", "1"),
-                      SearchUrl("http://good.example/?q=%@", "Good", "2")}));
+    storeList({SearchUrl("http://bad.example/?q=%@ x", "Broken", "1"),
+               SearchUrl("http://good.example/?q=%@", "Good", "2")});
     const Outcome broken = run({"--search", "word"});
     EXPECT_EQ(broken.exitCode, 3);
     EXPECT_FALSE(broken.err.isEmpty());
@@ -168,20 +139,22 @@ TEST_F(CommandLineRun, ListSitesPrintsOneLinePerSite) {
     EXPECT_EQ(lines[0], "1\tWeb\thttp://www.google.com/search?q=%@\t\tISO-8859-1");
     EXPECT_TRUE(lines[4].startsWith("5\tStreaming Media\thttp://"));
 
-    storeList(
-        listOf({SearchUrl("http://x/%@", QString::fromUtf8("Tab\there\nnew\\ \x01 日本"), "\r")}));
+    storeList({SearchUrl("http://x/%@", QString::fromUtf8("Tab\there\nnew\\ \x01 日本"), "\r")});
     const Outcome stored = run({"--list-sites"});
     EXPECT_EQ(stored.out, QString::fromUtf8("\\r\tTab\\there\\nnew\\\\ \\x01 日本\thttp://x/%@\t\t"
                                             "ISO-8859-1\n"));
 }
 
 TEST_F(CommandLineRun, DamagedStoredListGivesTheDefaultsAndIsLeftAlone) {
-    storeList(QByteArray("\x04\x0bstreamtyped\x81\xe8\x03\x84", 18));
-    const QByteArray before = readAll(prefsFile());
+    {
+        UserDefaults defaults(prefsFile());
+        defaults.setObject(QByteArray("\x04\x0bstreamtyped\x81\xe8\x03\x84", 18), "searchList");
+    }
+    const QByteArray before = readFile(prefsFile());
     const Outcome result = run({"--list-sites"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out.count('\n'), 6);
-    EXPECT_EQ(readAll(prefsFile()), before);
+    EXPECT_EQ(readFile(prefsFile()), before);
 }
 
 TEST_F(CommandLineRun, ImportedSitesSearchByKeywordAndImportOnlyOnce) {
@@ -205,17 +178,17 @@ TEST_F(CommandLineRun, ImportedSitesSearchByKeywordAndImportOnlyOnce) {
     EXPECT_EQ(opened(), QStringList{"https://en.wikipedia.org/w/index.php?title=Special:Search&"
                                     "search=Ada+Lovelace"});
 
-    const QByteArray before = readAll(prefsFile());
+    const QByteArray before = readFile(prefsFile());
     const Outcome again = run(QStringList{"--import-sites"} + paths);
     EXPECT_EQ(again.exitCode, 0);
     EXPECT_TRUE(again.out.startsWith("skipped 15: already in the list\n"))
         << again.out.toStdString();
-    EXPECT_EQ(readAll(prefsFile()), before);
+    EXPECT_EQ(readFile(prefsFile()), before);
 }
 
 TEST_F(CommandLineRun, AFileThatCannotBeReadChangesNothing) {
-    storeList(SearchList());
-    const QByteArray before = readAll(prefsFile());
+    storeList(SearchList().searchUrls());
+    const QByteArray before = readFile(prefsFile());
     const QString good = SKERRIN_SOURCE_DIR "/tests/data/import/opensearch-wiki.xml";
     const QString damaged = SKERRIN_SOURCE_DIR "/tests/data/import/opensearch-truncated.xml";
     for (const QString& bad : {damaged, home.path("missing.xml"), home.path("")}) {
@@ -224,27 +197,41 @@ TEST_F(CommandLineRun, AFileThatCannotBeReadChangesNothing) {
         EXPECT_TRUE(result.err.startsWith("skerrin: " + bad + ": ")) << result.err.toStdString();
         EXPECT_EQ(result.err.count('\n'), 1);
         EXPECT_TRUE(result.out.isEmpty());
-        EXPECT_EQ(readAll(prefsFile()), before);
+        EXPECT_EQ(readFile(prefsFile()), before);
     }
 }
 
-TEST_F(CommandLineRun, ExportedSitesImportIntoAFreshConfiguration) {
-    SearchList list;
-    list.searchUrls()[1] = SearchUrl("https://x.org/?q=%@", QString::fromUtf8("A & <B> 日本"), "",
-                                     InputEncoding::Utf8, SpaceStyle::Plus, "ab");
-    storeList(list);
+// Each exported file is valid XML, also for a title that holds what XML cannot carry, and the
+// sites come back with their keyword, encoding and spaces.
+TEST_F(CommandLineRun, ExportedSitesAreValidXmlAndImportIntoAFreshConfiguration) {
+    QList<SearchUrl> sites = SearchList().searchUrls();
+    sites[0].setKeyword("g");
+    sites[1] = SearchUrl("https://x.org/?a=%41&q=%@", QString::fromUtf8("A & <B> \"é\" 日本"), "",
+                         InputEncoding::Utf8, SpaceStyle::Plus, "ab");
+    sites[2].setTitle("Images/..\x01");
+    storeList(sites);
     const Outcome exported = run({"--export-sites", home.path("export")});
     EXPECT_EQ(exported.exitCode, 0) << exported.err.toStdString();
     const QStringList files = exported.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(files.size(), 6);
+    for (const QString& file : files) {
+        QXmlStreamReader xml(readFile(file));
+        while (!xml.atEnd())
+            xml.readNext();
+        EXPECT_FALSE(xml.hasError()) << file.toStdString();
+    }
     QString listed = run({"--list-sites"}).out;
 
     env.insert("XDG_CONFIG_HOME", home.path("fresh"));
-    storeList(SearchList::empty());
+    storeList({});
     EXPECT_EQ(run(QStringList{"--import-sites"} + files).exitCode, 0);
-    // Imported sites have no menu key.
+    // Imported sites have no menu key; the control character could not go into XML.
     EXPECT_EQ(run({"--list-sites"}).out,
-              listed.replace(QRegularExpression("(^|\n)[1-6]\t"), "\\1\t"));
+              listed.replace(QRegularExpression("(^|\n)[1-6]\t"), "\\1\t").remove("\\x01"));
+    for (const QString& site : {QStringLiteral("Web"), QString::fromUtf8("A & <B> \"é\" 日本")})
+        EXPECT_EQ(run({"--site", site, "--search", "a b"}).exitCode, 0);
+    EXPECT_EQ(opened(2),
+              QStringList({"http://www.google.com/search?q=a%20b", "https://x.org/?a=%41&q=a+b"}));
 }
 
 int main(int argc, char** argv) {

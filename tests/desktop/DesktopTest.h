@@ -1,106 +1,282 @@
 #pragma once
 
-#include "TestHome.h"
+#include "Desktop.h"
 
-#include <QList>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QString>
-#include <QStringList>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <vector>
 
-class Desktop;
-
 const QString kSearchOnWeb = QStringLiteral("http://www.google.com/search?q=");
 const QString kOpenUrlKey = QStringLiteral("super+alt+F11");
 
-// Drives the installed skerrin on the virtual desktop as a person would: another application
+// Drives the installed skerrin on the virtual desktop as a person would: other applications
 // with a selection, keys pressed through XTest, the clipboard set by xclip, calls over the
 // session bus. Everything runs in a home of the test's own, also what the bus starts. The
 // helpers that can fail record the failure and return false, so a test can stop at once.
 class DesktopTest : public testing::Test {
 public:
-    static Desktop* desktop;
+    inline static Desktop* desktop = nullptr;
 
 protected:
-    DesktopTest();
-    ~DesktopTest() override;
-    void SetUp() override;
+    DesktopTest() {
+        // What the bus starts must run in this test's home too.
+        QString errors;
+        if (!run("dbus-update-activation-environment", env.keys(), &errors))
+            failed("the session bus did not take the test's environment: " + errors);
+    }
+
+    ~DesktopTest() override {
+        // A modifier left down by a failed test would spoil the next one.
+        xdotool({"keyup", "super+alt+ctrl+shift"});
+        // Skerrin, also one the bus started or a second start that outlived a failed test.
+        for (const int signal : {SIGTERM, SIGKILL}) {
+            for (const qint64 pid : skerrinProcesses())
+                ::kill(pid_t(pid), signal);
+            if (waitUntil([&] { return skerrinProcesses().isEmpty(); }))
+                break;
+        }
+        // The next test's skerrin must not find this one's name still taken.
+        waitUntil([] {
+            return !QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                "org.skerrin.Skerrin");
+        });
+        for (const auto& program : programs)
+            stopProcess(*program);
+    }
+
+    // Records a failure saying what went wrong, for helpers that then return false.
+    static bool failed(const QString& what) {
+        ADD_FAILURE() << what.toStdString();
+        return false;
+    }
 
     // Preferences as the XML body of the top-level dictionary, numbers as <real>.
-    void writePrefs(const QString& dictionaryBody);
-    // Starts skerrin and waits until its window is up and its hot keys are set.
-    bool startSkerrin();
-    // Quits skerrin with SIGTERM, as a logout does, and waits for it to end.
-    bool quitSkerrin();
-    // Quits skerrin with Ctrl+Q in its window and waits for it to end.
-    bool quitSkerrinWithKeys();
-    // Waits for skerrin to end after `how`, with exit code 0 when that matters.
-    bool skerrinEnded(const char* how, bool exitCodeMatters);
-    // Whether the skerrin that startSkerrin started still runs, not one the bus started since.
-    bool skerrinRuns() {
-        return skerrin.state() == QProcess::Running && !skerrin.waitForFinished(0);
+    void writePrefs(const QString& dictionaryBody) {
+        ASSERT_TRUE(writeFile(home.prefsFile(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                                "<plist version=\"1.0\">\n<dict>\n" +
+                                                    dictionaryBody.toUtf8() +
+                                                    "\n</dict>\n</plist>\n"));
     }
+
+    // Starts skerrin and waits until its window is up and its hot keys are set.
+    bool startSkerrin() {
+        // Skerrin's log line once both hot keys are set and the window is shown.
+        static const QRegularExpression ready(
+            QStringLiteral(R"(^\S+ \S+ skerrin\[\d+\] applicationDidFinishLaunching)"),
+            QRegularExpression::MultilineOption);
+        skerrin = &startProgram(SKERRIN_INSTALLED_BIN, {}, "skerrin.log");
+        return (waitUntil([&] {
+                    return skerrin->state() == QProcess::NotRunning ||
+                           (log().contains(ready) && !findWindow("Skerrin").isEmpty());
+                }) &&
+                skerrin->state() != QProcess::NotRunning) ||
+               failed("skerrin ended at start or showed no window (" + skerrin->errorString() +
+                      "); its log:\n" + log());
+    }
+
+    // Quits skerrin with SIGTERM, as a logout does, or with Ctrl+Q in its window, and waits for
+    // it to end.
+    bool quitSkerrin(bool withKeys = false) {
+        if (!withKeys)
+            skerrin->terminate();
+        else if (!focusWindow("Skerrin") || !press("ctrl+q"))
+            return failed("could not press Ctrl+Q in skerrin's window");
+        return (skerrin->waitForFinished(kProcessCapMs) &&
+                skerrin->exitStatus() == QProcess::NormalExit &&
+                (!withKeys || skerrin->exitCode() == 0)) ||
+               failed("skerrin did not quit; its log:\n" + log());
+    }
+
+    // Whether the skerrin startSkerrin started still runs, not one the bus started since.
+    bool skerrinRuns() {
+        return skerrin->state() == QProcess::Running && !skerrin->waitForFinished(0);
+    }
+    // Waits for skerrin to quit on its own, with exit code 0.
+    bool skerrinQuits() {
+        return skerrin->waitForFinished(kProcessCapMs) &&
+               skerrin->exitStatus() == QProcess::NormalExit && skerrin->exitCode() == 0;
+    }
+
     QString log() const { return home.read("skerrin.log"); }
+
     // Runs another skerrin with `arguments` to its end and gives its exit code, -1 when it
     // crashed or did not end.
-    int runSkerrin(const QStringList& arguments);
-    QString otherRunLog() const;
-    // Skerrin processes of this test, whoever started them.
-    QList<qint64> skerrinProcesses() const;
-    // Waits until skerrin's window has the keyboard focus.
-    bool skerrinGetsTheFocus();
+    int runSkerrin(const QStringList& arguments) {
+        QProcess& other = startProgram(SKERRIN_INSTALLED_BIN, arguments,
+                                       QStringLiteral("run-%1.log").arg(++otherRuns));
+        return other.waitForFinished(kProcessCapMs) && other.exitStatus() == QProcess::NormalExit
+                   ? other.exitCode()
+                   : -1;
+    }
+    QString otherRunLog() const { return home.read(QStringLiteral("run-%1.log").arg(otherRuns)); }
 
-    // Calls a method of skerrin's services with gdbus; true when the call was answered without
-    // error within `capMs`.
-    bool callSkerrin(const QString& method, const QStringList& textArguments = {},
-                     int capMs = kAnswerCapMs);
-    static constexpr int kAnswerCapMs = 5000;
+    // Skerrin processes of this test, whoever started them: all of them, the bus's included, run
+    // in this test's home.
+    QList<qint64> skerrinProcesses() const {
+        const QByteArray ours = "HOME=" + env.value("HOME").toUtf8();
+        QList<qint64> found;
+        for (const QString& entry : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            const QString folder = "/proc/" + entry;
+            if (QFileInfo(QFile::symLinkTarget(folder + "/exe")).fileName() == "skerrin" &&
+                readFile(folder + "/environ").split('\0').contains(ours))
+                found.append(entry.toLongLong());
+        }
+        return found;
+    }
+
+    // Waits until skerrin's window has the keyboard focus.
+    bool skerrinGetsTheFocus() {
+        QString name;
+        return waitUntil([&] {
+                   return xdotool({"getwindowfocus", "getwindowname"}, &name) && name == "Skerrin";
+               }) ||
+               failed("the keyboard focus is on \"" + name + '"');
+    }
+
+    // Calls a method of skerrin's services on the session bus; true when it was answered
+    // without error within `capMs`.
+    bool callSkerrin(const QString& method, const QVariantList& arguments = {}, int capMs = 5000) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            "org.skerrin.Skerrin", "/org/skerrin/Skerrin", "org.skerrin.Skerrin.Services", method);
+        call.setArguments(arguments);
+        const QDBusMessage answer = QDBusConnection::sessionBus().call(call, QDBus::Block, capMs);
+        return answer.type() == QDBusMessage::ReplyMessage ||
+               failed(method + " failed or was not answered in time: " + answer.errorMessage());
+    }
 
     // Starts another application with `text` selected and gives it the keyboard focus; the
     // earlier ones keep running. The others below concern the latest.
-    bool startSource(const QString& text);
-    bool focusSource();
-    QString sourceText() const;
-    bool sourceHasFocus() const;
+    bool startSource(const QString& text) {
+        const QString title = QStringLiteral("selection source %1").arg(++sources);
+        const QString reports = home.path(QStringLiteral("source-%1").arg(sources));
+        QDir().mkpath(reports);
+        startProgram(SELECTION_SOURCE_BIN, {title, text, reports}, reports + "/stderr");
+        return (waitUntil([&] {
+                    return QFile::exists(reports + "/text") && !findWindow(title).isEmpty();
+                }) ||
+                failed("the selection source window did not show")) &&
+               focusSource();
+    }
+    bool focusSource() {
+        return (focusWindow(QStringLiteral("selection source %1").arg(sources)) &&
+                waitUntil([&] { return sourceHasFocus(); })) ||
+               failed("the selection source did not get the keyboard focus");
+    }
+    QString sourceText() const { return sourceReport("text"); }
+    bool sourceHasFocus() const { return sourceReport("focus") == "in"; }
 
-    // Runs xdotool and tells whether it succeeded; a failed search is no test failure.
-    bool xdotool(const QStringList& arguments, QString* output = nullptr);
+    // Starts a program on the desktop, left running until the test ends; its errors go to `log`
+    // in the home.
+    QProcess& startProgram(const QString& program, const QStringList& arguments,
+                           const QString& log) {
+        QProcess& process = *programs.emplace_back(std::make_unique<QProcess>());
+        process.setProcessEnvironment(env);
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(home.path(log));
+        process.start(program, arguments);
+        return process;
+    }
+
+    // Runs a program to its end and tells whether it succeeded; `output` gets its output, or
+    // what it complained of.
+    bool run(const QString& program, const QStringList& arguments, QString* output = nullptr,
+             int capMs = kProcessCapMs) {
+        const Outcome result = runProgram(env, program, arguments, capMs);
+        if (output)
+            *output = (result.exitCode == 0 ? result.out : result.err).trimmed();
+        return result.exitCode == 0;
+    }
+
+    // A failed xdotool search is no test failure.
+    bool xdotool(const QStringList& arguments, QString* output = nullptr) {
+        return run("xdotool", arguments, output);
+    }
+
     // Presses and releases at once, or holds the keys down for about as long as a person does.
-    bool press(const QString& keys, bool likeAPerson = false);
-    bool focusWindow(const QString& name);
+    bool press(const QString& keys, bool likeAPerson = false) {
+        bool pressed = xdotool({likeAPerson ? "keydown" : "key", keys});
+        if (pressed && likeAPerson) {
+            QThread::msleep(150); // a person holds a combination about this long
+            pressed = xdotool({"keyup", keys});
+        }
+        return pressed || failed("xdotool could not press " + keys);
+    }
+
+    bool focusWindow(const QString& name) {
+        const QString window = findWindow(name);
+        // Without a window manager the server takes focus requests directly; with one, a
+        // pager-style activation is what it honours.
+        const bool bare = desktop->windowManager() == Desktop::WindowManager::None;
+        return !window.isEmpty() &&
+               xdotool({bare ? "windowfocus" : "windowactivate", "--sync", window});
+    }
+
     // Waits until a window titled exactly `name` is shown, or is gone.
-    bool windowShows(const QString& name);
-    bool windowGone(const QString& name);
+    bool windowShows(const QString& name, bool shown = true) {
+        return waitUntil([&] { return findWindow(name).isEmpty() != shown; });
+    }
+
     // Clicks the button in the lower right corner of the window, where OK sits.
-    bool clickLowerRightButton(const QString& name);
-    bool setClipboard(const QString& text);
-    QString clipboardText();
+    bool clickLowerRightButton(const QString& name) {
+        const QString window = findWindow(name);
+        QString geometry;
+        const QRegularExpressionMatch size =
+            QRegularExpression(QStringLiteral(R"(WIDTH=(\d+)\s+HEIGHT=(\d+))"))
+                .match(xdotool({"getwindowgeometry", "--shell", window}, &geometry) ? geometry
+                                                                                    : "");
+        // Inside the last button of the bottom row, clear of the window's margins.
+        return (!window.isEmpty() && size.hasMatch() &&
+                xdotool({"mousemove", "--sync", "--window", window,
+                         QString::number(size.captured(1).toInt() - 24),
+                         QString::number(size.captured(2).toInt() - 18), "click", "1"})) ||
+               failed("could not click in \"" + name + '"');
+    }
+
+    bool setClipboard(const QString& text) {
+        // In the foreground xclip serves the clipboard until it is stopped or loses it.
+        QProcess& owner =
+            startProgram("xclip", {"-quiet", "-selection", "clipboard", "-i"}, "xclip.log");
+        owner.write(text.toUtf8());
+        owner.closeWriteChannel();
+        return waitUntil([&] { return selectionText() == text; }) ||
+               failed("xclip did not take the clipboard");
+    }
+    QString selectionText(const QString& selection = "clipboard") {
+        QString text;
+        return run("xclip", {"-selection", selection, "-o"}, &text) ? text : QString();
+    }
 
     // Waits until at least `count` addresses were opened and gives all of them.
-    QStringList waitForOpened(int count);
+    QStringList waitForOpened(int count) {
+        if (!waitUntil([&] { return home.opened().size() >= count; }))
+            failed("too few addresses opened; skerrin's log:\n" + log());
+        return home.opened();
+    }
 
     static constexpr int kProcessCapMs = 10000;
-    TestHome home;
+    TestHome home{{SKERRIN_INSTALLED_DATADIR}};
+    QProcessEnvironment env = desktop->environmentFor(home);
 
 private:
-    // Starts `program` here, its errors going to `log` in the home.
-    void launch(QProcess& process, const QString& program, const QStringList& arguments,
-                const QString& log);
-    bool run(const QString& program, const QStringList& arguments, QString* output = nullptr,
-             int capMs = kProcessCapMs);
-    // The newest window titled exactly `name`, empty when none is shown.
-    QString findWindow(const QString& name);
-    void stopOtherSkerrins();
-    QString sourceReport(const char* name) const;
+    // The newest window titled exactly `name`, empty when none is shown. xdotool matches names
+    // as regular expressions; the titles here hold nothing special.
+    QString findWindow(const QString& name) {
+        QString windows;
+        return xdotool({"search", "--onlyvisible", "--name", '^' + name + '$'}, &windows)
+                   ? windows.split('\n').last()
+                   : QString();
+    }
+    QString sourceReport(const char* name) const {
+        return home.read(QStringLiteral("source-%1/%2").arg(sources).arg(name));
+    }
 
-    QProcessEnvironment env;
-    QProcess skerrin;
+    QProcess* skerrin = nullptr;
     int otherRuns = 0;
-    std::vector<std::unique_ptr<QProcess>> sources;
-    QProcess clipboardOwner;
+    int sources = 0;
+    std::vector<std::unique_ptr<QProcess>> programs;
 };

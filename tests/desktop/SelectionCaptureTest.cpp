@@ -1,119 +1,63 @@
 // The open-URL hot key over real programs: a terminal that must not be interrupted, a GTK 3
 // entry that copies, a window with nothing selected while the clipboard holds a secret, other
 // keyboard layouts, a key held long, and the preference modes.
-#include "Desktop.h"
 #include "DesktopTest.h"
-#include "QtPrinters.h"
-#include "TestProcess.h"
-#include "Wait.h"
-#include "XTestKeyboard.h"
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QThread>
 
 #include <xkbcommon/xkbcommon-keysyms.h>
-
-#include <memory>
-#include <vector>
 
 namespace {
 
 const QString kTerminal = QStringLiteral("capture terminal");
-const QString kEntry = QStringLiteral("capture entry");
 
 class SelectionCapture : public DesktopTest {
 protected:
     ~SelectionCapture() override {
-        for (const auto& program : programs)
-            stopProcess(*program);
+        // The keyboard is put back as it was.
         if (layoutChanged)
-            setLayout({"-layout", "us", "-option", ""});
-    }
-
-    bool run(const QString& program, const QStringList& arguments) {
-        auto& process = *programs.emplace_back(std::make_unique<QProcess>());
-        process.setProcessEnvironment(desktop->environmentFor(home));
-        process.setStandardOutputFile(QProcess::nullDevice());
-        process.setStandardErrorFile(
-            work.filePath(QStringLiteral("stderr-%1").arg(programs.size())));
-        process.start(program, arguments);
-        if (!process.waitForStarted()) {
-            ADD_FAILURE() << program.toStdString() << " did not start";
-            return false;
-        }
-        return true;
+            run("setxkbmap", {"-layout", "us", "-option", ""});
     }
 
     // An xterm running the interrupt recorder, its word highlighted by a double click.
     bool startTerminalWithAWordHighlighted() {
-        if (!run("xterm", {"-title", kTerminal, "-geometry", "40x4+0+0", "-e", "/bin/sh",
-                           INTERRUPT_RECORDER, work.path()}) ||
-            !windowShows(kTerminal) ||
-            !waitUntil([&] { return QFile::exists(work.filePath("ready")); })) {
-            ADD_FAILURE() << "the terminal did not come up";
-            return false;
-        }
+        startProgram("xterm",
+                     {"-title", kTerminal, "-geometry", "40x4+0+0", "-e", "/bin/sh",
+                      INTERRUPT_RECORDER, home.path("")},
+                     "xterm.log");
         QString window;
-        xdotool({"search", "--onlyvisible", "--name", kTerminal}, &window);
+        if (!windowShows(kTerminal) ||
+            !waitUntil([&] { return QFile::exists(home.path("ready")); }) ||
+            !xdotool({"search", "--onlyvisible", "--name", kTerminal}, &window))
+            return failed("the terminal did not come up");
         // Inside the first word of the first line; the first click may reach the terminal
         // before it has drawn the word. Separate runs of xdotool: chained after a move into a
         // window, its click is sent to that window and may never return.
         const QStringList moveToTheWord = {"mousemove", "--window", window.split('\n').last(), "12",
                                            "8"};
-        bool highlighted = false;
-        for (int attempt = 0; attempt < 5 && !highlighted; ++attempt)
-            highlighted = focusWindow(kTerminal) && xdotool(moveToTheWord) &&
-                          xdotool({"click", "--repeat", "2", "1"}) &&
-                          waitUntil([&] { return primaryText() == "cobalt"; }, 1000);
-        if (!highlighted) {
-            ADD_FAILURE() << "the word in the terminal was not highlighted: \""
-                          << primaryText().toStdString() << '"';
-            return false;
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            if (focusWindow(kTerminal) && xdotool(moveToTheWord) &&
+                xdotool({"click", "--repeat", "2", "1"}) &&
+                waitUntil([&] { return selectionText("primary") == "cobalt"; }, 1000))
+                return true;
         }
-        return true;
+        return failed("the word in the terminal was not highlighted: \"" +
+                      selectionText("primary") + '"');
     }
 
+    // A window of its own each time: an earlier one may still be showing.
     bool startGtkEntry(const QString& text) {
-        if (!run("/usr/bin/python3", {GTK_ENTRY, kEntry, text}) || !windowShows(kEntry) ||
-            !focusWindow(kEntry) || !waitUntil([&] { return primaryText() == text; })) {
-            ADD_FAILURE() << "the GTK entry did not come up with its text selected";
-            return false;
-        }
-        return true;
+        const QString title = QStringLiteral("capture entry %1").arg(++entries);
+        startProgram("/usr/bin/python3", {GTK_ENTRY, title, text}, "gtk.log");
+        return (windowShows(title) && focusWindow(title) &&
+                waitUntil([&] { return selectionText("primary") == text; })) ||
+               failed("the GTK entry did not come up with its text selected");
     }
 
-    bool interrupted() const { return QFile::exists(work.filePath("sigint")); }
-
-    QString primaryText() {
-        QProcess xclip;
-        xclip.setProcessEnvironment(desktop->environmentFor(home));
-        xclip.start("xclip", {"-selection", "primary", "-o"});
-        if (!xclip.waitForFinished(5000)) {
-            stopProcess(xclip);
-            return {};
-        }
-        return QString::fromUtf8(xclip.readAllStandardOutput());
-    }
-
-    // The keyboard is put back as it was when the test ends.
-    void noteLayoutChange() { layoutChanged = true; }
+    bool interrupted() const { return QFile::exists(home.path("sigint")); }
 
     bool setLayout(const QStringList& arguments) {
-        noteLayoutChange();
-        QProcess setxkbmap;
-        setxkbmap.setProcessEnvironment(desktop->environmentFor(home));
-        setxkbmap.start("setxkbmap", arguments);
-        return setxkbmap.waitForFinished(5000) && setxkbmap.exitCode() == 0;
+        layoutChanged = true;
+        return run("setxkbmap", arguments);
     }
-
-    QString prefsFileText() const {
-        QFile file(home.prefsFile());
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-
-    XTestKeyboard keyboard;
 
     // The open-URL key held `holdMs`, as a person holds it.
     bool pressOpenUrlKey(int holdMs) {
@@ -124,10 +68,9 @@ protected:
         return true;
     }
 
-private:
-    QTemporaryDir work;
-    std::vector<std::unique_ptr<QProcess>> programs;
+    XClient keyboard;
     bool layoutChanged = false;
+    int entries = 0;
 };
 
 } // namespace
@@ -142,26 +85,23 @@ TEST_F(SelectionCapture, TerminalWordIsSearchedWithoutInterruptingItsProgram) {
 
 // Copied through the clipboard, read from the highlight, or copied and the clipboard put back.
 TEST_F(SelectionCapture, GtkEntryIsSearchedAndTheClipboardEndsAsEachModeSays) {
-    const struct {
-        const char* prefs;
-        const char* clipboardAfter;
-    } modes[] = {
+    const std::pair<const char*, const char*> modes[] = {
         {"", "entry words"},
         {"<key>readSelection</key><real>1</real>", "older words"},
         {"<key>restoreClipboard</key><true/>", "older words"},
     };
     int searches = 0;
-    for (const auto& mode : modes) {
-        SCOPED_TRACE(mode.prefs);
-        writePrefs(mode.prefs);
+    for (const auto& [prefs, clipboardAfter] : modes) {
+        SCOPED_TRACE(prefs);
+        writePrefs(prefs);
         ASSERT_TRUE(startSkerrin());
         ASSERT_TRUE(setClipboard("older words"));
         ASSERT_TRUE(startGtkEntry("entry words"));
         ASSERT_TRUE(press(kOpenUrlKey, true));
         ++searches;
         EXPECT_EQ(waitForOpened(searches).value(searches - 1), kSearchOnWeb + "entry%20words");
-        EXPECT_TRUE(waitUntil([&] { return clipboardText() == mode.clipboardAfter; }))
-            << "the clipboard holds \"" << clipboardText().toStdString() << '"';
+        EXPECT_TRUE(waitUntil([&] { return selectionText() == clipboardAfter; }))
+            << "the clipboard holds \"" << selectionText().toStdString() << '"';
         ASSERT_TRUE(quitSkerrin());
     }
 }
@@ -179,38 +119,29 @@ TEST_F(SelectionCapture, SecretOnTheClipboardIsNeverTakenForTheSelection) {
     ASSERT_TRUE(press(kOpenUrlKey, true));
     EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "real%20words"});
     ASSERT_TRUE(quitSkerrin());
-    EXPECT_FALSE(prefsFileText().contains(secret));
-    EXPECT_TRUE(prefsFileText().contains("real words"));
+    EXPECT_FALSE(readFile(home.prefsFile()).contains(secret.toUtf8()));
+    EXPECT_TRUE(readFile(home.prefsFile()).contains("real words"));
 }
 
-TEST_F(SelectionCapture, OtherLayoutsCopyWithTheirOwnKeys) {
+// Each layout copies with its own keys; a hot key held long is searched all the same.
+TEST_F(SelectionCapture, EachLayoutCopiesWithItsOwnKeysAndAKeyHeldLongIsSearched) {
     ASSERT_TRUE(startSkerrin());
-    const struct {
-        const char* name;
-        QStringList layout;
-        int group;
-    } layouts[] = {
-        {"us,ru with the Russian group locked", {"-layout", "us,ru"}, 1},
-        {"ru alone", {"-layout", "ru"}, 0},
+    const std::tuple<const char*, QStringList, int, int> layouts[] = {
+        {"us, the keys held long", {"-layout", "us"}, 0, 700},
+        {"us,ru with the Russian group locked", {"-layout", "us,ru"}, 1, 150},
+        {"ru alone", {"-layout", "ru"}, 0, 150},
     };
     int searches = 0;
-    for (const auto& layout : layouts) {
-        SCOPED_TRACE(layout.name);
-        ASSERT_TRUE(setLayout(layout.layout));
-        ASSERT_TRUE(keyboard.lockGroup(layout.group));
+    for (const auto& [name, layout, group, holdMs] : layouts) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(setLayout(layout));
+        ASSERT_TRUE(keyboard.lockGroup(group));
         const QString word = QStringLiteral("layout%1").arg(++searches);
         ASSERT_TRUE(startSource(word));
-        ASSERT_TRUE(pressOpenUrlKey(150));
+        ASSERT_TRUE(pressOpenUrlKey(holdMs));
         EXPECT_EQ(waitForOpened(searches).value(searches - 1), kSearchOnWeb + word);
-        EXPECT_EQ(keyboard.activeGroup(), layout.group);
+        EXPECT_EQ(keyboard.activeGroup(), group);
     }
-}
-
-TEST_F(SelectionCapture, HotKeyHeldLongIsStillSearched) {
-    ASSERT_TRUE(startSkerrin());
-    ASSERT_TRUE(startSource("held words"));
-    ASSERT_TRUE(pressOpenUrlKey(700));
-    EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "held%20words"});
 }
 
 TEST_F(SelectionCapture, CopyOnlySendsTheTerminalItsKeystrokeAndReadsNoHighlight) {
@@ -226,10 +157,10 @@ TEST_F(SelectionCapture, CopyOnlySendsTheTerminalItsKeystrokeAndReadsNoHighlight
 TEST_F(SelectionCapture, HotKeyFollowsItsKeyToANewKeycode) {
     ASSERT_TRUE(startSkerrin());
     ASSERT_TRUE(startSource("moved key"));
-    noteLayoutChange();
+    layoutChanged = true;
     ASSERT_TRUE(keyboard.swapKeys(XKB_KEY_F11, XKB_KEY_F12));
-    EXPECT_TRUE(waitUntil([&] {
-        return keyboard.grabbedElsewhere(XKB_KEY_F11, XCB_MOD_MASK_4 | XCB_MOD_MASK_1);
+    EXPECT_TRUE(waitUntil([] {
+        return !XClient().grab(XKB_KEY_F11, XCB_MOD_MASK_4 | XCB_MOD_MASK_1);
     })) << "no grab of Super+Alt+F11 on its new key";
     ASSERT_TRUE(pressOpenUrlKey(150));
     EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "moved%20key"});

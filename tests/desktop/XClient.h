@@ -1,29 +1,168 @@
 #pragma once
 
-#include <cstdint>
+#include "TestTools.h"
 
-struct xcb_connection_t;
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+#include <xcb/xtest.h>
+// xkb.h names a field "explicit"; the last include, so no other header sees the rename.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
 
-// A connection of the test's own to the virtual X server, for the few questions xdotool
-// cannot answer: is a window really viewable, which modifiers are held, and a key grab that
-// another client already owns.
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+// A connection of the test's own to $DISPLAY for what xdotool cannot do: keys pressed by key
+// code (xdotool may lock another layout group around its keys, which would hide what a locked
+// group does), the modifiers held, a key grabbed as another program would, keys moved, and
+// whether a window manager shows windows yet.
 class XClient {
 public:
-    // Connects to $DISPLAY.
-    XClient();
-    ~XClient();
+    XClient()
+        : connection(xcb_connect(nullptr, nullptr)) {
+        if (connected()) {
+            screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+            std::free(xcb_xkb_use_extension_reply(
+                connection, xcb_xkb_use_extension(connection, 1, 0), nullptr));
+        }
+    }
+    ~XClient() { xcb_disconnect(connection); }
     XClient(const XClient&) = delete;
     XClient& operator=(const XClient&) = delete;
 
-    bool connected() const;
+    bool connected() const { return xcb_connection_has_error(connection) == 0; }
+
     // Maps a small window and waits up to `capMs` until the window manager has framed it and
     // shown it; one that is not ready yet may leave it unmapped for ever.
-    bool windowManagerShowsAWindow(int capMs);
+    bool windowManagerShowsAWindow(int capMs) {
+        const xcb_window_t window = xcb_generate_id(connection);
+        xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 40, 40, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        xcb_map_window(connection, window);
+        xcb_flush(connection);
+        const bool shown = waitUntil(
+            [&] {
+                auto* attributes = xcb_get_window_attributes_reply(
+                    connection, xcb_get_window_attributes(connection, window), nullptr);
+                auto* tree =
+                    xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr);
+                // Mapped straight on the root means no window manager handled the request yet.
+                const bool framed = attributes && tree &&
+                                    attributes->map_state == XCB_MAP_STATE_VIEWABLE &&
+                                    tree->parent != screen->root;
+                std::free(tree);
+                std::free(attributes);
+                return framed;
+            },
+            capMs);
+        xcb_destroy_window(connection, window);
+        xcb_flush(connection);
+        return shown;
+    }
+
     // Shift, Control, Alt (Mod1) and Super (Mod4) bits that the server sees held down now.
-    uint16_t heldModifiers();
-    // Grabs Super+F11 on the root window for as long as this client lives.
-    bool grabSuperF11();
+    uint16_t heldModifiers() {
+        auto* pointer = xcb_query_pointer_reply(
+            connection, xcb_query_pointer(connection, screen->root), nullptr);
+        const uint16_t held = pointer ? pointer->mask : 0;
+        std::free(pointer);
+        return held & (XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4);
+    }
+
+    // Grabs the key with these modifiers for as long as this client lives; false when another
+    // client holds it.
+    bool grab(xcb_keysym_t keysym, uint16_t modifiers) {
+        const xcb_keycode_t code = keycodeOf(keysym);
+        xcb_generic_error_t* refused =
+            code ? xcb_request_check(connection, xcb_grab_key_checked(
+                                                     connection, 1, screen->root, modifiers, code,
+                                                     XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC))
+                 : nullptr;
+        const bool grabbed = code && !refused;
+        std::free(refused);
+        return grabbed;
+    }
+
+    // Presses the keys in order, in the layout as it is now; false when one has no key.
+    bool press(const std::vector<xcb_keysym_t>& keysyms) {
+        // A layout just put back may still be reaching the server's keymap.
+        const bool found = waitUntil(
+            [&] {
+                held.clear();
+                for (const xcb_keysym_t keysym : keysyms)
+                    held.push_back(keycodeOf(keysym));
+                return std::find(held.begin(), held.end(), 0) == held.end();
+            },
+            2000);
+        for (const xcb_keycode_t code : found ? held : std::vector<xcb_keycode_t>())
+            fake(XCB_KEY_PRESS, code);
+        return found;
+    }
+
+    // Lets the pressed keys go in reverse order; the server has taken them when this returns.
+    void release() {
+        for (auto code = held.rbegin(); code != held.rend(); ++code)
+            fake(XCB_KEY_RELEASE, *code);
+        held.clear();
+    }
+
+    // Gives each of the two keys the other's symbols, as a new keyboard layout may.
+    bool swapKeys(xcb_keysym_t first, xcb_keysym_t second) {
+        const xcb_keycode_t a = keycodeOf(first);
+        const xcb_keycode_t b = keycodeOf(second);
+        const std::vector<xcb_keysym_t> symsOfA = symbolsOf(a);
+        const std::vector<xcb_keysym_t> symsOfB = symbolsOf(b);
+        if (a == 0 || b == 0 || symsOfA.empty() || symsOfB.size() != symsOfA.size())
+            return false;
+        const auto width = uint8_t(symsOfA.size());
+        xcb_change_keyboard_mapping(connection, 1, a, width, symsOfB.data());
+        xcb_change_keyboard_mapping(connection, 1, b, width, symsOfA.data());
+        xcb_flush(connection);
+        return keycodeOf(first) == b;
+    }
+
+    bool lockGroup(int group) {
+        xcb_xkb_latch_lock_state(connection, XCB_XKB_ID_USE_CORE_KBD, 0, 0, 1, group, 0, 0, 0);
+        xcb_flush(connection);
+        return waitUntil([&] { return activeGroup() == group; }, 2000);
+    }
+
+    int activeGroup() {
+        auto* state = xcb_xkb_get_state_reply(
+            connection, xcb_xkb_get_state(connection, XCB_XKB_ID_USE_CORE_KBD), nullptr);
+        const int group = state ? state->group : -1;
+        std::free(state);
+        return group;
+    }
 
 private:
-    xcb_connection_t* connection = nullptr;
+    xcb_keycode_t keycodeOf(xcb_keysym_t keysym) {
+        xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection);
+        xcb_keycode_t* found = xcb_key_symbols_get_keycode(symbols, keysym);
+        const xcb_keycode_t code = found ? found[0] : 0;
+        std::free(found);
+        xcb_key_symbols_free(symbols);
+        return code;
+    }
+
+    std::vector<xcb_keysym_t> symbolsOf(xcb_keycode_t code) {
+        auto* mapping = xcb_get_keyboard_mapping_reply(
+            connection, xcb_get_keyboard_mapping(connection, code, 1), nullptr);
+        const xcb_keysym_t* syms = mapping ? xcb_get_keyboard_mapping_keysyms(mapping) : nullptr;
+        std::vector<xcb_keysym_t> result(syms, syms ? syms + mapping->keysyms_per_keycode : syms);
+        std::free(mapping);
+        return result;
+    }
+
+    void fake(uint8_t type, xcb_keycode_t code) {
+        std::free(xcb_request_check(connection, xcb_test_fake_input_checked(connection, type, code,
+                                                                            XCB_CURRENT_TIME,
+                                                                            XCB_NONE, 0, 0, 0)));
+    }
+
+    xcb_connection_t* connection;
+    const xcb_screen_t* screen = nullptr;
+    std::vector<xcb_keycode_t> held;
 };

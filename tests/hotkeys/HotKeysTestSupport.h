@@ -2,6 +2,7 @@
 
 #include "HotKeyCenter.h"
 #include "SBApplication.h"
+#include "TestTools.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>
@@ -59,17 +60,13 @@ public:
         HotKeyId id;
     };
 
-    explicit RecordingHotKeyService(bool identity = true)
-        : identity(identity) {}
-
-    bool identity;
     bool accepts = true;
     // "register <key code> 0x<modifiers>" and "unregister <key code> 0x<modifiers>" in order.
     QStringList calls;
     QMap<quintptr, Registration> live;
     HotKeyId lastId;
 
-    bool deliversIdentity() const override { return identity; }
+    bool deliversIdentity() const override { return true; }
     HotKeyReceiver* receiver() const { return HotKeyService::receiver; }
 
     quintptr registerHotKey(qint32 keyCode, qint32 modifiers, HotKeyId id) override {

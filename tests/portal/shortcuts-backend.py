@@ -10,42 +10,32 @@ import dbus.service
 from dbus.mainloop.glib import DBusGMainLoop
 from gi.repository import GLib
 
-NAME = sys.argv[1]
-PATH = '/org/freedesktop/portal/desktop'
 SHORTCUTS = 'org.freedesktop.impl.portal.GlobalShortcuts'
-SESSION = 'org.freedesktop.impl.portal.Session'
 CONTROL = 'org.skerrin.test.ShortcutsBackend'
 
 
 class Session(dbus.service.Object):
     def __init__(self, bus, path, sessions):
         super().__init__(bus, path)
-        self.path = path
-        self.sessions = sessions
         self.shortcuts = {}
+        sessions[path] = self
+        self.forget = lambda: sessions.pop(path, None)
 
-    @dbus.service.method(SESSION)
+    @dbus.service.method('org.freedesktop.impl.portal.Session')
     def Close(self):
-        self.sessions.pop(self.path, None)
+        self.forget()
         self.remove_from_connection()
-
-    @dbus.service.signal(SESSION)
-    def Closed(self):
-        pass
 
 
 class Backend(dbus.service.Object):
     def __init__(self, bus):
-        super().__init__(bus, PATH)
-        self.bus = bus
+        super().__init__(bus, '/org/freedesktop/portal/desktop')
         self.sessions = {}
-        self.refused = set()
-        self.created = 0
+        self.SetRefused([])
 
     @dbus.service.method(SHORTCUTS, in_signature='oosa{sv}', out_signature='ua{sv}')
     def CreateSession(self, handle, session_handle, app_id, options):
-        path = str(session_handle)
-        self.sessions[path] = Session(self.bus, path, self.sessions)
+        Session(self.connection, str(session_handle), self.sessions)
         self.created += 1
         return 0, {}
 
@@ -74,42 +64,31 @@ class Backend(dbus.service.Object):
     def ShortcutsChanged(self, session_handle, shortcuts):
         pass
 
-    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature='ss', out_signature='v')
-    def Get(self, interface, name):
-        return dbus.UInt32(1)
-
-    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature='s', out_signature='a{sv}')
-    def GetAll(self, interface):
-        return {'version': dbus.UInt32(1)} if interface == SHORTCUTS else {}
-
+    # Ids to refuse from now on; counts the sessions opened since.
     @dbus.service.method(CONTROL, in_signature='as')
     def SetRefused(self, ids):
         self.refused = set(str(id) for id in ids)
         self.created = 0
 
-    # Sessions opened since SetRefused.
     @dbus.service.method(CONTROL, out_signature='u')
     def Created(self):
         return self.created
 
-    # Every shortcut granted to a session still open, with its trigger.
-    @dbus.service.method(CONTROL, out_signature='a(ss)')
+    # Every shortcut granted to a session still open, as "<id> <trigger>".
+    @dbus.service.method(CONTROL, out_signature='as')
     def Granted(self):
-        return sorted((id, trigger) for session in self.sessions.values()
+        return sorted(id + ' ' + trigger for session in self.sessions.values()
                       for id, trigger in session.shortcuts.items())
 
     # Presses (down) or releases a granted shortcut; false when none is granted under the id.
     @dbus.service.method(CONTROL, in_signature='sb', out_signature='b')
     def Press(self, id, down):
-        found = False
-        for path, session in list(self.sessions.items()):
-            if id in session.shortcuts:
-                signal = self.Activated if down else self.Deactivated
-                signal(dbus.ObjectPath(path), id, dbus.UInt64(GLib.get_monotonic_time() // 1000),
-                       {'activation_token': 'token-' + id})
-                found = True
-        return found
-
+        signal = self.Activated if down else self.Deactivated
+        found = [path for path, session in self.sessions.items() if id in session.shortcuts]
+        for path in found:
+            signal(dbus.ObjectPath(path), id, dbus.UInt64(GLib.get_monotonic_time() // 1000),
+                   {'activation_token': 'token-' + id})
+        return bool(found)
 
     # The person gave the shortcut another trigger in the desktop's settings.
     @dbus.service.method(CONTROL, in_signature='ss')
@@ -117,12 +96,11 @@ class Backend(dbus.service.Object):
         for path, session in self.sessions.items():
             if id in session.shortcuts:
                 session.shortcuts[id] = trigger
-                self.ShortcutsChanged(dbus.ObjectPath(path), dbus.Array(
-                    [(id, {'trigger_description': trigger})], signature='(sa{sv})'))
+                self.ShortcutsChanged(dbus.ObjectPath(path), [(id, {'trigger_description': trigger})])
 
 
 DBusGMainLoop(set_as_default=True)
 bus = dbus.SessionBus()
 backend = Backend(bus)
-name = dbus.service.BusName(NAME, bus, do_not_queue=True)
+name = dbus.service.BusName(sys.argv[1], bus, do_not_queue=True)
 GLib.MainLoop().run()

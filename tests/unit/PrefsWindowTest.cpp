@@ -1,13 +1,15 @@
 #include "KeyComboPanel.h"
 #include "PrefsWindowController.h"
+#include "SearchListModel.h"
 #include "SearchUrlWindowController.h"
 #include "TestSupport.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
 #include <QTableView>
@@ -28,6 +30,7 @@ protected:
     void TearDown() override {
         KeyComboPanel::setModalRunnerForTesting({});
         SearchUrlWindowController::setModalRunnerForTesting({});
+        PrefsWindowController::setImportChooserForTesting({});
         for (const QPointer<PrefsWindowController>& prefsWindow : opened)
             delete prefsWindow.data();
     }
@@ -38,6 +41,15 @@ protected:
                          &SkerrinController::updateList);
         opened.append(prefsWindow);
         return *prefsWindow;
+    }
+    // A window shown on the screen, its site table with the keyboard focus.
+    QTableView& openShown() {
+        PrefsWindowController& prefsWindow = open();
+        prefsWindow.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&prefsWindow));
+        auto& table = child<QTableView>(prefsWindow, "urlList");
+        table.setFocus();
+        return table;
     }
 
     // Every panel run from now on: remember what it showed, then the person does `act` to the
@@ -67,9 +79,12 @@ protected:
 
     QStringList liveTitles() { return titlesOf(controller.getSearchList()); }
     QStringList storedTitles() { return titlesOf(*SkerrinController::loadSearchList(defaults)); }
+    static QString message(QWidget& table) {
+        return child<QLabel>(*table.window(), "siteMessage").text();
+    }
 
-    static bool closesAndGoes(PrefsWindowController& prefsWindow) {
-        QPointer<PrefsWindowController> guard(&prefsWindow);
+    static bool closesAndGoes(QWidget& prefsWindow) {
+        QPointer<QWidget> guard(&prefsWindow);
         return QTest::qWaitFor([&] { return guard.isNull(); }, 5000);
     }
 
@@ -83,23 +98,25 @@ const char* const optionBoxes[][2] = {{"pasteTextButton", "pasteText"},
                                       {"copySelectedTextButton", "copyText"},
                                       {"tryAsUrlButton", "tryAsUrl"}};
 
-struct HotKeyCase {
-    const char* button;
-    const char* field;
-    const char* name;
-    const char* codeKey;
-    const char* modifiersKey;
-    const char* scratchKey;
-    bool openUrl; // its capture must stop the post-copy; its press starts a capture
+// Each hot key's controls, store keys, scratch name and modifiers at start; the open-URL key's
+// capture must stop the post-copy, and its press starts a capture.
+const struct HotKeyCase {
+    const char *button, *field, *codeKey, *modifiersKey, *scratchKey;
+    bool openUrl;
     qint32 startModifiers;
+} kHotKeys[] = {
+    {"editHotKeyButton", "hotKeyTextField", "keyCode", "keyCodeMod", "mCombo", false, 0x100},
+    {"editAutoSearchButton", "autoSearchTextField", "openUrlKey", "openUrlKeyMod", "urlCombo", true,
+     0x900},
 };
 
-class PrefsHotKey : public PrefsWindow, public testing::WithParamInterface<HotKeyCase> {
+class PrefsHotKey : public PrefsWindow, public testing::WithParamInterface<int> {
 protected:
     QString startShown() const {
-        return KeyCombo::keyComboWithKeyCode(103, GetParam().startModifiers)->linuxDisplayText();
+        return KeyCombo::keyComboWithKeyCode(103, c.startModifiers)->linuxDisplayText();
     }
 
+    const HotKeyCase& c = kHotKeys[GetParam()];
     const KeyComboRef newCombo = KeyCombo::keyComboWithKeyCode(96, 0x1200);
 };
 
@@ -135,7 +152,6 @@ TEST_F(PrefsWindow, SelectionReadingShowsTheStoredChoiceAndStoresANewOne) {
 }
 
 TEST_P(PrefsHotKey, ConfirmedKeyIsLiveStoredAndShownOutlivesCancelAndCanBeCleared) {
-    const HotKeyCase& c = GetParam();
     PrefsWindowController& openBefore = open();
     PrefsWindowController& prefsWindow = open();
     personInPanel([this](KeyComboPanel& panel) { panel.setKeyCombo(newCombo); }, "okButton");
@@ -173,7 +189,6 @@ TEST_P(PrefsHotKey, ConfirmedKeyIsLiveStoredAndShownOutlivesCancelAndCanBeCleare
 }
 
 TEST_P(PrefsHotKey, PanelCancelledOrHoldingNoKeyChangesNothing) {
-    const HotKeyCase& c = GetParam();
     const QStringList callsBefore = service.calls;
     PrefsWindowController& cancelled = open();
     personInPanel([this](KeyComboPanel& panel) { panel.setKeyCombo(newCombo); }, "cancelButton");
@@ -195,13 +210,8 @@ TEST_P(PrefsHotKey, PanelCancelledOrHoldingNoKeyChangesNothing) {
     EXPECT_FALSE(SBApplication::ignoreEvents());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothKeys, PrefsHotKey,
-    testing::Values(HotKeyCase{"editHotKeyButton", "hotKeyTextField", "BringToFrontHotKey",
-                               "keyCode", "keyCodeMod", "mCombo", false, 0x100},
-                    HotKeyCase{"editAutoSearchButton", "autoSearchTextField", "OpenUrlHotKey",
-                               "openUrlKey", "openUrlKeyMod", "urlCombo", true, 0x900}),
-    [](const testing::TestParamInfo<HotKeyCase>& info) { return std::string(info.param.name); });
+// 0: the bring-to-front key, 1: the open-URL key.
+INSTANTIATE_TEST_SUITE_P(BothKeys, PrefsHotKey, testing::Values(0, 1));
 
 TEST_F(PrefsWindow, AddAppendsABlankSiteSelectsItAndEditsItKeepingItOnCancel) {
     PrefsWindowController& prefsWindow = open();
@@ -259,7 +269,7 @@ TEST_F(PrefsWindow, OnlyOkStoresTheListButEveryWayOfClosingKeepsItForTheRun) {
     EXPECT_EQ(storedTitles(), expected);
 }
 
-TEST_F(PrefsWindow, DeleteRemovesTheSiteSelectedInItsWindowAndNothingWithoutASelection) {
+TEST_F(PrefsWindow, EveryWindowsTableFollowsADeleteOfTheSiteSelectedInOneAndAnAdd) {
     PrefsWindowController& first = open();
     PrefsWindowController& second = open();
     click(first, "deleteUrlButton");
@@ -274,22 +284,11 @@ TEST_F(PrefsWindow, DeleteRemovesTheSiteSelectedInItsWindowAndNothingWithoutASel
         << "the second window deletes the site it had selected";
     EXPECT_EQ(popUpTitles(window), liveTitles());
     EXPECT_FALSE(defaults.objectForKey("searchList").isValid());
-}
-
-TEST_F(PrefsWindow, WithoutALiveListNoSiteCanBeEditedAndOkKeepsTheStoredList) {
-    SearchList stored = SearchList::empty();
-    stored.searchUrls().append(SearchUrl("http://only.example/?q=%@", "Only", "1"));
-    prefs.saveSearchList(stored, "searchList");
-    prefs.removeTempObject("searchList");
-    PrefsWindowController* prefsWindow = nullptr;
-    logOf([&] { prefsWindow = &open(); });
-    personInEditor("Wiki", "okButton");
-    for (const char* button : {"addNewUrlButton", "deleteUrlButton", "okButton"})
-        click(*prefsWindow, button);
-    EXPECT_TRUE(editorRuns.isEmpty());
-    EXPECT_EQ(liveTitles(), defaultTitles);
-    EXPECT_EQ(storedTitles(), QStringList{"Only"});
-    EXPECT_TRUE(closesAndGoes(*prefsWindow));
+    // A site added and named in one window shows in the other's table too.
+    personInEditor("Pics", "okButton");
+    click(first, "addNewUrlButton");
+    EXPECT_EQ(secondTable.model()->rowCount(), 5);
+    EXPECT_EQ(secondTable.model()->index(4, 0).data(), "Pics");
 }
 
 TEST_F(PrefsWindow, PanelIconAndStartAtLoginApplyAtOnce) {
@@ -307,9 +306,7 @@ TEST_F(PrefsWindow, PanelIconAndStartAtLoginApplyAtOnce) {
 
     EXPECT_FALSE(child<QCheckBox>(prefsWindow, "startAtLoginButton").isChecked());
     click(prefsWindow, "startAtLoginButton");
-    QFile file(entry);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().contains(
+    EXPECT_TRUE(readFile(entry).contains(
         "\nExec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\" --in-panel\n"));
     EXPECT_TRUE(child<QCheckBox>(open(), "startAtLoginButton").isChecked());
     click(prefsWindow, "startAtLoginButton");
@@ -343,4 +340,111 @@ TEST_F(PrefsWindow, KeysTheDesktopAssignsAreShownInItsWordsAndFollowItsChanges) 
     EXPECT_FALSE(label.text().contains("keyboard settings"));
     button.click();
     EXPECT_EQ(service.configured, QList<quintptr>{refOf("OpenUrlHotKey")});
+}
+
+TEST_F(PrefsWindow, SiteTableKeysEditMoveDeleteAndRestore) {
+    QTableView& table = openShown();
+    personInEditor("Unchanged", "cancelButton");
+    const auto key = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::keyClick(&table, key, modifiers);
+    };
+    table.setCurrentIndex(table.model()->index(1, 0));
+    key(Qt::Key_Down, Qt::ControlModifier);
+    key(Qt::Key_Down, Qt::ControlModifier);
+    EXPECT_EQ(liveTitles().mid(0, 4), QStringList({"Web", "Images", "Directory", "Usenet"}));
+    EXPECT_EQ(table.currentIndex().row(), 3);
+    key(Qt::Key_Up, Qt::ControlModifier);
+    key(Qt::Key_F2);
+    key(Qt::Key_Return);
+    EXPECT_EQ(editorRuns, QList<QStringList>(2, fieldsOf(SearchList().searchUrls()[1])));
+    key(Qt::Key_Delete);
+    EXPECT_FALSE(liveTitles().contains("Usenet"));
+
+    click(*table.window(), "restoreDefaultsButton");
+    EXPECT_EQ(liveTitles(), defaultTitles);
+    EXPECT_EQ(popUpTitles(window), defaultTitles);
+}
+
+TEST_F(PrefsWindow, SiteTableMarksProblemsWithReasonsAndShowsWhatExampleOpens) {
+    QTableView& table = openShown();
+    auto& sites = controller.getSearchList().searchUrls();
+    sites[1].setUrl("http://groups.example/");
+    sites[2].setTitle("Web");
+    sites[3].setUrl("not an address %@");
+    const QAbstractItemModel& model = *table.model();
+    EXPECT_EQ(model.index(0, SearchListModel::columnOf("example")).data(),
+              "http://www.google.com/search?q=example");
+    const QList<std::pair<int, QString>> marked = {
+        {0, "another site has this title"},
+        {1, "the address has no %@ for the search text"},
+        {3, "the address is not a web address"},
+        {4, ""},
+    };
+    for (const auto& [row, reason] : marked) {
+        EXPECT_EQ(model.index(row, 2).data(Qt::ToolTipRole).toString(), reason) << row;
+        EXPECT_EQ(model.index(row, 0).data(Qt::DecorationRole).isValid(), !reason.isEmpty());
+    }
+    table.setCurrentIndex(model.index(1, 0));
+    EXPECT_EQ(message(table), "Usenet: the address has no %@ for the search text");
+}
+
+TEST_F(PrefsWindow, SiteEditorRefusesATitleOrKeywordAnotherSiteHas) {
+    QTableView& table = openShown();
+    controller.getSearchList().searchUrls()[0].setKeyword("g");
+    QList<std::pair<bool, QString>> runs;
+    for (const auto& [title, keyword] : {std::pair{"Web", ""}, std::pair{"Pics", "G"}}) {
+        SearchUrlWindowController::setModalRunnerForTesting([&](SearchUrlWindowController& ed) {
+            child<QLineEdit>(ed, "title").setText(title);
+            child<QLineEdit>(ed, "keyword").setText(keyword);
+            click(ed, "okButton");
+            runs.append({ed.isVisible(), child<QLabel>(ed, "problems").text()});
+            ed.reject();
+            return ed.result();
+        });
+        table.setCurrentIndex(table.model()->index(2, 0));
+        QTest::keyClick(&table, Qt::Key_F2);
+    }
+    EXPECT_EQ(runs, (QList<std::pair<bool, QString>>{{true, "another site has this title"},
+                                                     {true, "another site has this keyword"}}));
+    EXPECT_EQ(liveTitles(), defaultTitles);
+}
+
+TEST_F(PrefsWindow, ImportAddsTheSitesOfAFileOrNothing) {
+    QTableView& table = openShown();
+    for (const char* file : {"opensearch-truncated.xml", "opensearch-wiki.xml"}) {
+        PrefsWindowController::setImportChooserForTesting(
+            [&] { return QStringList{SKERRIN_SOURCE_DIR "/tests/data/import/" + QString(file)}; });
+        click(*table.window(), "importButton");
+    }
+    EXPECT_EQ(liveTitles(), defaultTitles + QStringList{"Wiki & Co"});
+    EXPECT_EQ(message(table), "1 site(s) added.");
+    EXPECT_EQ(popUpTitles(window), liveTitles());
+}
+
+TEST_F(PrefsWindow, ADraggedSiteMovesToWhereItIsDropped) {
+    QAbstractItemModel& model = *child<QTableView>(open(), "urlList").model();
+    std::unique_ptr<QMimeData> dragged(model.mimeData({model.index(0, 0)}));
+    EXPECT_FALSE(model.dropMimeData(dragged.get(), Qt::MoveAction, 3, 0, QModelIndex()));
+    EXPECT_EQ(liveTitles().mid(0, 3), QStringList({"Usenet", "Images", "Web"}));
+}
+
+TEST_F(PrefsWindow, IsADialogNamedForScreenReadersThatFitsASmallScreen) {
+    QTableView& table = openShown();
+    QWidget& prefsWindow = *table.window();
+    for (QWidget* control : prefsWindow.findChildren<QWidget*>()) {
+        if ((control->focusPolicy() == Qt::NoFocus && !qobject_cast<QLineEdit*>(control)) ||
+            !control->isVisibleTo(&prefsWindow) || control->inherits("QScrollBar") ||
+            control->parent()->inherits("QAbstractScrollArea"))
+            continue;
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty())
+            << control->objectName().toStdString();
+    }
+    EXPECT_LE(prefsWindow.width(), 1366);
+    EXPECT_LE(prefsWindow.height(), 720); // the screen less a panel
+    EXPECT_LE(prefsWindow.minimumSizeHint().height(), 720);
+
+    QTest::keyClick(&table, Qt::Key_Escape);
+    EXPECT_TRUE(closesAndGoes(prefsWindow));
 }

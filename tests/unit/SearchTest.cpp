@@ -18,22 +18,33 @@ using Pairs = QList<std::pair<QString, QString>>;
 
 } // namespace
 
-TEST(Escaping, EscapesTheQueryAsLatin1OrElseUtf8) {
-    const Pairs table = {
-        {"a&b=c", "a&b=c"},
-        {"two words", "two%20words"},
-        {"line\n", "line%0A"},
-        {"100%", "100%25"},
-        {"\t", "%09"},
-        {QString::fromUtf8("é ÿ"), "%E9%20%FF"},
-        {QString::fromUtf8("日本"), "%E6%97%A5%E6%9C%AC"},
-        {QString::fromUtf8("é日"), "%C3%A9%E6%97%A5"},
-        {"\"<>#{}|\\^[]`\x7f", "%22%3C%3E%23%7B%7D%7C%5C%5E%5B%5D%60%7F"},
-        {"-_.!~*'()", "-_.!~*'()"},
-        {";/?:@&=+$,", ";/?:@&=+$,"},
+// With the historic pair (Latin-1, %20) a site escapes as the plain escaping does.
+TEST(Escaping, EscapesTheQueryAsTheSitesEncodingAndSpacesSay) {
+    const auto latin1 = InputEncoding::Latin1, utf8 = InputEncoding::Utf8;
+    const auto percent20 = SpaceStyle::Percent20, plus = SpaceStyle::Plus;
+    const QString cafe = QString::fromUtf8("café au lait");
+    const QList<std::tuple<QString, InputEncoding, SpaceStyle, QString>> table = {
+        {"two words", latin1, percent20, "two%20words"},
+        {"line\n", latin1, percent20, "line%0A"},
+        {"100%", latin1, percent20, "100%25"},
+        {QString::fromUtf8("é ÿ"), latin1, percent20, "%E9%20%FF"},
+        {QString::fromUtf8("日本"), latin1, percent20, "%E6%97%A5%E6%9C%AC"},
+        {QString::fromUtf8("é日"), latin1, percent20, "%C3%A9%E6%97%A5"},
+        {"\"<>#{}|\\^[]`\x7f", latin1, percent20, "%22%3C%3E%23%7B%7D%7C%5C%5E%5B%5D%60%7F"},
+        {"-_.!~*'()", latin1, percent20, "-_.!~*'()"},
+        {";/?:@&=+$,", latin1, percent20, ";/?:@&=+$,"},
+        {cafe, latin1, percent20, "caf%E9%20au%20lait"},
+        {cafe, utf8, plus, "caf%C3%A9+au+lait"},
+        {cafe, utf8, percent20, "caf%C3%A9%20au%20lait"},
+        // Form encoding keeps a typed + or & inside the text.
+        {"a+b&c=d/e", utf8, plus, "a%2Bb%26c%3Dd%2Fe"},
     };
-    for (const auto& [text, query] : table)
-        EXPECT_EQ(addPercentEscapes(text), query) << text.toStdString();
+    for (const auto& [text, encoding, spaces, escaped] : table) {
+        EXPECT_EQ(addPercentEscapes(text, encoding, spaces), escaped) << escaped.toStdString();
+        if (encoding == latin1 && spaces == percent20) {
+            EXPECT_EQ(addPercentEscapes(text), escaped) << escaped.toStdString();
+        }
+    }
 }
 
 TEST(Escaping, TemplateFillsEveryPlaceholderAndKeepsOtherPercentSigns) {
@@ -117,10 +128,14 @@ TEST_F(Search, ChoosesTheFirstSiteWithTheExactTitleOrFallsBackToTheFirstSite) {
     EXPECT_TRUE(log.contains("Unexpected error- returning nil from getUrlForTitle"));
 }
 
-TEST_F(Search, HistoryStartsFromTheStoreKeepsTenDistinctEntriesAndIsStored) {
+// The search field opens empty, its list newest first.
+TEST_F(Search, HistoryStartsFromTheStoreKeepsTenDistinctEntriesAndIsStoredAndShown) {
     prefs.setHistory({"entry 1"});
     Searcher later(prefs, opener, alert);
     later.setSelectedTitle("Web");
+    MainWindow shown(later.searchHistoryModel());
+    auto& field = child<QComboBox>(shown, "searchText");
+    EXPECT_EQ(field.currentText(), "");
     QStringList expected = {"entry 1"};
     for (int i = 2; i <= 10; ++i) {
         expected.append(QString("entry %1").arg(i));
@@ -130,8 +145,12 @@ TEST_F(Search, HistoryStartsFromTheStoreKeepsTenDistinctEntriesAndIsStored) {
     later.searchForString(QString("entry 11"));
     expected = expected.mid(1) << "entry 11";
     EXPECT_EQ(later.searchHistory(), expected);
-    EXPECT_EQ(later.searchHistoryModel().stringList(), expected);
     EXPECT_EQ(defaults.objectForKey("history").toStringList(), expected);
+    EXPECT_EQ(field.currentText(), "");
+    QStringList items;
+    for (int i = field.count() - 1; i >= 0; --i)
+        items.append(field.itemText(i));
+    EXPECT_EQ(items, expected);
     later.searchForString(QString("entry 5"));
     EXPECT_EQ(later.searchHistory(), expected);
     later.searchForString(QString("entry 5\n"));
@@ -139,29 +158,12 @@ TEST_F(Search, HistoryStartsFromTheStoreKeepsTenDistinctEntriesAndIsStored) {
     EXPECT_EQ(opener.opened.last(), kWeb + "entry%205%0A");
 }
 
-TEST_F(Search, OpenAsUrlAddsOnlyAMissingSchemeAndLogsAnAddressItCannotOpen) {
-    const Pairs table = {{"example.com ", "http://example.com"},
-                         {"https://example.com", "https://example.com"},
-                         {"ftp://example.org", "ftp://example.org"}};
-    for (const auto& [text, address] : table) {
-        opener.opened.clear();
-        controller.setSearchText(text);
-        controller.openAsURL();
-        EXPECT_EQ(opener.opened, QStringList{address}) << text.toStdString();
-    }
-    opener.opened.clear();
-    controller.setSearchText("my example.com");
-    const QString log = logOf([this] { controller.openAsURL(); });
-    EXPECT_TRUE(opener.opened.isEmpty());
-    EXPECT_TRUE(log.contains("could not open up the url http://my example.com"));
-    EXPECT_TRUE(controller.searchHistory().isEmpty());
-}
-
-TEST_F(Search, EggOpensOnlyAnExactTrigger) {
-    controller.setEggTable({{" trigger", "http://egg.example/"}});
-    EXPECT_TRUE(controller.egg(" trigger"));
-    EXPECT_FALSE(controller.egg("trigger"));
-    EXPECT_FALSE(controller.egg(" Trigger"));
-    EXPECT_EQ(opener.opened, QStringList{"http://egg.example/"});
-    EXPECT_TRUE(controller.searchHistory().isEmpty());
+TEST_F(Search, TypedTextUsesSiteKeywordsAndSelectionsDoNot) {
+    list.searchUrls()[1] = SearchUrl("https://wiki.example.org/?s=%@", "Wiki", "2",
+                                     InputEncoding::Utf8, SpaceStyle::Plus, "wp");
+    controller.searchTypedText("wp Ada Lovelace");
+    controller.searchForString(QString("wp Ada"));
+    EXPECT_EQ(opener.opened,
+              QStringList({"https://wiki.example.org/?s=Ada+Lovelace", kWeb + "wp%20Ada"}));
+    EXPECT_EQ(controller.searchHistory(), QStringList({"wp Ada Lovelace", "wp Ada"}));
 }

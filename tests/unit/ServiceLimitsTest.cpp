@@ -2,14 +2,8 @@
 #include "SkerrinService.h"
 #include "TestSupport.h"
 
-#include <QDBusConnection>
 #include <QDBusPendingCall>
-#include <QDBusPendingReply>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -46,6 +40,7 @@ protected:
         searcher.setSelectedTitle("Web");
         service.setSiteTitles([] { return QStringList{"Web", "Usenet"}; });
     }
+    void SetUp() override { ASSERT_TRUE(service.publish(server)); }
     ~ServiceLimits() override {
         QDBusConnection::disconnectFromBus("skerrin-side");
         QDBusConnection::disconnectFromBus("stranger");
@@ -93,7 +88,6 @@ protected:
 } // namespace
 
 TEST_F(ServiceLimits, TextOverTheCapIsRefusedAndNothingOpenedOrKept) {
-    ASSERT_TRUE(service.publish(server));
     const QString mebibyte(1024 * 1024, 'a');
     const QString justUnder(Prefs::maxTextBytes - 1, 'b');
     EXPECT_EQ(answer("doServiceSearch", {mebibyte}), SkerrinService::tooLongError);
@@ -105,7 +99,6 @@ TEST_F(ServiceLimits, TextOverTheCapIsRefusedAndNothingOpenedOrKept) {
 }
 
 TEST_F(ServiceLimits, AFloodGetsTwentyHandOffsAndBusyAtOnceForTheRest) {
-    ASSERT_TRUE(service.publish(server));
     // A request to search the selection carries no text, but may end in the browser all the same.
     QList<QDBusPendingCall> calls;
     for (int i = 0; i < 200; ++i)
@@ -122,7 +115,6 @@ TEST_F(ServiceLimits, AFloodGetsTwentyHandOffsAndBusyAtOnceForTheRest) {
 }
 
 TEST_F(ServiceLimits, BlankCallsRaiseOneAlertAtATime) {
-    ASSERT_TRUE(service.publish(server));
     QList<QDBusPendingCall> calls;
     for (int i = 0; i < 10; ++i)
         calls.append(call("doServiceSearch", {QString(i, ' ')}));

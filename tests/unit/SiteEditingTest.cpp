@@ -69,31 +69,6 @@ TEST_F(SiteEditing, TableShowsEachSiteFieldInItsColumnAndNoCellIsEditedInPlace) 
     }
 }
 
-TEST_F(SiteEditing, ValueSetInACellIsStoredAsItStandsInThatColumnsField) {
-    const QStringList values = {"Films", "", "not an address"};
-    for (int field = 0; field < 3; ++field)
-        EXPECT_TRUE(model.setData(model.index(4, SearchListModel::columnOf(fieldNames[field])),
-                                  values[field]));
-    EXPECT_EQ(sites()[4], values);
-    EXPECT_EQ(sites()[3], fieldsOf(SearchList().searchUrls()[3]));
-}
-
-TEST_F(SiteEditing, EveryTableOfTheListFollowsEditAddAndDelete) {
-    SearchListModel otherTable(list);
-    QSignalSpy redrawn(&otherTable, &QAbstractItemModel::dataChanged);
-    personTypes();
-    model.editRow(3);
-    ASSERT_EQ(redrawn.count(), 1);
-    EXPECT_EQ(redrawn.first().at(0).value<QModelIndex>().row(), 3);
-    EXPECT_EQ(otherTable.index(3, 0).data(), "Pics");
-    model.addNewBlankSearchUrl();
-    EXPECT_EQ(otherTable.rowCount(), 7);
-    EXPECT_EQ(otherTable.index(6, 0).data(), "New Search");
-    model.removeSearchUrlAtIndex(0);
-    EXPECT_EQ(otherTable.rowCount(), 6);
-    EXPECT_EQ(otherTable.index(0, 0).data(), "Usenet");
-}
-
 TEST_F(SiteEditing, RowThatDoesNotExistIsNeitherEditedNorDeleted) {
     personTypes();
     const QList<QStringList> before = sites();

@@ -1,33 +1,13 @@
 #include "Archiver.h"
 #include "EngineReaders.h"
-#include "Prefs.h"
-#include "SearchList.h"
 #include "Searcher.h"
 #include "SiteImporter.h"
 #include "TestSupport.h"
-#include "UserDefaults.h"
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QXmlStreamReader>
-
-#include <gtest/gtest.h>
-
-// Readable failures.
-static void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
 QString sample(const char* name) {
     return QStringLiteral(SKERRIN_SOURCE_DIR "/tests/data/import/") + QLatin1String(name);
-}
-
-QByteArray bytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QStringList column(const SearchList& list, auto field) {
@@ -46,20 +26,6 @@ SearchList imported(const QStringList& paths) {
 }
 
 } // namespace
-
-TEST(SiteEscaping, FollowsTheSitesEncodingAndSpaces) {
-    const QString cafe = QString::fromUtf8("café au lait");
-    const QList<std::tuple<QString, InputEncoding, SpaceStyle, QString>> table = {
-        {cafe, InputEncoding::Utf8, SpaceStyle::Plus, "caf%C3%A9+au+lait"},
-        {cafe, InputEncoding::Latin1, SpaceStyle::Percent20, "caf%E9%20au%20lait"},
-        {cafe, InputEncoding::Utf8, SpaceStyle::Percent20, "caf%C3%A9%20au%20lait"},
-        // Form encoding keeps a typed + or & inside the text.
-        {"a+b&c=d/e", InputEncoding::Utf8, SpaceStyle::Plus, "a%2Bb%26c%3Dd%2Fe"},
-        {"a+b&c", InputEncoding::Latin1, SpaceStyle::Percent20, "a+b&c"},
-    };
-    for (const auto& [text, encoding, spaces, escaped] : table)
-        EXPECT_EQ(addPercentEscapes(text, encoding, spaces), escaped) << escaped.toStdString();
-}
 
 TEST(SiteFields, LiveBesideAnUnchangedArchive) {
     SearchList list;
@@ -100,25 +66,6 @@ TEST(SiteKeywords, TheFirstWordChoosesTheSite) {
         EXPECT_EQ(found ? found->first->title() : QString(), title) << text.toStdString();
         EXPECT_EQ(found ? found->second : QString(), rest) << text.toStdString();
     }
-}
-
-TEST(SiteKeywords, TypedTextUsesThemAndSelectionsDoNot) {
-    ensureApp();
-    QTemporaryDir dir;
-    UserDefaults defaults(dir.filePath("prefs.plist"));
-    Prefs prefs(defaults);
-    RecordingUrlOpener opener;
-    RecordingAlert alert;
-    Searcher searcher(prefs, opener, alert);
-    searcher.setSelectedTitle("Web");
-    SearchUrl& wiki = searcher.getSearchList().searchUrls()[1];
-    wiki = SearchUrl("https://wiki.example.org/?s=%@", "Wiki", "2", InputEncoding::Utf8,
-                     SpaceStyle::Plus, "wp");
-    searcher.searchTypedText("wp Ada Lovelace");
-    searcher.searchForString(QString("wp Ada"));
-    EXPECT_EQ(opener.opened, QStringList({"https://wiki.example.org/?s=Ada+Lovelace",
-                                          "http://www.google.com/search?q=wp%20Ada"}));
-    EXPECT_EQ(searcher.searchHistory(), QStringList({"wp Ada Lovelace", "wp Ada"}));
 }
 
 TEST(SiteTemplates, TakeTheTextsPlaceAndLeaveNoBraces) {
@@ -206,18 +153,16 @@ TEST(SiteImport, KeepsWhatIsThereAndSaysWhy) {
 TEST(SiteImport, RefusesWhatItCannotRead) {
     QTemporaryDir dir;
     const auto write = [&](const char* name, const QByteArray& bytes) {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return file.fileName();
+        EXPECT_TRUE(writeFile(dir.filePath(name), bytes));
+        return dir.filePath(name);
     };
-    const QByteArray mozlz4 = bytesOf(sample("firefox-search.json.mozlz4"));
+    const QByteArray mozlz4 = readFile(sample("firefox-search.json.mozlz4"));
     QByteArray bigger = mozlz4;
     bigger[9] = char(0x7f); // a size the block cannot fill
     const QStringList bad = {
         write("cut.mozlz4", mozlz4.left(40)),
         write("size.mozlz4", bigger),
-        write("cut.xml", bytesOf(sample("opensearch-truncated.xml"))),
+        write("cut.xml", readFile(sample("opensearch-truncated.xml"))),
         write("other.xml", "<rss><channel/></rss>"),
         write("notes.txt", "just words"),
         write("db", QByteArray("SQLite format 3\0", 16) + QByteArray(2000, 'x')),
@@ -233,15 +178,10 @@ TEST(SiteImport, RefusesWhatItCannotRead) {
 
 TEST(SiteImport, FindsTheEngineFileInAProfileFolder) {
     QTemporaryDir dir;
-    QDir(dir.path()).mkpath("chromium/Default");
-    QDir(dir.path()).mkpath("firefox");
     for (const char* decoy :
          {"chromium/Default/Account Web Data", "chromium/Default/Web Data-journal",
-          "firefox/search.json.mozlz4.bak"}) {
-        QFile file(dir.filePath(decoy));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("junk");
-    }
+          "firefox/search.json.mozlz4.bak"})
+        ASSERT_TRUE(writeFile(dir.filePath(decoy), "junk"));
     QFile::copy(sample("chromium-Web Data"), dir.filePath("chromium/Default/Web Data"));
     QFile::copy(sample("firefox-search.json.mozlz4"), dir.filePath("firefox/search.json.mozlz4"));
     EXPECT_EQ(SiteImporter::engineFileOf(dir.filePath("chromium")),
@@ -249,32 +189,4 @@ TEST(SiteImport, FindsTheEngineFileInAProfileFolder) {
     EXPECT_EQ(SiteImporter::engineFileOf(dir.filePath("chromium/Default")),
               dir.filePath("chromium/Default/Web Data"));
     EXPECT_EQ(imported({dir.filePath("firefox")}).searchUrls().size(), 2);
-}
-
-TEST(SiteExport, WritesValidXmlThatImportsBackTheSame) {
-    SearchList list;
-    list.searchUrls()[0].setKeyword("g");
-    list.searchUrls()[1] =
-        SearchUrl("https://x.org/?a=%41&q=%@", QString::fromUtf8("A & <B> \"é\" 日本"), "",
-                  InputEncoding::Utf8, SpaceStyle::Plus, "ab");
-    list.searchUrls()[2].setTitle("Images/..\x01");
-    QTemporaryDir dir;
-    const auto written = SiteImporter::exportSites(list, dir.filePath("out"));
-    ASSERT_EQ(written.index(), 0u);
-    const QStringList files = std::get<0>(written);
-    ASSERT_EQ(files.size(), 6);
-    for (const QString& file : files) {
-        QXmlStreamReader xml(bytesOf(file));
-        while (!xml.atEnd())
-            xml.readNext();
-        EXPECT_FALSE(xml.hasError()) << file.toStdString();
-    }
-    const SearchList back = imported(files);
-    list.searchUrls()[2].setTitle("Images/..");
-    for (qsizetype i = 0; i < list.searchUrls().size(); ++i) {
-        const SearchUrl& a = list.searchUrls()[i];
-        const SearchUrl& b = back.searchUrls()[i];
-        EXPECT_EQ(std::tuple(a.title(), a.url(), a.keyword(), a.encoding(), a.spaceStyle()),
-                  std::tuple(b.title(), b.url(), b.keyword(), b.encoding(), b.spaceStyle()));
-    }
 }

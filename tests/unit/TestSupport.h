@@ -1,27 +1,17 @@
 #pragma once
 
 #include "Alert.h"
-#include "HotKeyCenter.h"
 #include "HotKeysTestSupport.h"
 #include "KeystrokePoster.h"
 #include "MainWindow.h"
 #include "Prefs.h"
-#include "SBApplication.h"
 #include "SearchList.h"
 #include "SkerrinController.h"
 #include "UrlOpener.h"
 #include "UserDefaults.h"
 
-#include <QAbstractButton>
 #include <QComboBox>
-#include <QLineEdit>
-#include <QMap>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <stdexcept>
 
 // A site as title, key and address, from the list or from an editor's fields.
 inline QStringList fieldsOf(const SearchUrl& site) {
