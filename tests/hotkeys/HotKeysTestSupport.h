@@ -5,9 +5,11 @@
 #include "TestTools.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLineEdit>
 #include <QMap>
-#include <QStringList>
+#include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -55,8 +57,7 @@ inline QString logOf(const std::function<void()>& call) {
 class RecordingHotKeyService : public HotKeyService {
 public:
     struct Registration {
-        qint32 keyCode = 0;
-        qint32 modifiers = 0;
+        qint32 keyCode, modifiers;
         HotKeyId id;
     };
 

@@ -64,16 +64,14 @@ std::optional<QList<QStringList>> readSites(const QByteArray& data) {
 } // namespace
 
 TEST(Archive, SamplesAreWrittenAndReadBackByteForByte) {
-    auto array = std::make_shared<ArchiveObject>();
-    array->classChain = {{"NSArray", 0}, {"NSObject", 0}};
-    array->values = {ArchiveValue::ofInteger('i', 3)};
+    QList<ArchiveValue> texts = {ArchiveValue::ofInteger('i', 3)};
     for (const char* text : {"abc", "def", "012"})
-        array->values.append(ArchiveValue::ofObject(ArchiveObject::string(text)));
+        texts.append(ArchiveValue::ofObject(ArchiveObject::string(text)));
     SearchList sites = SearchList::empty();
     for (const QStringList& site : kSampleSites)
         sites.searchUrls().append(SearchUrl(site[0], site[2], site[1]));
     const QList<std::pair<ArchiveObjectRef, QByteArray>> samples = {
-        {array, kPlatformSample}, {sites.encodeWithCoder(), kSearchListSample}};
+        {coded("NSArray", texts), kPlatformSample}, {sites.encodeWithCoder(), kSearchListSample}};
     for (const auto& [object, sample] : samples) {
         EXPECT_EQ(Archiver::archivedDataWithRootObject(object).toHex(), sample.toHex());
         const ArchiveObjectRef read = Unarchiver::unarchiveObjectWithData(sample);

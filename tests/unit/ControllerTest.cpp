@@ -5,9 +5,6 @@
 
 #include <QClipboard>
 #include <QImage>
-#include <QLineEdit>
-#include <QMimeData>
-#include <QTest>
 
 namespace {
 

@@ -3,13 +3,10 @@
 #include "TestSupport.h"
 
 #include <QRandomGenerator>
-#include <QTest>
 
-#include <chrono>
 #include <csignal>
 #include <poll.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -24,20 +21,6 @@ QByteArray plistText(const QByteArray& dictBody) {
 QVariantMap onDisk(const QString& path) {
     const auto file = PreferenceFile::parse(readFile(path));
     return file ? file->values() : QVariantMap();
-}
-
-// What python's plistlib, a strict standard reader, makes of the file: the given expression
-// over the loaded dictionary `d`, printed as its repr(); the reader's error when it refuses.
-QString readWithPlistlib(const QString& path, const QString& expression) {
-    QProcess python;
-    python.start("python3", {"-c",
-                             "import plistlib, sys\nd = plistlib.load(open(sys.argv[1], 'rb'))\n"
-                             "print(ascii(" +
-                                 expression + "))",
-                             path});
-    python.waitForFinished(10000);
-    return QString::fromUtf8(python.readAllStandardOutput() + python.readAllStandardError())
-        .trimmed();
 }
 
 bool onlyXmlCharacters(const QByteArray& bytes) {
@@ -69,35 +52,6 @@ TEST(DefaultsPath, FollowsAnAbsoluteXdgConfigHomeElseDotConfig) {
     EXPECT_EQ(UserDefaults::standardPath(), fallback);
     if (!saved.isNull())
         qputenv("XDG_CONFIG_HOME", saved);
-}
-
-TEST_F(Defaults, OwnValuesKeepTheirKindsAndUnknownKeysSurviveARelaunch) {
-    const QByteArray original = plistText("\t<key>lastRun</key><date>2024-02-29T12:34:56Z</date>"
-                                          "\t<key>window</key><dict><key>shown</key><true/></dict>"
-                                          "\t<key>runs</key><integer>-7</integer>\n");
-    ASSERT_TRUE(writeFile(path(), original));
-    QVariantMap expected = PreferenceFile::parse(original)->values();
-    const QVariantMap own = {
-        {"keyCode", 122.0},
-        {"name", QString::fromUtf8("caf\xc3\xa9 & <tags> \x01")},
-        {"history", QStringList({"one", "two"})},
-        {"searchList", QByteArray("\0\1\2\xff", 4)},
-    };
-    {
-        UserDefaults defaults(path());
-        for (auto value = own.cbegin(); value != own.cend(); ++value) {
-            defaults.setObject(value.value(), value.key());
-            expected.insert(value.key(), value.value());
-        }
-        ASSERT_TRUE(defaults.synchronize());
-    }
-    EXPECT_TRUE(readFile(path()).contains("<date>2024-02-29T12:34:56Z</date>"));
-    UserDefaults relaunched(path());
-    for (auto value = expected.cbegin(); value != expected.cend(); ++value) {
-        const QVariant found = relaunched.objectForKey(value.key());
-        EXPECT_EQ(found.typeId(), value.value().typeId()) << value.key().toStdString();
-        EXPECT_EQ(found, value.value()) << value.key().toStdString();
-    }
 }
 
 // Damaged files, found at load or just before a write, go aside with one log line each; no copy
@@ -201,8 +155,7 @@ TEST_F(Defaults, KilledWriterLeavesTheOldOrANewFileWhole) {
         // falls inside another one.
         pollfd ready = {started[0], POLLIN, 0};
         ASSERT_EQ(::poll(&ready, 1, 10000), 1);
-        std::this_thread::sleep_for(
-            std::chrono::microseconds(QRandomGenerator::global()->bounded(20000)));
+        QThread::usleep(QRandomGenerator::global()->bounded(20000));
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
         ::close(started[0]);
@@ -310,10 +263,20 @@ TEST(PreferenceFileText, EveryTextIsWrittenAsXmlAndReadsBackTheSame) {
     EXPECT_TRUE(onlyXmlCharacters(old->serialise())) << old->serialise().toStdString();
 }
 
-// Numbers and booleans are stored as reals, as the original program stored them, and a search
-// typed with escapes and returns leaves a file a strict reader takes.
-TEST_F(Defaults, SettingsAndASearchWithEscapeAndReturnSurviveARestartAsReals) {
+// Numbers and booleans are stored as reals, as the original program stored them, other programs'
+// keys keep their kinds, and a search typed with escapes and returns leaves a file a strict
+// reader takes.
+TEST_F(Defaults, SettingsAndASearchSurviveARestartAsRealsBesideUnknownKeys) {
+    const QByteArray original = plistText("\t<key>lastRun</key><date>2024-02-29T12:34:56Z</date>"
+                                          "\t<key>window</key><dict><key>shown</key><true/></dict>"
+                                          "\t<key>runs</key><integer>-7</integer>\n");
+    ASSERT_TRUE(writeFile(path(), original));
     const QString typed = "\x1b[1mbold\x1b[0m\rover";
+    QVariantMap expected = PreferenceFile::parse(original)->values();
+    expected.insert({{"keyCode", 122.0},
+                     {"name", QString::fromUtf8("caf\xc3\xa9 & <tags> \x01")},
+                     {"history", QStringList({"first", typed})},
+                     {"searchList", QByteArray("\0\1\2\xff", 4)}});
     {
         UserDefaults defaults(path());
         Prefs prefs(defaults);
@@ -321,6 +284,8 @@ TEST_F(Defaults, SettingsAndASearchWithEscapeAndReturnSurviveARestartAsReals) {
         prefs.setBool(PrefKeys::copyText.key(), false);
         prefs.setBool(PrefKeys::pasteText.key(), true);
         prefs.setFloat("ratio", 0.1f);
+        defaults.setObject(expected.value("name"), "name");
+        defaults.setObject(expected.value("searchList"), "searchList");
         RecordingUrlOpener opener;
         RecordingAlert alert;
         Searcher searcher(prefs, opener, alert);
@@ -329,12 +294,25 @@ TEST_F(Defaults, SettingsAndASearchWithEscapeAndReturnSurviveARestartAsReals) {
         ASSERT_EQ(opener.opened.size(), 2);
     }
     const QByteArray bytes = readFile(path());
+    EXPECT_TRUE(bytes.contains("<date>2024-02-29T12:34:56Z</date>"));
     EXPECT_TRUE(onlyXmlCharacters(bytes)) << bytes.toStdString();
-    EXPECT_EQ(
-        readWithPlistlib(path(), "[d['keyCode'], d['copyText'], d['pasteText'], d['history']]"),
-        "[122.0, 0.0, 1.0, ['first', '\\ufdd0001B[1mbold\\ufdd0001B[0m\\rover']]");
+    // What python's plistlib, a strict standard reader, makes of the file.
+    const Outcome python =
+        runProgram(QProcessEnvironment::systemEnvironment(), "python3",
+                   {"-c",
+                    "import plistlib, sys\nd = plistlib.load(open(sys.argv[1], 'rb'))\n"
+                    "print(ascii([d['keyCode'], d['copyText'], d['pasteText'], d['history']]))",
+                    path()});
+    EXPECT_EQ(python.out.trimmed(), "[122.0, 0.0, 1.0, ['first', "
+                                    "'\\ufdd0001B[1mbold\\ufdd0001B[0m\\rover']]")
+        << python.err.toStdString();
 
     UserDefaults defaults(path());
+    for (auto value = expected.cbegin(); value != expected.cend(); ++value) {
+        const QVariant found = defaults.objectForKey(value.key());
+        EXPECT_EQ(found.typeId(), value.value().typeId()) << value.key().toStdString();
+        EXPECT_EQ(found, value.value()) << value.key().toStdString();
+    }
     Prefs prefs(defaults);
     EXPECT_EQ(prefs.getInt(PrefKeys::keyCode.key(), 0), 122);
     EXPECT_FALSE(prefs.getBool(PrefKeys::copyText.key(), true));

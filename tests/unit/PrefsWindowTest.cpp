@@ -6,14 +6,10 @@
 
 #include <QAccessible>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
 #include <QTableView>
-#include <QTest>
 
 namespace {
 
@@ -79,9 +75,6 @@ protected:
 
     QStringList liveTitles() { return titlesOf(controller.getSearchList()); }
     QStringList storedTitles() { return titlesOf(*SkerrinController::loadSearchList(defaults)); }
-    static QString message(QWidget& table) {
-        return child<QLabel>(*table.window(), "siteMessage").text();
-    }
 
     static bool closesAndGoes(QWidget& prefsWindow) {
         QPointer<QWidget> guard(&prefsWindow);
@@ -231,10 +224,8 @@ TEST_F(PrefsWindow, AddAppendsABlankSiteSelectsItAndEditsItKeepingItOnCancel) {
 }
 
 TEST_F(PrefsWindow, DoubleClickOnACellEditsItsWholeSiteInTheEditor) {
-    PrefsWindowController& prefsWindow = open();
-    prefsWindow.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&prefsWindow));
-    auto& table = child<QTableView>(prefsWindow, "urlList");
+    QTableView& table = openShown();
+    QWidget& prefsWindow = *table.window();
     personInEditor("Pics", "okButton");
     // Through the window, so that the platform turns two clicks into a double click.
     const QPoint cell = table.visualRect(table.model()->index(2, 2)).center();
@@ -385,7 +376,8 @@ TEST_F(PrefsWindow, SiteTableMarksProblemsWithReasonsAndShowsWhatExampleOpens) {
         EXPECT_EQ(model.index(row, 0).data(Qt::DecorationRole).isValid(), !reason.isEmpty());
     }
     table.setCurrentIndex(model.index(1, 0));
-    EXPECT_EQ(message(table), "Usenet: the address has no %@ for the search text");
+    EXPECT_EQ(child<QLabel>(*table.window(), "siteMessage").text(),
+              "Usenet: the address has no %@ for the search text");
 }
 
 TEST_F(PrefsWindow, SiteEditorRefusesATitleOrKeywordAnotherSiteHas) {
@@ -417,7 +409,7 @@ TEST_F(PrefsWindow, ImportAddsTheSitesOfAFileOrNothing) {
         click(*table.window(), "importButton");
     }
     EXPECT_EQ(liveTitles(), defaultTitles + QStringList{"Wiki & Co"});
-    EXPECT_EQ(message(table), "1 site(s) added.");
+    EXPECT_EQ(child<QLabel>(*table.window(), "siteMessage").text(), "1 site(s) added.");
     EXPECT_EQ(popUpTitles(window), liveTitles());
 }
 

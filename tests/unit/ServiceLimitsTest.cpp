@@ -3,7 +3,6 @@
 #include "TestSupport.h"
 
 #include <QDBusPendingCall>
-#include <QTest>
 
 namespace {
 
@@ -30,11 +29,9 @@ protected:
         server = QDBusConnection::connectToBus(address, "skerrin-side");
         caller = QDBusConnection::connectToBus(address, "stranger");
         QObject::connect(&service, &SkerrinService::serviceSearchRequested, &searcher,
-                         [this](const QString& text) { searcher.searchForString(text); });
+                         &Searcher::searchForString);
         QObject::connect(&service, &SkerrinService::siteSearchRequested, &searcher,
-                         [this](const QString& text, const QString& title) {
-                             searcher.searchOnSite(text, title);
-                         });
+                         &Searcher::searchOnSite);
         QObject::connect(&service, &SkerrinService::selectionSearchRequested, &searcher,
                          [this] { ++selectionSearches; });
         searcher.setSelectedTitle("Web");

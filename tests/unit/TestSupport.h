@@ -11,6 +11,7 @@
 #include "UserDefaults.h"
 
 #include <QComboBox>
+#include <QMimeData>
 #include <QTemporaryDir>
 
 // A site as title, key and address, from the list or from an editor's fields.
@@ -79,12 +80,8 @@ public:
         for (auto& ready : std::exchange(waiting, {}))
             ready();
     }
-    void inhibitLocalEvents(bool inhibit) override {
-        calls.append(inhibit ? "inhibit" : "uninhibit");
-    }
-    void enableEventStateCombining(bool combine) override {
-        calls.append(combine ? "combine" : "separate");
-    }
+    void inhibitLocalEvents(bool on) override { calls.append(on ? "inhibit" : "uninhibit"); }
+    void enableEventStateCombining(bool on) override { calls.append(on ? "combine" : "separate"); }
     int postKeyboardEvent(int charCode, int keyCode, bool keyDown) override {
         calls.append(QString("post %1 %2 %3").arg(charCode).arg(keyCode).arg(keyDown));
         if (keyCode == 8 && !keyDown && onCopy)
