@@ -96,7 +96,7 @@ TEST_F(HotKeys, InvalidCombinationsAreListedButNeverRegisteredNorReEnabled) {
     EXPECT_EQ(service.live.size(), 2);
 }
 
-TEST_F(HotKeys, ReleasesMissingIdentityAndHandleEventsFireNothing) {
+TEST_F(HotKeys, OnlyAPressOfTheCurrentRecordFiresWithTheCenterAsArgument) {
     add(bringToFront, commandF11);
     for (quint32 kind : {HotKeyEvent::released, quint32(7)})
         EXPECT_EQ(deliver(service.lastId, kind), HotKeyCenter::noError);
@@ -104,17 +104,12 @@ TEST_F(HotKeys, ReleasesMissingIdentityAndHandleEventsFireNothing) {
     const SystemDefinedEvent press(SystemDefinedEvent::systemDefinedType,
                                    SystemDefinedEvent::hotKeyPressed, service.refOf(103, 0x100));
     center.sendEvent(&press);
-    EXPECT_TRUE(target.senders.isEmpty());
-}
-
-// Ignoring application events only concerns presses that come as events.
-TEST_F(HotKeys, PressReachesOnlyTheCurrentRecordWithTheCenterAsArgument) {
-    add(bringToFront, commandF11);
     const HotKeyId removed = service.lastId;
     center.removeHotKey(bringToFront);
     add(openUrl, commandF11);
     EXPECT_EQ(deliver(removed), HotKeyCenter::noError);
     EXPECT_TRUE(target.senders.isEmpty());
+    // Ignoring application events only concerns presses that come as events.
     SBApplication::setIgnoreEvents(true);
     EXPECT_EQ(deliver(service.lastId), HotKeyCenter::noError);
     SBApplication::setIgnoreEvents(false);

@@ -53,13 +53,12 @@ protected:
         return caller.asyncCall(message, 20000);
     }
     // The error name of each answer, empty for success, once all are in.
+    static bool allAnswered(const QList<QDBusPendingCall>& calls) {
+        return std::all_of(calls.cbegin(), calls.cend(),
+                           [](const QDBusPendingCall& c) { return c.isFinished(); });
+    }
     QStringList answers(const QList<QDBusPendingCall>& calls) {
-        EXPECT_TRUE(QTest::qWaitFor(
-            [&] {
-                return std::all_of(calls.cbegin(), calls.cend(),
-                                   [](const QDBusPendingCall& c) { return c.isFinished(); });
-            },
-            20000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return allAnswered(calls); }, 20000));
         QStringList names;
         for (const QDBusPendingCall& c : calls)
             names.append(c.isError() ? c.error().name() : c.isFinished() ? "" : "unanswered");
@@ -116,10 +115,7 @@ TEST_F(ServiceLimits, BlankCallsRaiseOneAlertAtATime) {
     for (int i = 0; i < 10; ++i)
         calls.append(call("doServiceSearch", {QString(i, ' ')}));
     // The person reads the first alert until every caller has had its answer.
-    alert.dismissedWhen = [&] {
-        return std::all_of(calls.cbegin(), calls.cend(),
-                           [](const QDBusPendingCall& c) { return c.isFinished(); });
-    };
+    alert.dismissedWhen = [&] { return allAnswered(calls); };
     const QStringList names = answers(calls);
     EXPECT_EQ(names.count(""), 1);
     EXPECT_EQ(names.count(SkerrinService::busyError), 9);
