@@ -32,36 +32,27 @@ protected:
     }
 };
 
-// What the store holds, then the calls the hot key service gets.
-class Startup : public ControllerFixture,
-                public testing::WithParamInterface<std::pair<QVariantMap, QStringList>> {};
-
 } // namespace
 
-TEST_P(Startup, RegistersBothKeysWithBringToFrontLast) {
-    const auto& [stored, calls] = GetParam();
-    for (auto value = stored.cbegin(); value != stored.cend(); ++value)
-        defaults.setObject(value.value(), value.key());
-    EXPECT_FALSE(start().contains("error setting"));
-    EXPECT_EQ(service.calls, calls);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Stored, Startup,
-    testing::Values(
-        std::pair(QVariantMap(), QStringList{"register 103 0x100", "register 103 0x900",
-                                             "unregister 103 0x100", "register 103 0x100"}),
-        // Command stands in for a missing modifier.
-        std::pair(QVariantMap{{"keyCode", 96.0}, {"openUrlKey", 96.0}, {"openUrlKeyMod", 4608.0}},
-                  QStringList{"register 96 0x100", "register 96 0x1200", "unregister 96 0x100",
-                              "register 96 0x100"})));
-
-TEST_F(Controller, FirstStartTurnsPastingOnAndShowsTheDefaultSitesWithoutStoringThem) {
+// Both keys are registered, the bring-to-front key last.
+TEST_F(Controller, FirstStartRegistersTheKeysTurnsPastingOnAndShowsTheDefaultSitesUnstored) {
     prefs.setBool("pasteText", false);
-    start();
+    EXPECT_FALSE(start().contains("error setting"));
+    EXPECT_EQ(service.calls, QStringList({"register 103 0x100", "register 103 0x900",
+                                          "unregister 103 0x100", "register 103 0x100"}));
     EXPECT_EQ(defaults.objectForKey("pasteText"), QVariant(1.0));
     EXPECT_EQ(popUpTitles(window), titlesOf(SearchList()));
     EXPECT_FALSE(defaults.objectForKey("searchList").isValid());
+}
+
+// Command stands in for a missing modifier.
+TEST_F(Controller, StoredKeysAreRegisteredWithBringToFrontLast) {
+    defaults.setObject(96.0, "keyCode");
+    defaults.setObject(96.0, "openUrlKey");
+    defaults.setObject(4608.0, "openUrlKeyMod");
+    EXPECT_FALSE(start().contains("error setting"));
+    EXPECT_EQ(service.calls, QStringList({"register 96 0x100", "register 96 0x1200",
+                                          "unregister 96 0x100", "register 96 0x100"}));
 }
 
 // A desktop that answers later refuses in the same words as one that answers at once.

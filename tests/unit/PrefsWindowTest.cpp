@@ -354,7 +354,7 @@ TEST_F(PrefsWindow, SiteTableKeysEditMoveDeleteAndRestore) {
     EXPECT_EQ(popUpTitles(window), defaultTitles);
 }
 
-TEST_F(PrefsWindow, SiteTableMarksProblemsWithReasonsAndShowsWhatExampleOpens) {
+TEST_F(PrefsWindow, SiteProblemsAreMarkedWithReasonsAndRefusedByTheEditor) {
     QTableView& table = openShown();
     auto& sites = controller.getSearchList().searchUrls();
     sites[1].setUrl("http://groups.example/");
@@ -376,11 +376,10 @@ TEST_F(PrefsWindow, SiteTableMarksProblemsWithReasonsAndShowsWhatExampleOpens) {
     table.setCurrentIndex(model.index(1, 0));
     EXPECT_EQ(child<QLabel>(*table.window(), "siteMessage").text(),
               "Usenet: the address has no %@ for the search text");
-}
 
-TEST_F(PrefsWindow, SiteEditorRefusesATitleOrKeywordAnotherSiteHas) {
-    QTableView& table = openShown();
-    controller.getSearchList().searchUrls()[0].setKeyword("g");
+    // The editor refuses a title or keyword another site has.
+    sites[2].setTitle("Images");
+    sites[0].setKeyword("g");
     QList<std::pair<bool, QString>> runs;
     for (const auto& [title, keyword] : {std::pair{"Web", ""}, std::pair{"Pics", "G"}}) {
         SearchUrlWindowController::setModalRunnerForTesting([&](SearchUrlWindowController& ed) {

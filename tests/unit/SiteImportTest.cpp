@@ -94,10 +94,7 @@ TEST(SiteTemplates, TakeTheTextsPlaceAndLeaveNoBraces) {
 }
 
 TEST(SiteImport, ReadsTheBrowsersOwnFiles) {
-    const SiteImporter::Found chromium = SiteImporter::readPaths({sample("chromium-Web Data")});
-    ASSERT_TRUE(chromium.error.isEmpty()) << chromium.error.toStdString();
-    SearchList list = SearchList::empty();
-    SiteImporter::merge(list, chromium);
+    const SearchList list = imported({sample("chromium-Web Data")});
     EXPECT_EQ(list.searchUrls().first().title(), "DuckDuckGo");
     EXPECT_EQ(list.searchUrls().first().keyword(), "duckduckgo.com");
     EXPECT_TRUE(
@@ -109,9 +106,6 @@ TEST(SiteImport, ReadsTheBrowsersOwnFiles) {
     EXPECT_EQ(column(firefox, &SearchUrl::title),
               QStringList({"Wikipedia (en) mine", QString::fromUtf8("Café Lexicon")}));
     EXPECT_EQ(column(firefox, &SearchUrl::keyword), QStringList({"wp", "cl"}));
-    const SiteImporter::Found firefoxFound =
-        SiteImporter::readPaths({sample("firefox-search.json.mozlz4")});
-    EXPECT_EQ(firefoxFound.withoutAddress, 6); // five built-in engines and one sent by POST
 
     const SearchList open =
         imported({sample("opensearch-wiki.xml"), sample("opensearch-latin1.xml"),
@@ -130,6 +124,7 @@ TEST(SiteImport, KeepsWhatIsThereAndSaysWhy) {
     list.searchUrls()[0].setKeyword("WP");
     const SiteImporter::Found found =
         SiteImporter::readPaths({sample("firefox-search.json.mozlz4")});
+    EXPECT_EQ(found.withoutAddress, 6); // five built-in engines and one sent by POST
     FoundEngine sameTitle{"Images", "https://img.example.org/?q={searchTerms}", "", "", ""};
     SiteImporter::Found withTwin = found;
     withTwin.engines.append(sameTitle);
