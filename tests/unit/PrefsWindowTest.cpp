@@ -204,23 +204,6 @@ TEST_P(PrefsHotKey, PanelCancelledOrHoldingNoKeyChangesNothing) {
 // 0: the bring-to-front key, 1: the open-URL key.
 INSTANTIATE_TEST_SUITE_P(BothKeys, PrefsHotKey, testing::Values(0, 1));
 
-TEST_F(PrefsWindow, AddAppendsABlankSiteSelectsItAndEditsItKeepingItOnCancel) {
-    PrefsWindowController& prefsWindow = open();
-    auto& table = child<QTableView>(prefsWindow, "urlList");
-    for (const auto& [button, lastTitle] :
-         {std::pair{"cancelButton", "New Search"}, std::pair{"okButton", "Wiki"}}) {
-        editorRuns.clear();
-        personInEditor("Wiki", button);
-        click(prefsWindow, "addNewUrlButton");
-        ASSERT_EQ(editorRuns.size(), 1) << button;
-        EXPECT_EQ(editorRuns[0].value(0), "New Search");
-        EXPECT_EQ(liveTitles().last(), lastTitle);
-        EXPECT_EQ(popUpTitles(window), liveTitles());
-        EXPECT_EQ(table.model()->rowCount(), liveTitles().size());
-        EXPECT_EQ(table.selectionModel()->selectedRows().value(0).row(), liveTitles().size() - 1);
-    }
-}
-
 TEST_F(PrefsWindow, DoubleClickOnACellEditsItsWholeSiteInTheEditor) {
     QTableView& table = openShown();
     QWidget& prefsWindow = *table.window();
@@ -239,21 +222,31 @@ TEST_F(PrefsWindow, DoubleClickOnACellEditsItsWholeSiteInTheEditor) {
     EXPECT_EQ(titlesOf(*SkerrinController::loadSearchList(defaults)), liveTitles());
 }
 
-TEST_F(PrefsWindow, OnlyOkStoresTheListButEveryWayOfClosingKeepsItForTheRun) {
-    personInEditor("Wiki", "cancelButton");
-    const std::function<void(PrefsWindowController&)> closings[] = {
-        [](PrefsWindowController& w) { click(w, "cancelButton"); },
-        [](PrefsWindowController& w) { w.close(); },
-        [](PrefsWindowController& w) { click(w, "okButton"); },
+// An added site is blank, selected and edited, and kept when the editor is cancelled; only OK
+// stores the list, but every way of closing keeps it for the run.
+TEST_F(PrefsWindow, AddedSiteIsSelectedEditedAndKeptButOnlyOkStoresTheList) {
+    // The editor's button and the title typed, then how the window is closed.
+    const std::tuple<const char*, const char*, void (*)(PrefsWindowController&)> runs[] = {
+        {"cancelButton", "", [](PrefsWindowController& w) { click(w, "cancelButton"); }},
+        {"okButton", "Wiki", [](PrefsWindowController& w) { w.close(); }},
+        {"okButton", "Pics", [](PrefsWindowController& w) { click(w, "okButton"); }},
     };
-    for (const auto& closeIt : closings) {
+    for (const auto& [editorButton, title, closeIt] : runs) {
         EXPECT_FALSE(defaults.objectForKey("searchList").isValid());
         PrefsWindowController& prefsWindow = open();
+        editorRuns.clear();
+        personInEditor(title, editorButton);
         click(prefsWindow, "addNewUrlButton");
+        ASSERT_EQ(editorRuns.size(), 1);
+        EXPECT_EQ(editorRuns[0].value(0), "New Search");
+        EXPECT_EQ(popUpTitles(window), liveTitles());
+        auto& table = child<QTableView>(prefsWindow, "urlList");
+        EXPECT_EQ(table.model()->rowCount(), liveTitles().size());
+        EXPECT_EQ(table.selectionModel()->selectedRows().value(0).row(), liveTitles().size() - 1);
         closeIt(prefsWindow);
         EXPECT_TRUE(closesAndGoes(prefsWindow));
     }
-    const QStringList expected = defaultTitles + QStringList(3, "New Search");
+    const QStringList expected = defaultTitles + QStringList{"New Search", "Wiki", "Pics"};
     EXPECT_EQ(liveTitles(), expected);
     EXPECT_EQ(titlesOf(*SkerrinController::loadSearchList(defaults)), expected);
 }
