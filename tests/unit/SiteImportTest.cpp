@@ -125,9 +125,8 @@ TEST(SiteImport, KeepsWhatIsThereAndSaysWhy) {
     const SiteImporter::Found found =
         SiteImporter::readPaths({sample("firefox-search.json.mozlz4")});
     EXPECT_EQ(found.withoutAddress, 6); // five built-in engines and one sent by POST
-    FoundEngine sameTitle{"Images", "https://img.example.org/?q={searchTerms}", "", "", ""};
     SiteImporter::Found withTwin = found;
-    withTwin.engines.append(sameTitle);
+    withTwin.engines.append({"Images", "https://img.example.org/?q={searchTerms}", "", "", ""});
     const SiteImporter::Report first = SiteImporter::merge(list, withTwin);
     EXPECT_EQ(first.addedCount, 3);
     EXPECT_EQ(first.notes, QStringList{"keyword \"wp\" is taken: \"Wikipedia (en) mine\" added "
