@@ -14,7 +14,6 @@ namespace {
 // session bus, so that no Skerrin of the developer's takes the search.
 class CommandLineRun : public testing::Test {
 protected:
-    QString recordFile() const { return home.recordFile(); }
     QString prefsFile() const {
         return env.value("XDG_CONFIG_HOME") + "/skerrin/org.skerrin.Skerrin.plist";
     }
@@ -58,11 +57,10 @@ TEST_F(CommandLineRun, SearchOpensTheFirstOrTheChosenSiteAndKeepsTheHistory) {
               QStringList({"two words", QString::fromUtf8("café"), "example.com"}));
 }
 
-// Nothing is opened nor kept: help and version exit 0, blank text 1, bad usage 2.
-TEST_F(CommandLineRun, HelpVersionBlankTextAndBadUsageExitWithTheirCodeAndText) {
+// Nothing is opened nor kept: help exits 0, blank text 1, bad usage 2.
+TEST_F(CommandLineRun, HelpBlankTextAndBadUsageExitWithTheirCodeAndText) {
     QList<std::tuple<QStringList, int, QString>> runs = {
         {{"--help"}, 0, "--search <TEXT>"},
-        {{"--version"}, 0, "skerrin "},
         {{"--search", " \n "}, 1, "No text given.\nThere was nothing to search for!"}};
     for (const char* usage :
          {"--bogus", "--search", "--site|Web", "stray", "--search|a|--list-sites",
@@ -81,7 +79,7 @@ TEST_F(CommandLineRun, HelpVersionBlankTextAndBadUsageExitWithTheirCodeAndText) 
         EXPECT_TRUE((exitCode == 0 ? result.out : result.err).contains(printed))
             << result.err.toStdString();
     }
-    EXPECT_FALSE(QFile::exists(recordFile()));
+    EXPECT_FALSE(QFile::exists(home.recordFile()));
     EXPECT_FALSE(UserDefaults(prefsFile()).objectForKey("history").isValid());
 }
 
@@ -128,10 +126,11 @@ TEST_F(CommandLineRun, RequestsToSkerrinExitThreeWhenNoneCanBeReached) {
                 << result.err.toStdString();
         }
     }
-    EXPECT_FALSE(QFile::exists(recordFile()));
+    EXPECT_FALSE(QFile::exists(home.recordFile()));
 }
 
-TEST_F(CommandLineRun, ListSitesPrintsOneLinePerSite) {
+// A damaged stored list gives the defaults and is left alone.
+TEST_F(CommandLineRun, ListSitesPrintsOneLinePerSiteAndTheDefaultsForADamagedList) {
     const Outcome defaults = run({"--list-sites"});
     EXPECT_EQ(defaults.exitCode, 0);
     const QStringList lines = defaults.out.split('\n', Qt::SkipEmptyParts);
@@ -139,22 +138,18 @@ TEST_F(CommandLineRun, ListSitesPrintsOneLinePerSite) {
     EXPECT_EQ(lines[0], "1\tWeb\thttp://www.google.com/search?q=%@\t\tISO-8859-1");
     EXPECT_TRUE(lines[4].startsWith("5\tStreaming Media\thttp://"));
 
+    UserDefaults(prefsFile())
+        .setObject(QByteArray("\x04\x0bstreamtyped\x81\xe8\x03\x84", 18), "searchList");
+    const QByteArray damaged = readFile(prefsFile());
+    const Outcome fromDamaged = run({"--list-sites"});
+    EXPECT_EQ(fromDamaged.exitCode, 0);
+    EXPECT_EQ(fromDamaged.out, defaults.out);
+    EXPECT_EQ(readFile(prefsFile()), damaged);
+
     storeList({SearchUrl("http://x/%@", QString::fromUtf8("Tab\there\nnew\\ \x01 日本"), "\r")});
     const Outcome stored = run({"--list-sites"});
     EXPECT_EQ(stored.out, QString::fromUtf8("\\r\tTab\\there\\nnew\\\\ \\x01 日本\thttp://x/%@\t\t"
                                             "ISO-8859-1\n"));
-}
-
-TEST_F(CommandLineRun, DamagedStoredListGivesTheDefaultsAndIsLeftAlone) {
-    {
-        UserDefaults defaults(prefsFile());
-        defaults.setObject(QByteArray("\x04\x0bstreamtyped\x81\xe8\x03\x84", 18), "searchList");
-    }
-    const QByteArray before = readFile(prefsFile());
-    const Outcome result = run({"--list-sites"});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out.count('\n'), 6);
-    EXPECT_EQ(readFile(prefsFile()), before);
 }
 
 TEST_F(CommandLineRun, ImportedSitesSearchByKeywordAndImportOnlyOnce) {

@@ -24,19 +24,6 @@ QString valueOf(const QString& path, const QString& key) {
     return {};
 }
 
-Outcome run(const QString& program, const QStringList& arguments) {
-    return runProgram(TestHome().environment(), program, arguments);
-}
-
-// Runs a checker that the desktop offers for one kind of file; a test without it is skipped.
-void expectValidatorAccepts(const QString& tool, const QStringList& arguments) {
-    const QString program = QStandardPaths::findExecutable(tool);
-    if (program.isEmpty())
-        GTEST_SKIP() << tool.toStdString() << " is not installed";
-    const Outcome result = run(program, arguments);
-    EXPECT_EQ(result.exitCode, 0) << (result.out + result.err).toStdString();
-}
-
 } // namespace
 
 TEST(InstalledFiles, EachFileIsInItsPlaceAndTheBusAndLauncherNameTheInstalledProgram) {
@@ -51,15 +38,22 @@ TEST(InstalledFiles, EachFileIsInItsPlaceAndTheBusAndLauncherNameTheInstalledPro
 }
 
 TEST(InstalledFiles, InstalledProgramRunsWithoutADisplay) {
-    const Outcome result = run(kBin, {"--version"});
+    const Outcome result = runProgram(TestHome().environment(), kBin, {"--version"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out + result.err, QStringLiteral("skerrin " SKERRIN_VERSION "\n"));
 }
 
-TEST(InstalledFiles, LauncherPassesDesktopFileValidate) {
-    expectValidatorAccepts("desktop-file-validate", {kDesktopEntry});
-}
-
-TEST(InstalledFiles, MetainfoPassesAppstreamValidation) {
-    expectValidatorAccepts("appstreamcli", {"validate", "--no-net", kMetainfo});
+// The checkers the desktop offers for the launcher and the metainfo; without them it is skipped.
+TEST(InstalledFiles, LauncherAndMetainfoPassTheDesktopsCheckers) {
+    const std::pair<const char*, QStringList> checks[] = {
+        {"desktop-file-validate", {kDesktopEntry}},
+        {"appstreamcli", {"validate", "--no-net", kMetainfo}},
+    };
+    for (const auto& [tool, arguments] : checks) {
+        const QString program = QStandardPaths::findExecutable(tool);
+        if (program.isEmpty())
+            GTEST_SKIP() << tool << " is not installed";
+        const Outcome result = runProgram(TestHome().environment(), program, arguments);
+        EXPECT_EQ(result.exitCode, 0) << tool << ": " << (result.out + result.err).toStdString();
+    }
 }
