@@ -152,35 +152,6 @@ TEST_F(CommandLineRun, ListSitesPrintsOneLinePerSiteAndTheDefaultsForADamagedLis
                                             "ISO-8859-1\n"));
 }
 
-TEST_F(CommandLineRun, ImportedSitesSearchByKeywordAndImportOnlyOnce) {
-    const QString data = SKERRIN_SOURCE_DIR "/tests/data/import/";
-    QDir(home.path("")).mkpath("firefox");
-    QFile::copy(data + "firefox-search.json.mozlz4", home.path("firefox/search.json.mozlz4"));
-    const QStringList paths = {home.path("firefox"), data + "chromium-Web Data",
-                               data + "opensearch-wiki.xml"};
-    const Outcome first = run(QStringList{"--import-sites"} + paths);
-    EXPECT_EQ(first.exitCode, 0) << first.err.toStdString();
-    EXPECT_TRUE(first.out.contains("added \"Wikipedia (en) mine\" (keyword wp): "));
-    EXPECT_TRUE(first.out.contains("skipped 4: not a web address\n"));
-
-    const QStringList sites = run({"--list-sites"}).out.split('\n', Qt::SkipEmptyParts);
-    EXPECT_EQ(sites.size(), 6 + 15);
-    EXPECT_TRUE(sites.contains("\tWikipedia (en) mine\thttps://en.wikipedia.org/w/"
-                               "index.php?title=Special:Search&search=%@\twp\tUTF-8"));
-    EXPECT_FALSE(sites.join('\n').contains('{'));
-
-    EXPECT_EQ(run({"--search", "wp Ada Lovelace"}).exitCode, 0);
-    EXPECT_EQ(opened(), QStringList{"https://en.wikipedia.org/w/index.php?title=Special:Search&"
-                                    "search=Ada+Lovelace"});
-
-    const QByteArray before = readFile(prefsFile());
-    const Outcome again = run(QStringList{"--import-sites"} + paths);
-    EXPECT_EQ(again.exitCode, 0);
-    EXPECT_TRUE(again.out.startsWith("skipped 15: already in the list\n"))
-        << again.out.toStdString();
-    EXPECT_EQ(readFile(prefsFile()), before);
-}
-
 TEST_F(CommandLineRun, AFileThatCannotBeReadChangesNothing) {
     storeList(SearchList().searchUrls());
     const QByteArray before = readFile(prefsFile());
@@ -197,8 +168,8 @@ TEST_F(CommandLineRun, AFileThatCannotBeReadChangesNothing) {
 }
 
 // Each exported file is valid XML, also for a title that holds what XML cannot carry, and the
-// sites come back with their keyword, encoding and spaces.
-TEST_F(CommandLineRun, ExportedSitesAreValidXmlAndImportIntoAFreshConfiguration) {
+// sites come back once, with their keyword, encoding and spaces.
+TEST_F(CommandLineRun, ExportedSitesAreValidXmlAndImportOnceIntoAFreshConfiguration) {
     QList<SearchUrl> sites = SearchList().searchUrls();
     sites[0].setKeyword("g");
     sites[1] = SearchUrl("https://x.org/?a=%41&q=%@", QString::fromUtf8("A & <B> \"é\" 日本"), "",
@@ -219,14 +190,24 @@ TEST_F(CommandLineRun, ExportedSitesAreValidXmlAndImportIntoAFreshConfiguration)
 
     env.insert("XDG_CONFIG_HOME", home.path("fresh"));
     storeList({});
-    EXPECT_EQ(run(QStringList{"--import-sites"} + files).exitCode, 0);
+    const Outcome imported = run(QStringList{"--import-sites"} + files);
+    EXPECT_EQ(imported.exitCode, 0);
+    EXPECT_TRUE(imported.out.contains("added \"Web\" (keyword g): ")) << imported.out.toStdString();
     // Imported sites have no menu key; the control character could not go into XML.
     EXPECT_EQ(run({"--list-sites"}).out,
               listed.replace(QRegularExpression("(^|\n)[1-6]\t"), "\\1\t").remove("\\x01"));
-    for (const QString& site : {QStringLiteral("Web"), QString::fromUtf8("A & <B> \"é\" 日本")})
-        EXPECT_EQ(run({"--site", site, "--search", "a b"}).exitCode, 0);
+    for (const QStringList& arguments :
+         {QStringList{"--site", "Web", "--search", "a b"}, QStringList{"--search", "ab a b"}})
+        EXPECT_EQ(run(arguments).exitCode, 0);
     EXPECT_EQ(opened(2),
               QStringList({"http://www.google.com/search?q=a%20b", "https://x.org/?a=%41&q=a+b"}));
+
+    const QByteArray before = readFile(prefsFile());
+    const Outcome again = run(QStringList{"--import-sites"} + files);
+    EXPECT_EQ(again.exitCode, 0);
+    EXPECT_TRUE(again.out.startsWith("skipped 6: already in the list\n"))
+        << again.out.toStdString();
+    EXPECT_EQ(readFile(prefsFile()), before);
 }
 
 int main(int argc, char** argv) {
