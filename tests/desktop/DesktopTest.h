@@ -25,8 +25,8 @@ protected:
     DesktopTest() {
         // What the bus starts must run in this test's home too.
         QString errors;
-        if (!run("dbus-update-activation-environment", env.keys(), &errors))
-            failed("the session bus did not take the test's environment: " + errors);
+        EXPECT_TRUE(run("dbus-update-activation-environment", env.keys(), &errors))
+            << "the session bus did not take the test's environment: " << errors.toStdString();
     }
 
     ~DesktopTest() override {

@@ -13,7 +13,6 @@ const QString kPanelConnection = QStringLiteral("panel");
 class PanelClose : public DesktopTest {
 protected:
     void SetUp() override {
-        DesktopTest::SetUp();
         if (desktop->windowManager() != Desktop::WindowManager::Openbox)
             GTEST_SKIP() << "closing a window is the window manager's";
         // The panel answers from a thread of its own: skerrin asks it while the test waits.

@@ -4,8 +4,6 @@
 #include <QSaveFile>
 #include <QWindow>
 
-#include <cstdio>
-
 namespace {
 
 void report(const QString& path, const QString& content) {
@@ -21,13 +19,10 @@ void report(const QString& path, const QString& content) {
 // Another application for the desktop tests: its window starts with the whole text selected
 // and focused and copies with Ctrl+C like any Qt program. It writes its text down on every
 // change, and whether it holds the keyboard focus, so a test can see what reached it.
+// Usage: selection-source TITLE TEXT REPORT-FOLDER
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const QStringList arguments = QApplication::arguments();
-    if (arguments.size() != 4) {
-        std::fputs("usage: selection-source TITLE TEXT REPORT-FOLDER\n", stderr);
-        return 2;
-    }
     const QDir reports(arguments[3]);
     QPlainTextEdit editor;
     editor.setWindowTitle(arguments[1]);

@@ -54,19 +54,18 @@ public:
     QString start() {
         const QString ready = home.path("ready");
         if (!writeFile(home.path("sway.config"),
-                       ("exec sh -c 'dbus-update-activation-environment WAYLAND_DISPLAY SWAYSOCK "
-                        "&& touch " +
-                        ready + "'\nbindsym Mod4+Mod1+F11 exec " + skerrin +
-                        " --search-selection\n")
+                       QStringLiteral("exec sh -c 'dbus-update-activation-environment "
+                                      "WAYLAND_DISPLAY SWAYSOCK && touch %1'\nbindsym "
+                                      "Mod4+Mod1+F11 exec %2 --search-selection\n")
+                           .arg(ready, skerrin)
                            .toUtf8()) ||
             // The session's user gets the home.
             (geteuid() == 0 && QProcess::execute("chown", {"-R", QString("%1:%1").arg(sessionUser),
                                                            home.path("")}) != 0))
             return "the home could not be prepared";
-        env.insert("WLR_BACKENDS", "headless");
-        env.insert("WLR_HEADLESS_OUTPUTS", "1");
-        env.insert("WLR_LIBINPUT_NO_DEVICES", "1");
-        env.insert("WLR_RENDERER", "pixman");
+        for (const QString setting : {"WLR_BACKENDS=headless", "WLR_HEADLESS_OUTPUTS=1",
+                                      "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman"})
+            env.insert(setting.section('=', 0, 0), setting.section('=', 1));
         // The bus's address is written down for the clients; sway ends the session.
         client("dbus-run-session",
                {"--", "sh", "-c",
