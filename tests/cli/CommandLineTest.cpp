@@ -98,24 +98,9 @@ TEST_F(CommandLineRun, WindowWithoutADisplayExitsTwoInOneLine) {
     }
 }
 
-TEST_F(CommandLineRun, AddressThatCannotBeHandedOverExitsThree) {
-    storeList({SearchUrl("http://bad.example/?q=%@ x", "Broken", "1"),
-               SearchUrl("http://good.example/?q=%@", "Good", "2")});
-    const Outcome broken = run({"--search", "word"});
-    EXPECT_EQ(broken.exitCode, 3);
-    EXPECT_FALSE(broken.err.isEmpty());
-
-    // No $BROWSER, no application for the default handler to name, and no xdg-open.
-    for (const char* variable :
-         {"PATH", "BROWSER", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"})
-        env.insert(variable, home.path("no-such-folder"));
-    const Outcome noOpener = run({"--search", "word", "--site", "Good"});
-    EXPECT_EQ(noOpener.exitCode, 3);
-    EXPECT_TRUE(noOpener.err.contains("xdg-open"));
-}
-
-TEST_F(CommandLineRun, RequestsToSkerrinExitThreeWhenNoneCanBeReached) {
-    // No bus at all; then a bus of its own, whose service files are the home's: no Skerrin.
+// Requests to a running Skerrin with none to reach, without a bus and then on a bus of its own
+// whose service files are the home's; then addresses that cannot be handed over.
+TEST_F(CommandLineRun, WhatCannotBeDeliveredExitsThree) {
     for (const bool withBus : {false, true}) {
         for (const QString request : {"--search-selection", "--bring-to-front"}) {
             SCOPED_TRACE((request + (withBus ? " on a bus" : " without a bus")).toStdString());
@@ -127,6 +112,19 @@ TEST_F(CommandLineRun, RequestsToSkerrinExitThreeWhenNoneCanBeReached) {
         }
     }
     EXPECT_FALSE(QFile::exists(home.recordFile()));
+
+    storeList({SearchUrl("http://bad.example/?q=%@ x", "Broken", "1"),
+               SearchUrl("http://good.example/?q=%@", "Good", "2")});
+    const Outcome broken = run({"--search", "word"});
+    EXPECT_EQ(broken.exitCode, 3);
+    EXPECT_FALSE(broken.err.isEmpty());
+    // No $BROWSER, no application for the default handler to name, and no xdg-open.
+    for (const char* variable :
+         {"PATH", "BROWSER", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"})
+        env.insert(variable, home.path("no-such-folder"));
+    const Outcome noOpener = run({"--search", "word", "--site", "Good"});
+    EXPECT_EQ(noOpener.exitCode, 3);
+    EXPECT_TRUE(noOpener.err.contains("xdg-open"));
 }
 
 // A damaged stored list gives the defaults and is left alone.
@@ -208,10 +206,4 @@ TEST_F(CommandLineRun, ExportedSitesAreValidXmlAndImportOnceIntoAFreshConfigurat
     EXPECT_TRUE(again.out.startsWith("skipped 6: already in the list\n"))
         << again.out.toStdString();
     EXPECT_EQ(readFile(prefsFile()), before);
-}
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -64,14 +64,12 @@ protected:
 
     // Starts skerrin and waits until its window is up and its hot keys are set.
     bool startSkerrin() {
-        // Skerrin's log line once both hot keys are set and the window is shown.
-        static const QRegularExpression ready(
-            QStringLiteral(R"(^\S+ \S+ skerrin\[\d+\] applicationDidFinishLaunching)"),
-            QRegularExpression::MultilineOption);
         skerrin = &startProgram(SKERRIN_INSTALLED_BIN, {}, "skerrin.log");
         return (waitUntil([&] {
                     return skerrin->state() == QProcess::NotRunning ||
-                           (log().contains(ready) && !findWindow("Skerrin").isEmpty());
+                           // Logged once both hot keys are set and the window is shown.
+                           (log().contains("] applicationDidFinishLaunching") &&
+                            !findWindow("Skerrin").isEmpty());
                 }) &&
                 skerrin->state() != QProcess::NotRunning) ||
                failed("skerrin ended at start or showed no window (" + skerrin->errorString() +

@@ -168,9 +168,9 @@ int main(int argc, char** argv) {
     QDBusConnection::sessionBus().interface()->call("UpdateActivationEnvironment",
                                                     QVariant::fromValue(activation));
     writeFile(home.path("portals/skerrintest.portal"),
-              ("[portal]\nDBusName=" + kBackendName +
-               "\nInterfaces=org.freedesktop.impl.portal.GlobalShortcuts;\nUseIn=" + kDesktop +
-               "\n")
+              QStringLiteral("[portal]\nDBusName=%1\nInterfaces=org.freedesktop.impl.portal."
+                             "GlobalShortcuts;\nUseIn=%2\n")
+                  .arg(kBackendName, kDesktop)
                   .toUtf8());
     writeFile(home.path(".config/xdg-desktop-portal/portals.conf"),
               ("[preferred]\ndefault=" + kDesktop + "\n").toUtf8());
