@@ -1,10 +1,7 @@
 #pragma once
 
-#include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusContext>
-#include <QObject>
-#include <QStringList>
 
 // The panel of a desktop, as far as an icon in it is concerned: the StatusNotifierWatcher on the
 // session bus, with a host registered. An item that registers with it is shown. It answers from

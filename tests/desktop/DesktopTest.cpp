@@ -14,8 +14,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no virtual desktop: %s\n", qPrintable(error));
         return 1;
     }
-    std::printf("virtual desktop %s, %s\n", qPrintable(desktop.display()),
-                openbox ? "under openbox" : "bare");
     DesktopTest::desktop = &desktop;
     return RUN_ALL_TESTS();
 }
