@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 // Runs the built program as a person would, in a home of its own, without a display or a
 // session bus, so that no Skerrin of the developer's takes the search.
 class CommandLineRun : public testing::Test {
@@ -40,8 +38,6 @@ protected:
     TestHome home;
     QProcessEnvironment env = home.environment();
 };
-
-} // namespace
 
 // Nothing is opened nor kept: help exits 0, blank text 1, bad usage 2.
 TEST_F(CommandLineRun, HelpBlankTextAndBadUsageExitWithTheirCodeAndText) {

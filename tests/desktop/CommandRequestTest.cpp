@@ -9,7 +9,7 @@ TEST_F(CommandRequest, SearchSelectionSearchesWhatIsSelectedInFront) {
     QStringList expected;
     for (const QString selected : {"started by the bus", "already running"}) {
         ASSERT_TRUE(startSource(selected));
-        EXPECT_EQ(runSkerrin({"--search-selection"}), 0) << otherRunLog().toStdString();
+        EXPECT_TRUE(runSkerrin({"--search-selection"}));
         expected.append(kSearchOnWeb + QString(selected).replace(' ', "%20"));
         EXPECT_EQ(waitForOpened(expected.size()), expected);
         EXPECT_EQ(home.skerrinProcesses().size(), 1);
@@ -27,7 +27,7 @@ TEST_F(CommandRequest, BringToFrontAndASecondStartPutTheFocusIntoTheSearchField)
     for (const auto& [round, arguments] : rounds) {
         SCOPED_TRACE(round);
         ASSERT_TRUE(startSource("not this"));
-        EXPECT_EQ(runSkerrin(arguments), 0) << otherRunLog().toStdString();
+        EXPECT_TRUE(runSkerrin(arguments));
         EXPECT_TRUE(skerrinGetsTheFocus());
         EXPECT_EQ(home.skerrinProcesses().size(), 1);
     }

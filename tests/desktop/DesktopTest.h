@@ -91,16 +91,14 @@ protected:
 
     QString log() const { return home.read("skerrin.log"); }
 
-    // Runs another skerrin with `arguments` to its end and gives its exit code, -1 when it
-    // crashed or did not end.
-    int runSkerrin(const QStringList& arguments) {
-        QProcess& other = startProgram(SKERRIN_INSTALLED_BIN, arguments,
-                                       QStringLiteral("run-%1.log").arg(++otherRuns));
-        return other.waitForFinished(kProcessCapMs) && other.exitStatus() == QProcess::NormalExit
-                   ? other.exitCode()
-                   : -1;
+    // Runs another skerrin with `arguments` to its end; true when it exits 0.
+    bool runSkerrin(const QStringList& arguments) {
+        const QString runLog = QStringLiteral("run-%1.log").arg(++otherRuns);
+        QProcess& other = startProgram(SKERRIN_INSTALLED_BIN, arguments, runLog);
+        return (other.waitForFinished(kProcessCapMs) &&
+                other.exitStatus() == QProcess::NormalExit && other.exitCode() == 0) ||
+               failed("skerrin " + arguments.join(' ') + " failed; its log:\n" + home.read(runLog));
     }
-    QString otherRunLog() const { return home.read(QStringLiteral("run-%1.log").arg(otherRuns)); }
 
     // Waits until skerrin's window has the keyboard focus.
     bool skerrinGetsTheFocus() {
@@ -140,8 +138,10 @@ protected:
                 waitUntil([&] { return sourceHasFocus(); })) ||
                failed("the selection source did not get the keyboard focus");
     }
-    QString sourceText() const { return sourceReport("text"); }
-    bool sourceHasFocus() const { return sourceReport("focus") == "in"; }
+    QString sourceText() const { return home.read(QStringLiteral("source-%1/text").arg(sources)); }
+    bool sourceHasFocus() const {
+        return home.read(QStringLiteral("source-%1/focus").arg(sources)) == "in";
+    }
 
     // Starts a program on the desktop, left running until the test ends; its errors go to `log`
     // in the home.
@@ -244,10 +244,6 @@ protected:
     QProcessEnvironment env = desktop->environmentFor(home);
 
 private:
-    QString sourceReport(const char* name) const {
-        return home.read(QStringLiteral("source-%1/%2").arg(sources).arg(name));
-    }
-
     QProcess* skerrin = nullptr;
     int otherRuns = 0;
     int sources = 0;

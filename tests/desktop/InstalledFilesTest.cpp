@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 const QString kDataDir = QStringLiteral(SKERRIN_INSTALLED_DATADIR);
 const QString kAppId = QStringLiteral(SKERRIN_APP_ID);
 const QString kBin = QStringLiteral(SKERRIN_INSTALLED_BIN);
@@ -16,11 +14,9 @@ const QString kIcon = kDataDir + "/icons/hicolor/128x128/apps/" + kAppId + ".png
 const QString kMetainfo = kDataDir + "/metainfo/" + kAppId + ".metainfo.xml";
 
 // The value of "group/key" in a desktop-entry style file.
-QString valueOf(const QString& path, const QString& key) {
+static QString valueOf(const QString& path, const QString& key) {
     return QSettings(path, QSettings::IniFormat).value(key).toString();
 }
-
-} // namespace
 
 TEST(InstalledFiles, EachFileIsInItsPlaceAndTheBusAndLauncherNameTheInstalledProgram) {
     for (const QString& path : {kBin, kDesktopEntry, kBusService, kIcon, kMetainfo})

@@ -40,11 +40,10 @@ protected:
 
     // The open-URL key held `holdMs`, as a person holds it.
     bool pressOpenUrlKey(int holdMs) {
-        if (!keyboard.press({XKB_KEY_Super_L, XKB_KEY_Alt_L, XKB_KEY_F11}))
-            return false;
+        const bool pressed = keyboard.press({XKB_KEY_Super_L, XKB_KEY_Alt_L, XKB_KEY_F11});
         QThread::msleep(holdMs); // the press itself, not a wait for anything
         keyboard.release();
-        return true;
+        return pressed;
     }
 
     XClient keyboard;

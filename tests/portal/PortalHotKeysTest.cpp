@@ -13,8 +13,6 @@
 
 #include <cstdio>
 
-namespace {
-
 const QString kBackendName = QStringLiteral("org.freedesktop.impl.portal.desktop.skerrintest");
 const QString kDesktop = QStringLiteral("skerrintest");
 const QString kPortalName = QStringLiteral("org.freedesktop.portal.Desktop");
@@ -93,8 +91,6 @@ protected:
     std::unique_ptr<PortalHotKeyService> service;
     std::unique_ptr<Recorder> center;
 };
-
-} // namespace
 
 TEST_F(PortalHotKeys, BothKeysAreBoundWithTheirTriggersAndDrivePressAndRelease) {
     const QMap<QString, bool> answers = addBothAndSettle();

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 const QString kSearchOnWeb = QStringLiteral("http://www.google.com/search?q=");
 
 class WaylandSession : public testing::Test {
@@ -60,5 +58,3 @@ TEST_F(WaylandSession, NothingHighlightedSearchesNothingWhileTheClipboardHoldsAS
     EXPECT_TRUE(waitUntil(
         [&] { return session.skerrinProcesses() == QList<qint64>{skerrin.processId()}; }, 5000));
 }
-
-} // namespace
