@@ -1,10 +1,7 @@
 #pragma once
 
-#include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusContext>
-#include <QObject>
-#include <QStringList>
 
 // The panel of a desktop, as far as an icon in it is concerned: the StatusNotifierWatcher on the
 // session bus, with a host registered. An item that registers with it is shown. It answers from
@@ -13,8 +10,6 @@ class PanelHost : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
     Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isHostRegistered)
-    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
-    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ registeredItems)
 public:
     bool publish(QDBusConnection bus) {
         return bus.registerObject("/StatusNotifierWatcher", this,
@@ -23,20 +18,13 @@ public:
                bus.registerService("org.kde.StatusNotifierWatcher");
     }
     bool isHostRegistered() const { return true; }
-    int protocolVersion() const { return 0; }
-    QStringList registeredItems() const { return items; }
 
 public slots:
-    void RegisterStatusNotifierItem(const QString& service) {
-        items.append(service);
+    void RegisterStatusNotifierItem(const QString&) {
         emit itemRegistered(connection().interface()->servicePid(message().service()).value());
     }
-    void RegisterStatusNotifierHost(const QString&) {}
 
 signals:
     // By the process with this id.
     void itemRegistered(uint pid);
-
-private:
-    QStringList items;
 };

@@ -2,8 +2,6 @@
 
 #include "TestTools.h"
 
-#include <QProcessEnvironment>
-#include <QStringList>
 #include <QTemporaryDir>
 
 // A home of a test's own, for every program a test or a benchmark starts: throwaway HOME and XDG
@@ -19,12 +17,12 @@ public:
              {".config", ".local/share", ".cache", "system-data", "system-config"})
             home.mkpath(folder);
         home.mkdir("runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        const QString record = recordFile();
         // Written whole and renamed into place, so that a reader never sees half a line.
         writeFile(path("browser"),
-                  ("#!/bin/sh\nexec 9>>'" + record + ".lock' && flock 9 &&\n{ cat '" + record +
-                   "' 2>/dev/null; printf '%s\\n' \"$1\"; } >'" + record + ".new' &&\nmv -f '" +
-                   record + ".new' '" + record + "'\n")
+                  QStringLiteral("#!/bin/sh\nexec 9>>'%1.lock' && flock 9 &&\n"
+                                 "{ cat '%1' 2>/dev/null; printf '%s\\n' \"$1\"; } "
+                                 ">'%1.new' &&\nmv -f '%1.new' '%1'\n")
+                      .arg(recordFile())
                       .toUtf8());
         QFile::setPermissions(path("browser"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -63,6 +61,18 @@ public:
     QString read(const QString& name) const { return QString::fromUtf8(readFile(path(name))); }
     // Addresses the browser was asked to open so far, oldest first.
     QStringList opened() const { return read("opened").split('\n', Qt::SkipEmptyParts); }
+    // Skerrin processes running in this home, whoever started them.
+    QList<qint64> skerrinProcesses() const {
+        const QByteArray ours = "HOME=" + dir.path().toUtf8();
+        QList<qint64> found;
+        for (const QString& entry : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            const QString folder = "/proc/" + entry;
+            if (QFileInfo(QFile::symLinkTarget(folder + "/exe")).fileName() == "skerrin" &&
+                readFile(folder + "/environ").split('\0').contains(ours))
+                found.append(entry.toLongLong());
+        }
+        return found;
+    }
 
 private:
     QTemporaryDir dir;

@@ -6,8 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <QString>
 #include <QThread>
 
 #include <ostream>

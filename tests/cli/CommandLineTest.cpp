@@ -8,13 +8,10 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 // Runs the built program as a person would, in a home of its own, without a display or a
 // session bus, so that no Skerrin of the developer's takes the search.
 class CommandLineRun : public testing::Test {
 protected:
-    QString recordFile() const { return home.recordFile(); }
     QString prefsFile() const {
         return env.value("XDG_CONFIG_HOME") + "/skerrin/org.skerrin.Skerrin.plist";
     }
@@ -42,27 +39,10 @@ protected:
     QProcessEnvironment env = home.environment();
 };
 
-} // namespace
-
-TEST_F(CommandLineRun, SearchOpensTheFirstOrTheChosenSiteAndKeepsTheHistory) {
-    const QList<std::pair<QStringList, QString>> runs = {
-        {{"--search", "two words"}, "http://www.google.com/search?q=two%20words"},
-        {{"--site", "Dictionary", "--search", QString::fromUtf8("café")},
-         "http://www.merriam-webster.com/results.asp?searchword=caf%E9&phonetics=checked"},
-        {{"--search", "example.com"}, "http://example.com"}};
-    for (int i = 0; i < runs.size(); ++i) {
-        EXPECT_EQ(run(runs[i].first).exitCode, 0) << runs[i].first.join(' ').toStdString();
-        EXPECT_EQ(opened(i + 1).value(i), runs[i].second);
-    }
-    EXPECT_EQ(UserDefaults(prefsFile()).objectForKey("history").toStringList(),
-              QStringList({"two words", QString::fromUtf8("café"), "example.com"}));
-}
-
-// Nothing is opened nor kept: help and version exit 0, blank text 1, bad usage 2.
-TEST_F(CommandLineRun, HelpVersionBlankTextAndBadUsageExitWithTheirCodeAndText) {
+// Nothing is opened nor kept: help exits 0, blank text 1, bad usage 2.
+TEST_F(CommandLineRun, HelpBlankTextAndBadUsageExitWithTheirCodeAndText) {
     QList<std::tuple<QStringList, int, QString>> runs = {
         {{"--help"}, 0, "--search <TEXT>"},
-        {{"--version"}, 0, "skerrin "},
         {{"--search", " \n "}, 1, "No text given.\nThere was nothing to search for!"}};
     for (const char* usage :
          {"--bogus", "--search", "--site|Web", "stray", "--search|a|--list-sites",
@@ -81,7 +61,7 @@ TEST_F(CommandLineRun, HelpVersionBlankTextAndBadUsageExitWithTheirCodeAndText) 
         EXPECT_TRUE((exitCode == 0 ? result.out : result.err).contains(printed))
             << result.err.toStdString();
     }
-    EXPECT_FALSE(QFile::exists(recordFile()));
+    EXPECT_FALSE(QFile::exists(home.recordFile()));
     EXPECT_FALSE(UserDefaults(prefsFile()).objectForKey("history").isValid());
 }
 
@@ -100,24 +80,9 @@ TEST_F(CommandLineRun, WindowWithoutADisplayExitsTwoInOneLine) {
     }
 }
 
-TEST_F(CommandLineRun, AddressThatCannotBeHandedOverExitsThree) {
-    storeList({SearchUrl("http://bad.example/?q=%@ x", "Broken", "1"),
-               SearchUrl("http://good.example/?q=%@", "Good", "2")});
-    const Outcome broken = run({"--search", "word"});
-    EXPECT_EQ(broken.exitCode, 3);
-    EXPECT_FALSE(broken.err.isEmpty());
-
-    // No $BROWSER, no application for the default handler to name, and no xdg-open.
-    for (const char* variable :
-         {"PATH", "BROWSER", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"})
-        env.insert(variable, home.path("no-such-folder"));
-    const Outcome noOpener = run({"--search", "word", "--site", "Good"});
-    EXPECT_EQ(noOpener.exitCode, 3);
-    EXPECT_TRUE(noOpener.err.contains("xdg-open"));
-}
-
-TEST_F(CommandLineRun, RequestsToSkerrinExitThreeWhenNoneCanBeReached) {
-    // No bus at all; then a bus of its own, whose service files are the home's: no Skerrin.
+// Requests to a running Skerrin with none to reach, without a bus and then on a bus of its own
+// whose service files are the home's; then addresses that cannot be handed over.
+TEST_F(CommandLineRun, WhatCannotBeDeliveredExitsThree) {
     for (const bool withBus : {false, true}) {
         for (const QString request : {"--search-selection", "--bring-to-front"}) {
             SCOPED_TRACE((request + (withBus ? " on a bus" : " without a bus")).toStdString());
@@ -128,10 +93,24 @@ TEST_F(CommandLineRun, RequestsToSkerrinExitThreeWhenNoneCanBeReached) {
                 << result.err.toStdString();
         }
     }
-    EXPECT_FALSE(QFile::exists(recordFile()));
+    EXPECT_FALSE(QFile::exists(home.recordFile()));
+
+    storeList({SearchUrl("http://bad.example/?q=%@ x", "Broken", "1"),
+               SearchUrl("http://good.example/?q=%@", "Good", "2")});
+    const Outcome broken = run({"--search", "word"});
+    EXPECT_EQ(broken.exitCode, 3);
+    EXPECT_FALSE(broken.err.isEmpty());
+    // No $BROWSER, no application for the default handler to name, and no xdg-open.
+    for (const char* variable :
+         {"PATH", "BROWSER", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"})
+        env.insert(variable, home.path("no-such-folder"));
+    const Outcome noOpener = run({"--search", "word", "--site", "Good"});
+    EXPECT_EQ(noOpener.exitCode, 3);
+    EXPECT_TRUE(noOpener.err.contains("xdg-open"));
 }
 
-TEST_F(CommandLineRun, ListSitesPrintsOneLinePerSite) {
+// A damaged stored list gives the defaults and is left alone.
+TEST_F(CommandLineRun, ListSitesPrintsOneLinePerSiteAndTheDefaultsForADamagedList) {
     const Outcome defaults = run({"--list-sites"});
     EXPECT_EQ(defaults.exitCode, 0);
     const QStringList lines = defaults.out.split('\n', Qt::SkipEmptyParts);
@@ -139,51 +118,18 @@ TEST_F(CommandLineRun, ListSitesPrintsOneLinePerSite) {
     EXPECT_EQ(lines[0], "1\tWeb\thttp://www.google.com/search?q=%@\t\tISO-8859-1");
     EXPECT_TRUE(lines[4].startsWith("5\tStreaming Media\thttp://"));
 
+    UserDefaults(prefsFile())
+        .setObject(QByteArray("\x04\x0bstreamtyped\x81\xe8\x03\x84", 18), "searchList");
+    const QByteArray damaged = readFile(prefsFile());
+    const Outcome fromDamaged = run({"--list-sites"});
+    EXPECT_EQ(fromDamaged.exitCode, 0);
+    EXPECT_EQ(fromDamaged.out, defaults.out);
+    EXPECT_EQ(readFile(prefsFile()), damaged);
+
     storeList({SearchUrl("http://x/%@", QString::fromUtf8("Tab\there\nnew\\ \x01 日本"), "\r")});
     const Outcome stored = run({"--list-sites"});
     EXPECT_EQ(stored.out, QString::fromUtf8("\\r\tTab\\there\\nnew\\\\ \\x01 日本\thttp://x/%@\t\t"
                                             "ISO-8859-1\n"));
-}
-
-TEST_F(CommandLineRun, DamagedStoredListGivesTheDefaultsAndIsLeftAlone) {
-    {
-        UserDefaults defaults(prefsFile());
-        defaults.setObject(QByteArray("\x04\x0bstreamtyped\x81\xe8\x03\x84", 18), "searchList");
-    }
-    const QByteArray before = readFile(prefsFile());
-    const Outcome result = run({"--list-sites"});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out.count('\n'), 6);
-    EXPECT_EQ(readFile(prefsFile()), before);
-}
-
-TEST_F(CommandLineRun, ImportedSitesSearchByKeywordAndImportOnlyOnce) {
-    const QString data = SKERRIN_SOURCE_DIR "/tests/data/import/";
-    QDir(home.path("")).mkpath("firefox");
-    QFile::copy(data + "firefox-search.json.mozlz4", home.path("firefox/search.json.mozlz4"));
-    const QStringList paths = {home.path("firefox"), data + "chromium-Web Data",
-                               data + "opensearch-wiki.xml"};
-    const Outcome first = run(QStringList{"--import-sites"} + paths);
-    EXPECT_EQ(first.exitCode, 0) << first.err.toStdString();
-    EXPECT_TRUE(first.out.contains("added \"Wikipedia (en) mine\" (keyword wp): "));
-    EXPECT_TRUE(first.out.contains("skipped 4: not a web address\n"));
-
-    const QStringList sites = run({"--list-sites"}).out.split('\n', Qt::SkipEmptyParts);
-    EXPECT_EQ(sites.size(), 6 + 15);
-    EXPECT_TRUE(sites.contains("\tWikipedia (en) mine\thttps://en.wikipedia.org/w/"
-                               "index.php?title=Special:Search&search=%@\twp\tUTF-8"));
-    EXPECT_FALSE(sites.join('\n').contains('{'));
-
-    EXPECT_EQ(run({"--search", "wp Ada Lovelace"}).exitCode, 0);
-    EXPECT_EQ(opened(), QStringList{"https://en.wikipedia.org/w/index.php?title=Special:Search&"
-                                    "search=Ada+Lovelace"});
-
-    const QByteArray before = readFile(prefsFile());
-    const Outcome again = run(QStringList{"--import-sites"} + paths);
-    EXPECT_EQ(again.exitCode, 0);
-    EXPECT_TRUE(again.out.startsWith("skipped 15: already in the list\n"))
-        << again.out.toStdString();
-    EXPECT_EQ(readFile(prefsFile()), before);
 }
 
 TEST_F(CommandLineRun, AFileThatCannotBeReadChangesNothing) {
@@ -202,8 +148,8 @@ TEST_F(CommandLineRun, AFileThatCannotBeReadChangesNothing) {
 }
 
 // Each exported file is valid XML, also for a title that holds what XML cannot carry, and the
-// sites come back with their keyword, encoding and spaces.
-TEST_F(CommandLineRun, ExportedSitesAreValidXmlAndImportIntoAFreshConfiguration) {
+// sites come back once, with their keyword, encoding and spaces.
+TEST_F(CommandLineRun, ExportedSitesAreValidXmlAndImportOnceIntoAFreshConfiguration) {
     QList<SearchUrl> sites = SearchList().searchUrls();
     sites[0].setKeyword("g");
     sites[1] = SearchUrl("https://x.org/?a=%41&q=%@", QString::fromUtf8("A & <B> \"é\" 日本"), "",
@@ -224,18 +170,24 @@ TEST_F(CommandLineRun, ExportedSitesAreValidXmlAndImportIntoAFreshConfiguration)
 
     env.insert("XDG_CONFIG_HOME", home.path("fresh"));
     storeList({});
-    EXPECT_EQ(run(QStringList{"--import-sites"} + files).exitCode, 0);
+    const Outcome imported = run(QStringList{"--import-sites"} + files);
+    EXPECT_EQ(imported.exitCode, 0);
+    EXPECT_TRUE(imported.out.contains("added \"Web\" (keyword g): ")) << imported.out.toStdString();
     // Imported sites have no menu key; the control character could not go into XML.
     EXPECT_EQ(run({"--list-sites"}).out,
               listed.replace(QRegularExpression("(^|\n)[1-6]\t"), "\\1\t").remove("\\x01"));
-    for (const QString& site : {QStringLiteral("Web"), QString::fromUtf8("A & <B> \"é\" 日本")})
-        EXPECT_EQ(run({"--site", site, "--search", "a b"}).exitCode, 0);
+    for (const QStringList& arguments :
+         {QStringList{"--site", "Web", "--search", "a b"}, QStringList{"--search", "ab a b"}})
+        EXPECT_EQ(run(arguments).exitCode, 0);
     EXPECT_EQ(opened(2),
               QStringList({"http://www.google.com/search?q=a%20b", "https://x.org/?a=%41&q=a+b"}));
-}
+    EXPECT_EQ(UserDefaults(prefsFile()).objectForKey("history").toStringList(),
+              QStringList({"a b", "ab a b"}));
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const QByteArray before = readFile(prefsFile());
+    const Outcome again = run(QStringList{"--import-sites"} + files);
+    EXPECT_EQ(again.exitCode, 0);
+    EXPECT_TRUE(again.out.startsWith("skipped 6: already in the list\n"))
+        << again.out.toStdString();
+    EXPECT_EQ(readFile(prefsFile()), before);
 }

@@ -5,26 +5,38 @@
 using CommandRequest = DesktopTest;
 
 TEST_F(CommandRequest, SearchSelectionSearchesWhatIsSelectedInFront) {
-    ASSERT_TRUE(skerrinProcesses().isEmpty());
+    ASSERT_TRUE(home.skerrinProcesses().isEmpty());
     QStringList expected;
     for (const QString selected : {"started by the bus", "already running"}) {
-        SCOPED_TRACE(selected.toStdString());
         ASSERT_TRUE(startSource(selected));
-        EXPECT_EQ(runSkerrin({"--search-selection"}), 0) << otherRunLog().toStdString();
+        EXPECT_TRUE(runSkerrin({"--search-selection"}));
         expected.append(kSearchOnWeb + QString(selected).replace(' ', "%20"));
         EXPECT_EQ(waitForOpened(expected.size()), expected);
-        EXPECT_EQ(skerrinProcesses().size(), 1);
+        EXPECT_EQ(home.skerrinProcesses().size(), 1);
     }
 }
 
-TEST_F(CommandRequest, BringToFrontGivesSkerrinTheFocus) {
-    ASSERT_TRUE(skerrinProcesses().isEmpty());
-    for (const char* round : {"started by the bus", "already running"}) {
+// A second start asks the first over the bus, as `--bring-to-front` does.
+TEST_F(CommandRequest, BringToFrontAndASecondStartPutTheFocusIntoTheSearchField) {
+    ASSERT_TRUE(home.skerrinProcesses().isEmpty());
+    const std::pair<const char*, QStringList> rounds[] = {
+        {"started by the bus", {"--bring-to-front"}},
+        {"already running", {"--bring-to-front"}},
+        {"a second start", {}},
+    };
+    for (const auto& [round, arguments] : rounds) {
         SCOPED_TRACE(round);
         ASSERT_TRUE(startSource("not this"));
-        EXPECT_EQ(runSkerrin({"--bring-to-front"}), 0) << otherRunLog().toStdString();
+        EXPECT_TRUE(runSkerrin(arguments));
         EXPECT_TRUE(skerrinGetsTheFocus());
-        EXPECT_EQ(skerrinProcesses().size(), 1);
+        EXPECT_EQ(home.skerrinProcesses().size(), 1);
     }
-    EXPECT_TRUE(home.opened().isEmpty());
+    QString windows;
+    ASSERT_TRUE(xdotool({"search", "--onlyvisible", "--name", "^Skerrin$"}, &windows));
+    EXPECT_EQ(windows.split('\n').size(), 1);
+
+    ASSERT_TRUE(xdotool({"type", "typed words"}));
+    ASSERT_TRUE(press("Return"));
+    EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "typed%20words"});
+    EXPECT_EQ(sourceText(), "not this");
 }

@@ -47,9 +47,9 @@ public:
             return {};
 
         // The configuration and theme the package installs, as a new user has them.
-        startTiedToUs(
-            windowManagerProcess, "openbox.log", "openbox", {"--sm-disable"},
-            {{"XDG_CONFIG_DIRS", "/etc/xdg"}, {"XDG_DATA_DIRS", "/usr/local/share:/usr/share"}});
+        startTiedToUs(windowManagerProcess, "openbox.log", "env",
+                      {"XDG_CONFIG_DIRS=/etc/xdg", "XDG_DATA_DIRS=/usr/local/share:/usr/share",
+                       "openbox", "--sm-disable"});
         XClient client;
         // A window manager that is not ready yet can leave a window unmapped for ever, so each
         // throwaway window gets a second before the next one is tried.
@@ -79,13 +79,11 @@ public:
 private:
     // Should this process be killed, the desktop goes too.
     void startTiedToUs(QProcess& process, const QString& log, const QString& program,
-                       const QStringList& arguments, const QList<QStringList>& overrides = {}) {
+                       const QStringList& arguments) {
         QProcessEnvironment env = ownHome.environment();
         env.insert("QT_QPA_PLATFORM", "xcb");
         if (!displayName.isEmpty())
             env.insert("DISPLAY", displayName);
-        for (const QStringList& variable : overrides)
-            env.insert(variable[0], variable[1]);
         process.setProcessEnvironment(env);
         process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
         // The bus tells its address on its output.

@@ -1,6 +1,5 @@
 #include "DesktopTest.h"
 
-#include <algorithm>
 #include <cstdio>
 
 // Runs every desktop test on a virtual desktop of this process's own, bare or, given
@@ -8,16 +7,13 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
-    const bool openbox =
-        std::find(argv + 1, argv + argc, std::string("--wm=openbox")) != argv + argc;
+    const bool openbox = app.arguments().contains("--wm=openbox");
     Desktop desktop(openbox ? Desktop::WindowManager::Openbox : Desktop::WindowManager::None,
                     SKERRIN_INSTALLED_DATADIR);
     if (const QString error = desktop.start(); !error.isEmpty()) {
         std::fprintf(stderr, "no virtual desktop: %s\n", qPrintable(error));
         return 1;
     }
-    std::printf("virtual desktop %s, %s\n", qPrintable(desktop.display()),
-                openbox ? "under openbox" : "bare");
     DesktopTest::desktop = &desktop;
     return RUN_ALL_TESTS();
 }

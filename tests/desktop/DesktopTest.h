@@ -2,7 +2,6 @@
 
 #include "Desktop.h"
 
-#include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QRegularExpression>
 
@@ -26,8 +25,8 @@ protected:
     DesktopTest() {
         // What the bus starts must run in this test's home too.
         QString errors;
-        if (!run("dbus-update-activation-environment", env.keys(), &errors))
-            failed("the session bus did not take the test's environment: " + errors);
+        EXPECT_TRUE(run("dbus-update-activation-environment", env.keys(), &errors))
+            << "the session bus did not take the test's environment: " << errors.toStdString();
     }
 
     ~DesktopTest() override {
@@ -35,9 +34,9 @@ protected:
         xdotool({"keyup", "super+alt+ctrl+shift"});
         // Skerrin, also one the bus started or a second start that outlived a failed test.
         for (const int signal : {SIGTERM, SIGKILL}) {
-            for (const qint64 pid : skerrinProcesses())
+            for (const qint64 pid : home.skerrinProcesses())
                 ::kill(pid_t(pid), signal);
-            if (waitUntil([&] { return skerrinProcesses().isEmpty(); }))
+            if (waitUntil([&] { return home.skerrinProcesses().isEmpty(); }))
                 break;
         }
         // The next test's skerrin must not find this one's name still taken.
@@ -65,68 +64,40 @@ protected:
 
     // Starts skerrin and waits until its window is up and its hot keys are set.
     bool startSkerrin() {
-        // Skerrin's log line once both hot keys are set and the window is shown.
-        static const QRegularExpression ready(
-            QStringLiteral(R"(^\S+ \S+ skerrin\[\d+\] applicationDidFinishLaunching)"),
-            QRegularExpression::MultilineOption);
         skerrin = &startProgram(SKERRIN_INSTALLED_BIN, {}, "skerrin.log");
         return (waitUntil([&] {
                     return skerrin->state() == QProcess::NotRunning ||
-                           (log().contains(ready) && !findWindow("Skerrin").isEmpty());
+                           // Logged once both hot keys are set and the window is shown.
+                           (log().contains("] applicationDidFinishLaunching") &&
+                            !findWindow("Skerrin").isEmpty());
                 }) &&
                 skerrin->state() != QProcess::NotRunning) ||
                failed("skerrin ended at start or showed no window (" + skerrin->errorString() +
                       "); its log:\n" + log());
     }
 
-    // Quits skerrin with SIGTERM, as a logout does, or with Ctrl+Q in its window, and waits for
+    // Quits skerrin with SIGTERM, as a logout does, or with `keys` in its window, and waits for
     // it to end.
-    bool quitSkerrin(bool withKeys = false) {
-        if (!withKeys)
+    bool quitSkerrin(const QString& keys = {}) {
+        if (keys.isEmpty())
             skerrin->terminate();
-        else if (!focusWindow("Skerrin") || !press("ctrl+q"))
-            return failed("could not press Ctrl+Q in skerrin's window");
+        else if (!focusWindow("Skerrin") || !press(keys))
+            return failed("could not press " + keys + " in skerrin's window");
         return (skerrin->waitForFinished(kProcessCapMs) &&
                 skerrin->exitStatus() == QProcess::NormalExit &&
-                (!withKeys || skerrin->exitCode() == 0)) ||
+                (keys.isEmpty() || skerrin->exitCode() == 0)) ||
                failed("skerrin did not quit; its log:\n" + log());
-    }
-
-    // Whether the skerrin startSkerrin started still runs, not one the bus started since.
-    bool skerrinRuns() {
-        return skerrin->state() == QProcess::Running && !skerrin->waitForFinished(0);
-    }
-    // Waits for skerrin to quit on its own, with exit code 0.
-    bool skerrinQuits() {
-        return skerrin->waitForFinished(kProcessCapMs) &&
-               skerrin->exitStatus() == QProcess::NormalExit && skerrin->exitCode() == 0;
     }
 
     QString log() const { return home.read("skerrin.log"); }
 
-    // Runs another skerrin with `arguments` to its end and gives its exit code, -1 when it
-    // crashed or did not end.
-    int runSkerrin(const QStringList& arguments) {
-        QProcess& other = startProgram(SKERRIN_INSTALLED_BIN, arguments,
-                                       QStringLiteral("run-%1.log").arg(++otherRuns));
-        return other.waitForFinished(kProcessCapMs) && other.exitStatus() == QProcess::NormalExit
-                   ? other.exitCode()
-                   : -1;
-    }
-    QString otherRunLog() const { return home.read(QStringLiteral("run-%1.log").arg(otherRuns)); }
-
-    // Skerrin processes of this test, whoever started them: all of them, the bus's included, run
-    // in this test's home.
-    QList<qint64> skerrinProcesses() const {
-        const QByteArray ours = "HOME=" + env.value("HOME").toUtf8();
-        QList<qint64> found;
-        for (const QString& entry : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            const QString folder = "/proc/" + entry;
-            if (QFileInfo(QFile::symLinkTarget(folder + "/exe")).fileName() == "skerrin" &&
-                readFile(folder + "/environ").split('\0').contains(ours))
-                found.append(entry.toLongLong());
-        }
-        return found;
+    // Runs another skerrin with `arguments` to its end; true when it exits 0.
+    bool runSkerrin(const QStringList& arguments) {
+        const QString runLog = QStringLiteral("run-%1.log").arg(++otherRuns);
+        QProcess& other = startProgram(SKERRIN_INSTALLED_BIN, arguments, runLog);
+        return (other.waitForFinished(kProcessCapMs) &&
+                other.exitStatus() == QProcess::NormalExit && other.exitCode() == 0) ||
+               failed("skerrin " + arguments.join(' ') + " failed; its log:\n" + home.read(runLog));
     }
 
     // Waits until skerrin's window has the keyboard focus.
@@ -139,12 +110,12 @@ protected:
     }
 
     // Calls a method of skerrin's services on the session bus; true when it was answered
-    // without error within `capMs`.
-    bool callSkerrin(const QString& method, const QVariantList& arguments = {}, int capMs = 5000) {
+    // without error within five seconds.
+    bool callSkerrin(const QString& method, const QVariantList& arguments = {}) {
         QDBusMessage call = QDBusMessage::createMethodCall(
             "org.skerrin.Skerrin", "/org/skerrin/Skerrin", "org.skerrin.Skerrin.Services", method);
         call.setArguments(arguments);
-        const QDBusMessage answer = QDBusConnection::sessionBus().call(call, QDBus::Block, capMs);
+        const QDBusMessage answer = QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
         return answer.type() == QDBusMessage::ReplyMessage ||
                failed(method + " failed or was not answered in time: " + answer.errorMessage());
     }
@@ -167,8 +138,10 @@ protected:
                 waitUntil([&] { return sourceHasFocus(); })) ||
                failed("the selection source did not get the keyboard focus");
     }
-    QString sourceText() const { return sourceReport("text"); }
-    bool sourceHasFocus() const { return sourceReport("focus") == "in"; }
+    QString sourceText() const { return home.read(QStringLiteral("source-%1/text").arg(sources)); }
+    bool sourceHasFocus() const {
+        return home.read(QStringLiteral("source-%1/focus").arg(sources)) == "in";
+    }
 
     // Starts a program on the desktop, left running until the test ends; its errors go to `log`
     // in the home.
@@ -184,9 +157,8 @@ protected:
 
     // Runs a program to its end and tells whether it succeeded; `output` gets its output, or
     // what it complained of.
-    bool run(const QString& program, const QStringList& arguments, QString* output = nullptr,
-             int capMs = kProcessCapMs) {
-        const Outcome result = runProgram(env, program, arguments, capMs);
+    bool run(const QString& program, const QStringList& arguments, QString* output = nullptr) {
+        const Outcome result = runProgram(env, program, arguments, kProcessCapMs);
         if (output)
             *output = (result.exitCode == 0 ? result.out : result.err).trimmed();
         return result.exitCode == 0;
@@ -258,11 +230,6 @@ protected:
         return home.opened();
     }
 
-    static constexpr int kProcessCapMs = 10000;
-    TestHome home{{SKERRIN_INSTALLED_DATADIR}};
-    QProcessEnvironment env = desktop->environmentFor(home);
-
-private:
     // The newest window titled exactly `name`, empty when none is shown. xdotool matches names
     // as regular expressions; the titles here hold nothing special.
     QString findWindow(const QString& name) {
@@ -271,10 +238,12 @@ private:
                    ? windows.split('\n').last()
                    : QString();
     }
-    QString sourceReport(const char* name) const {
-        return home.read(QStringLiteral("source-%1/%2").arg(sources).arg(name));
-    }
 
+    static constexpr int kProcessCapMs = 10000;
+    TestHome home{{SKERRIN_INSTALLED_DATADIR}};
+    QProcessEnvironment env = desktop->environmentFor(home);
+
+private:
     QProcess* skerrin = nullptr;
     int otherRuns = 0;
     int sources = 0;

@@ -1,5 +1,4 @@
 #include "DesktopTest.h"
-#include "UserDefaults.h"
 
 #include <xkbcommon/xkbcommon-keysyms.h>
 
@@ -52,15 +51,5 @@ TEST_F(HotKeyCapture, KeyHeldByAnotherProgramIsLoggedAndTheOpenUrlKeyStillWorks)
 
     ASSERT_TRUE(startSource("hello world"));
     ASSERT_TRUE(press(kOpenUrlKey));
-    EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "hello%20world"});
-}
-
-TEST_F(HotKeyCapture, StoredOpenUrlCombinationReplacesTheDefault) {
-    writePrefs("<key>openUrlKey</key><real>96</real>\n<key>openUrlKeyMod</key><real>4608</real>");
-    ASSERT_TRUE(startSkerrin());
-    ASSERT_TRUE(startSource("not this"));
-    ASSERT_TRUE(press(kOpenUrlKey));
-    ASSERT_TRUE(startSource("hello world"));
-    ASSERT_TRUE(press("ctrl+shift+F5"));
     EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "hello%20world"});
 }

@@ -32,7 +32,7 @@ TEST_F(HotKeySettings, BringToFrontKeyChosenInThePreferencesIsGrabbedAfterAResta
     ASSERT_TRUE(windowShows(kPanelTitle, false));
     ASSERT_TRUE(clickLowerRightButton(kPrefsTitle));
     ASSERT_TRUE(windowShows(kPrefsTitle, false));
-    ASSERT_TRUE(quitSkerrin(true));
+    ASSERT_TRUE(quitSkerrin("ctrl+q"));
 
     ASSERT_TRUE(startSkerrin());
     ASSERT_TRUE(startSource("hello world"));

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 // A connection of the test's own to $DISPLAY for what xdotool cannot do: keys pressed by key
@@ -44,17 +45,13 @@ public:
         xcb_flush(connection);
         const bool shown = waitUntil(
             [&] {
-                auto* attributes = xcb_get_window_attributes_reply(
-                    connection, xcb_get_window_attributes(connection, window), nullptr);
-                auto* tree =
-                    xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr);
+                const auto attributes = owned(xcb_get_window_attributes_reply(
+                    connection, xcb_get_window_attributes(connection, window), nullptr));
+                const auto tree = owned(
+                    xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr));
                 // Mapped straight on the root means no window manager handled the request yet.
-                const bool framed = attributes && tree &&
-                                    attributes->map_state == XCB_MAP_STATE_VIEWABLE &&
-                                    tree->parent != screen->root;
-                std::free(tree);
-                std::free(attributes);
-                return framed;
+                return attributes && tree && attributes->map_state == XCB_MAP_STATE_VIEWABLE &&
+                       tree->parent != screen->root;
             },
             capMs);
         xcb_destroy_window(connection, window);
@@ -64,25 +61,21 @@ public:
 
     // Shift, Control, Alt (Mod1) and Super (Mod4) bits that the server sees held down now.
     uint16_t heldModifiers() {
-        auto* pointer = xcb_query_pointer_reply(
-            connection, xcb_query_pointer(connection, screen->root), nullptr);
-        const uint16_t held = pointer ? pointer->mask : 0;
-        std::free(pointer);
-        return held & (XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4);
+        const auto pointer = owned(xcb_query_pointer_reply(
+            connection, xcb_query_pointer(connection, screen->root), nullptr));
+        return pointer ? pointer->mask & (XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL |
+                                          XCB_MOD_MASK_1 | XCB_MOD_MASK_4)
+                       : 0;
     }
 
     // Grabs the key with these modifiers for as long as this client lives; false when another
     // client holds it.
     bool grab(xcb_keysym_t keysym, uint16_t modifiers) {
         const xcb_keycode_t code = keycodeOf(keysym);
-        xcb_generic_error_t* refused =
-            code ? xcb_request_check(connection, xcb_grab_key_checked(
-                                                     connection, 1, screen->root, modifiers, code,
-                                                     XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC))
-                 : nullptr;
-        const bool grabbed = code && !refused;
-        std::free(refused);
-        return grabbed;
+        return code &&
+               !owned(xcb_request_check(
+                   connection, xcb_grab_key_checked(connection, 1, screen->root, modifiers, code,
+                                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
     }
 
     // Presses the keys in order, in the layout as it is now; false when one has no key.
@@ -130,14 +123,17 @@ public:
     }
 
     int activeGroup() {
-        auto* state = xcb_xkb_get_state_reply(
-            connection, xcb_xkb_get_state(connection, XCB_XKB_ID_USE_CORE_KBD), nullptr);
-        const int group = state ? state->group : -1;
-        std::free(state);
-        return group;
+        const auto state = owned(xcb_xkb_get_state_reply(
+            connection, xcb_xkb_get_state(connection, XCB_XKB_ID_USE_CORE_KBD), nullptr));
+        return state ? state->group : -1;
     }
 
 private:
+    // A reply or error of the server, freed when it goes.
+    template <typename T> static std::unique_ptr<T, decltype(&std::free)> owned(T* reply) {
+        return {reply, &std::free};
+    }
+
     xcb_keycode_t keycodeOf(xcb_keysym_t keysym) {
         xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(connection);
         xcb_keycode_t* found = xcb_key_symbols_get_keycode(symbols, keysym);
@@ -148,12 +144,11 @@ private:
     }
 
     std::vector<xcb_keysym_t> symbolsOf(xcb_keycode_t code) {
-        auto* mapping = xcb_get_keyboard_mapping_reply(
-            connection, xcb_get_keyboard_mapping(connection, code, 1), nullptr);
-        const xcb_keysym_t* syms = mapping ? xcb_get_keyboard_mapping_keysyms(mapping) : nullptr;
-        std::vector<xcb_keysym_t> result(syms, syms ? syms + mapping->keysyms_per_keycode : syms);
-        std::free(mapping);
-        return result;
+        const auto mapping = owned(xcb_get_keyboard_mapping_reply(
+            connection, xcb_get_keyboard_mapping(connection, code, 1), nullptr));
+        const xcb_keysym_t* syms =
+            mapping ? xcb_get_keyboard_mapping_keysyms(mapping.get()) : nullptr;
+        return {syms, syms ? syms + mapping->keysyms_per_keycode : syms};
     }
 
     void fake(uint8_t type, xcb_keycode_t code) {

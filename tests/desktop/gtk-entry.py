@@ -10,7 +10,6 @@ from gi.repository import Gtk  # noqa: E402
 window = Gtk.Window(title=sys.argv[1])
 entry = Gtk.Entry(text=sys.argv[2])
 window.add(entry)
-window.connect("destroy", Gtk.main_quit)
 window.connect("focus-in-event", lambda *_: entry.select_region(0, -1))
 window.show_all()
 Gtk.main()

@@ -5,19 +5,13 @@
 #include "PortalHotKeyService.h"
 #include "TestHome.h"
 
-#include <QCoreApplication>
-#include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusMessage>
 #include <QDBusMetaType>
-#include <QProcess>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-
-namespace {
 
 const QString kBackendName = QStringLiteral("org.freedesktop.impl.portal.desktop.skerrintest");
 const QString kDesktop = QStringLiteral("skerrintest");
@@ -42,22 +36,17 @@ bool press(const QString& id, bool down) {
     return callBackend("Press", {id, down}).arguments().value(0).toBool();
 }
 
-// Sees every report on its way to the center, releases included, and the actions it fires, by
+// A center that sees every report on its way, releases included, and the actions it fires, by
 // name.
-class Recorder : public QObject, public HotKeyReceiver {
+class Recorder : public HotKeyCenter {
     Q_OBJECT
 public:
-    bool acceptsHotKeys() const override { return center->acceptsHotKeys(); }
+    using HotKeyCenter::HotKeyCenter;
     qint32 handleHotKeyEvent(const HotKeyEvent& event) override {
         kinds.append(event.kind);
-        return center->handleHotKeyEvent(event);
-    }
-    void hotKeySettled(quintptr ref, bool bound) override { center->hotKeySettled(ref, bound); }
-    void hotKeyActivationToken(const QString& token) override {
-        center->hotKeyActivationToken(token);
+        return HotKeyCenter::handleHotKeyEvent(event);
     }
 
-    HotKeyCenter* center = nullptr;
     QList<quint32> kinds;
     QStringList fired;
 public slots:
@@ -71,9 +60,7 @@ protected:
         callBackend("SetRefused", {QStringList()});
         service = PortalHotKeyService::create(QDBusConnection::sessionBus(), "org.skerrin.Test");
         ASSERT_TRUE(service);
-        center = std::make_unique<HotKeyCenter>(*service);
-        recorder.center = center.get();
-        service->setReceiver(&recorder);
+        center = std::make_unique<Recorder>(*service);
     }
     void TearDown() override {
         center.reset();
@@ -90,7 +77,7 @@ protected:
             const bool openUrl = name == kOpenUrl;
             EXPECT_TRUE(
                 center->addHotKey(name, KeyCombo::keyComboWithKeyCode(103, openUrl ? 0x900 : 0x100),
-                                  &recorder, openUrl ? "openUrlHotKey" : "hotKeyDown"));
+                                  center.get(), openUrl ? "openUrlHotKey" : "hotKeyDown"));
         }
         waitUntil([&] { return settled.size() >= 2; });
         // The replaced registration never reached the desktop.
@@ -101,12 +88,9 @@ protected:
         return answers;
     }
 
-    Recorder recorder;
     std::unique_ptr<PortalHotKeyService> service;
-    std::unique_ptr<HotKeyCenter> center;
+    std::unique_ptr<Recorder> center;
 };
-
-} // namespace
 
 TEST_F(PortalHotKeys, BothKeysAreBoundWithTheirTriggersAndDrivePressAndRelease) {
     const QMap<QString, bool> answers = addBothAndSettle();
@@ -116,12 +100,12 @@ TEST_F(PortalHotKeys, BothKeysAreBoundWithTheirTriggersAndDrivePressAndRelease) 
 
     QSignalSpy tokens(center.get(), &HotKeyCenter::activationTokenGiven);
     ASSERT_TRUE(press(kOpenUrl, true));
-    ASSERT_TRUE(waitUntil([&] { return !recorder.fired.isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !center->fired.isEmpty(); }));
     ASSERT_TRUE(press(kOpenUrl, false));
     ASSERT_TRUE(press(kBringToFront, true));
-    ASSERT_TRUE(waitUntil([&] { return recorder.fired.size() >= 2; }));
-    EXPECT_EQ(recorder.fired, QStringList({kOpenUrl, kBringToFront}));
-    EXPECT_EQ(recorder.kinds,
+    ASSERT_TRUE(waitUntil([&] { return center->fired.size() >= 2; }));
+    EXPECT_EQ(center->fired, QStringList({kOpenUrl, kBringToFront}));
+    EXPECT_EQ(center->kinds,
               (QList<quint32>{HotKeyEvent::pressed, HotKeyEvent::released, HotKeyEvent::pressed}));
     EXPECT_EQ(tokens.value(0).value(0).toString(), "token-" + kOpenUrl);
 
@@ -144,37 +128,29 @@ TEST_F(PortalHotKeys, RefusedKeyIsReportedAndTheOtherStillWorks) {
     EXPECT_EQ(granted(), QStringList{kBringToFront + " LOGO+F11"});
     EXPECT_FALSE(press(kOpenUrl, true));
     ASSERT_TRUE(press(kBringToFront, true));
-    ASSERT_TRUE(waitUntil([&] { return !recorder.fired.isEmpty(); }));
-    EXPECT_EQ(recorder.fired, QStringList{kBringToFront});
+    ASSERT_TRUE(waitUntil([&] { return !center->fired.isEmpty(); }));
+    EXPECT_EQ(center->fired, QStringList{kBringToFront});
     // Still listed, as the center keeps every name whatever the desktop said.
     EXPECT_TRUE(center->allNames().contains(kOpenUrl));
 }
 
 TEST(PortalTrigger, StoredCombinationsInTheShortcutsNotation) {
-    const struct {
-        qint32 keyCode;
-        qint32 modifiers;
-        const char* trigger;
-    } cases[] = {
+    const std::tuple<qint32, qint32, const char*> cases[] = {
         {103, 0x900, "LOGO+ALT+F11"},
         {8, 0x1200, "SHIFT+CTRL+c"},
         {49, 0, "space"},
         {-1, -1, ""},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(PortalHotKeyService::preferredTrigger(c.keyCode, c.modifiers), c.trigger)
-            << c.keyCode << '/' << c.modifiers;
+    for (const auto& [keyCode, modifiers, trigger] : cases)
+        EXPECT_EQ(PortalHotKeyService::preferredTrigger(keyCode, modifiers), trigger)
+            << keyCode << '/' << modifiers;
 }
 
-namespace {
-
-bool hasOwner(const QString& name) {
-    return QDBusConnection::sessionBus().interface()->isServiceRegistered(name);
-}
-
-// Starts the backend and the portal in a home of their own; empty on success, else what went
-// wrong.
-QString startPortal(const TestHome& home, QProcess& backend, QProcess& portal) {
+// Starts the backend and the portal in a home of their own, on the session bus this runs on.
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    const TestHome home;
     QMap<QString, QString> activation;
     QProcessEnvironment env = home.environment();
     env.insert("XDG_CURRENT_DESKTOP", kDesktop);
@@ -188,39 +164,29 @@ QString startPortal(const TestHome& home, QProcess& backend, QProcess& portal) {
     QDBusConnection::sessionBus().interface()->call("UpdateActivationEnvironment",
                                                     QVariant::fromValue(activation));
     writeFile(home.path("portals/skerrintest.portal"),
-              ("[portal]\nDBusName=" + kBackendName +
-               "\nInterfaces=org.freedesktop.impl.portal.GlobalShortcuts;\nUseIn=" + kDesktop +
-               "\n")
+              QStringLiteral("[portal]\nDBusName=%1\nInterfaces=org.freedesktop.impl.portal."
+                             "GlobalShortcuts;\nUseIn=%2\n")
+                  .arg(kBackendName, kDesktop)
                   .toUtf8());
     writeFile(home.path(".config/xdg-desktop-portal/portals.conf"),
               ("[preferred]\ndefault=" + kDesktop + "\n").toUtf8());
 
-    backend.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    backend.start(SYSTEM_PYTHON3, {PORTAL_BACKEND_SCRIPT, kBackendName});
-    if (!waitUntil([] { return hasOwner(kBackendName); }))
-        return "the test backend did not take its name";
-    portal.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    portal.start(XDG_DESKTOP_PORTAL_BIN, {"--replace"});
-    if (!waitUntil([] { return hasOwner(kPortalName); }))
-        return "xdg-desktop-portal did not take its name";
-    return {};
-}
-
-} // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    if (!QDBusConnection::sessionBus().isConnected()) {
-        std::fprintf(stderr, "no session bus: run under dbus-run-session\n");
-        return 1;
-    }
-    const TestHome home;
     QProcess backend;
     QProcess portal;
-    if (const QString error = startPortal(home, backend, portal); !error.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 1;
+    // The system's own interpreter: python3-dbus and python3-gi are installed for it.
+    const std::tuple<QProcess*, QString, QStringList, QString> programs[] = {
+        {&backend, "/usr/bin/python3", {PORTAL_BACKEND_SCRIPT, kBackendName}, kBackendName},
+        {&portal, XDG_DESKTOP_PORTAL_BIN, {"--replace"}, kPortalName},
+    };
+    for (const auto& [process, program, arguments, name] : programs) {
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(program, arguments);
+        if (!waitUntil([&] {
+                return QDBusConnection::sessionBus().interface()->isServiceRegistered(name);
+            })) {
+            std::fprintf(stderr, "%s did not take its name\n", qPrintable(program));
+            return 1;
+        }
     }
     const int failed = RUN_ALL_TESTS();
     stopProcess(portal);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "TestHome.h"
-#include "TestTools.h"
 
 #include <QStandardPaths>
 
@@ -53,23 +52,20 @@ public:
 
     // Empty once sway and its bus are up, else why not.
     QString start() {
-        if (!skerrinProcesses().isEmpty())
-            return "another Skerrin of this build is running";
         const QString ready = home.path("ready");
         if (!writeFile(home.path("sway.config"),
-                       ("exec sh -c 'dbus-update-activation-environment WAYLAND_DISPLAY SWAYSOCK "
-                        "&& touch " +
-                        ready + "'\nbindsym Mod4+Mod1+F11 exec " + skerrin +
-                        " --search-selection\n")
+                       QStringLiteral("exec sh -c 'dbus-update-activation-environment "
+                                      "WAYLAND_DISPLAY SWAYSOCK && touch %1'\nbindsym "
+                                      "Mod4+Mod1+F11 exec %2 --search-selection\n")
+                           .arg(ready, skerrin)
                            .toUtf8()) ||
             // The session's user gets the home.
             (geteuid() == 0 && QProcess::execute("chown", {"-R", QString("%1:%1").arg(sessionUser),
                                                            home.path("")}) != 0))
             return "the home could not be prepared";
-        env.insert("WLR_BACKENDS", "headless");
-        env.insert("WLR_HEADLESS_OUTPUTS", "1");
-        env.insert("WLR_LIBINPUT_NO_DEVICES", "1");
-        env.insert("WLR_RENDERER", "pixman");
+        for (const QString setting : {"WLR_BACKENDS=headless", "WLR_HEADLESS_OUTPUTS=1",
+                                      "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman"})
+            env.insert(setting.section('=', 0, 0), setting.section('=', 1));
         // The bus's address is written down for the clients; sway ends the session.
         client("dbus-run-session",
                {"--", "sh", "-c",
@@ -87,16 +83,7 @@ public:
         return {};
     }
 
-    // Every running copy of the installed Skerrin, whoever started it.
-    QList<qint64> skerrinProcesses() const {
-        const QString binary = QFileInfo(skerrin).canonicalFilePath();
-        QList<qint64> found;
-        for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
-            if (QFileInfo("/proc/" + pid + "/exe").symLinkTarget() == binary)
-                found.append(pid.toLongLong());
-        }
-        return found;
-    }
+    QList<qint64> skerrinProcesses() const { return home.skerrinProcesses(); }
 
     // A program of the session, run as its user and left running until the session ends.
     QProcess& client(const QString& program, const QStringList& args, const QString& log = {}) {
