@@ -120,6 +120,16 @@ protected:
                failed(method + " failed or was not answered in time: " + answer.errorMessage());
     }
 
+    // Super+F11, pressed over another application, does nothing: the open-URL key pressed after
+    // it searches there, which shows that the first press was handled.
+    bool superF11DoesNothing() {
+        return (startSource("hello world") && press("super+F11") && press(kOpenUrlKey) &&
+                waitForOpened(1) == QStringList{kSearchOnWeb + "hello%20world"} &&
+                sourceHasFocus() && !log().contains("] eh!")) ||
+               failed("super+F11 did something; opened: " + home.opened().join(' ') +
+                      "; skerrin's log:\n" + log());
+    }
+
     // Starts another application with `text` selected and gives it the keyboard focus; the
     // earlier ones keep running. The others below concern the latest.
     bool startSource(const QString& text) {

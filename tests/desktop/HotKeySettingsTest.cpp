@@ -35,12 +35,7 @@ TEST_F(HotKeySettings, BringToFrontKeyChosenInThePreferencesIsGrabbedAfterAResta
     ASSERT_TRUE(quitSkerrin("ctrl+q"));
 
     ASSERT_TRUE(startSkerrin());
-    ASSERT_TRUE(startSource("hello world"));
-    ASSERT_TRUE(press("super+F11"));
-    // The open-URL key comes after it, so its search shows that the first press was handled.
-    ASSERT_TRUE(press(kOpenUrlKey));
-    ASSERT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "hello%20world"});
-    EXPECT_TRUE(sourceHasFocus());
+    ASSERT_TRUE(superF11DoesNothing());
     ASSERT_TRUE(press("ctrl+shift+F5"));
     EXPECT_TRUE(skerrinGetsTheFocus());
     EXPECT_EQ(log().count("] eh!"), 1) << log().toStdString();
@@ -55,12 +50,7 @@ TEST_F(HotKeySettings, TurnedOffBringToFrontKeyStaysOffUntilTheNextStart) {
     ASSERT_TRUE(press("t"));
     ASSERT_TRUE(waitUntil(superF11IsFree)) << "skerrin still holds Super+F11";
 
-    ASSERT_TRUE(startSource("hello world"));
-    ASSERT_TRUE(press("super+F11"));
-    ASSERT_TRUE(press(kOpenUrlKey));
-    ASSERT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "hello%20world"});
-    EXPECT_TRUE(sourceHasFocus());
-    EXPECT_FALSE(log().contains("] eh!")) << log().toStdString();
+    ASSERT_TRUE(superF11DoesNothing());
 
     ASSERT_TRUE(quitSkerrin());
     ASSERT_TRUE(startSkerrin());
