@@ -132,7 +132,7 @@ TEST_F(Panel, RunShowsThePanelReadyForKeysAndEachWayOutEndsItWithItsCode) {
 TEST_F(Panel, KeysAreRecordedByTheKeyUnderThemWithTheHotKeyModifiersOnly) {
     // A keyboard with the US layout and AltGr+E typing the euro sign.
     KeyBroadcaster::setBaseKeysymLookup([](std::uint32_t scanCode, std::uint32_t) {
-        return scanCode == 10 ? XK_1 : scanCode == 59 ? XK_comma : scanCode == 26 ? XK_e : 0u;
+        return scanCode == 10 ? XK_1 : scanCode == 26 ? XK_e : 0u;
     });
     const QList<std::tuple<int, Qt::KeyboardModifiers, quint32, quint32, const char*>> cases = {
         {Qt::Key_F11, Qt::MetaModifier | Qt::AltModifier, 0, 0, "Super+Alt+F11"},
@@ -143,11 +143,9 @@ TEST_F(Panel, KeysAreRecordedByTheKeyUnderThemWithTheHotKeyModifiersOnly) {
         {Qt::Key_unknown, Qt::MetaModifier, 0, XK_K, "Super+K"},
         {Qt::Key_unknown, Qt::NoModifier, 0, XK_KP_Enter, "Keypad Enter"},
         {Qt::Key_Exclam, Qt::ShiftModifier, 10, XK_exclam, "Shift+1"},
-        {Qt::Key_Less, Qt::ShiftModifier | Qt::ControlModifier, 59, XK_less, "Ctrl+Shift+,"},
         {0x20AC, Qt::GroupSwitchModifier | Qt::MetaModifier, 26, XK_EuroSign, "Super+E"},
         // Without the keyboard map (a synthetic event), by the US layout.
         {Qt::Key_Exclam, Qt::ShiftModifier, 0, 0, "Shift+1"},
-        {Qt::Key_Less, Qt::ShiftModifier, 0, 0, "Shift+,"},
         {Qt::Key_Shift, Qt::ShiftModifier, 0, 0, "(None)"},
         {Qt::Key_Super_L, Qt::MetaModifier, 0, XK_Super_L, "(None)"},
         {Qt::Key_CapsLock, Qt::NoModifier, 0, 0, "(None)"},

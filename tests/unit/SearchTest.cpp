@@ -4,8 +4,6 @@
 
 namespace {
 
-const QString kWeb = "http://www.google.com/search?q=";
-
 // The controller's searches, which every entry point ends in.
 class Search : public ControllerFixture {
 protected:
@@ -83,9 +81,9 @@ TEST_F(Search, OpensWebAddressesOrSearchesByEnding) {
         {"http://example.org", "http://example.org"},
         {"my example.com", "http://myexample.com"},
         {"  example.com \n", "http://example.com"},
-        {"example.COM", kWeb + "example.COM"},
-        {"example.de", kWeb + "example.de"},
-        {QString::fromUtf8("exämple.com"), kWeb + "ex%E4mple.com"},
+        {"example.COM", kSearchOnWeb + "example.COM"},
+        {"example.de", kSearchOnWeb + "example.de"},
+        {QString::fromUtf8("exämple.com"), kSearchOnWeb + "ex%E4mple.com"},
     };
     for (const auto& [text, address] : table) {
         opener.opened.clear();
@@ -121,7 +119,7 @@ TEST_F(Search, ChoosesTheFirstSiteWithTheExactTitleOrFallsBackToTheFirstSite) {
     controller.setSelectedTitle("twin");
     const QString log = logOf([this] { controller.searchForString(QString("three")); });
     EXPECT_EQ(opener.opened, QStringList({"http://first.example/one", "http://fixed.example/page",
-                                          kWeb + "three"}));
+                                          kSearchOnWeb + "three"}));
     EXPECT_TRUE(log.contains("Unexpected error- returning nil from getUrlForTitle"));
 }
 
@@ -148,7 +146,7 @@ TEST_F(Search, HistoryStartsFromTheStoreKeepsTenDistinctEntriesAndIsStoredAndSho
     EXPECT_EQ(items, expected);
     later.searchForString(QString("entry 5\n"));
     EXPECT_EQ(later.searchHistory().last(), "entry 5\n");
-    EXPECT_EQ(opener.opened.last(), kWeb + "entry%205%0A");
+    EXPECT_EQ(opener.opened.last(), kSearchOnWeb + "entry%205%0A");
 }
 
 TEST_F(Search, TypedTextUsesSiteKeywordsAndSelectionsDoNot) {
@@ -157,6 +155,6 @@ TEST_F(Search, TypedTextUsesSiteKeywordsAndSelectionsDoNot) {
     controller.searchTypedText("wp Ada Lovelace");
     controller.searchForString(QString("wp Ada"));
     EXPECT_EQ(opener.opened,
-              QStringList({"https://wiki.example.org/?s=Ada+Lovelace", kWeb + "wp%20Ada"}));
+              QStringList({"https://wiki.example.org/?s=Ada+Lovelace", kSearchOnWeb + "wp%20Ada"}));
     EXPECT_EQ(controller.searchHistory(), QStringList({"wp Ada Lovelace", "wp Ada"}));
 }

@@ -14,6 +14,8 @@
 #include <QMimeData>
 #include <QTemporaryDir>
 
+const QString kSearchOnWeb = QStringLiteral("http://www.google.com/search?q=");
+
 // A site as title, key and address, from the list or from an editor's fields.
 inline QStringList fieldsOf(const SearchUrl& site) {
     return {site.title(), site.commandKey(), site.url()};
