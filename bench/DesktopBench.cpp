@@ -45,7 +45,6 @@ constexpr int kCapMs = 10000;
 constexpr int kIdleSeconds = 10;
 // Lets a coalesced settings write and other after-effects of the last action pass first.
 constexpr int kIdleSettleMs = 1000;
-const QString kSearchOnWeb = QStringLiteral("http://www.google.com/search?q=");
 const QString kOpenUrlKey = QStringLiteral("super+alt+F11");
 const QStringList kBusWords = {"anchor", "bramble", "copper", "dune", "elm",
                                "fennel", "granite", "harbor", "islet"};

@@ -14,7 +14,6 @@ namespace {
 
 constexpr int kRuns = 9;
 constexpr int kCapMs = 10000;
-const QString kSearchOnWeb = QStringLiteral("http://www.google.com/search?q=");
 
 double median(std::vector<double> samples) {
     std::sort(samples.begin(), samples.end());

@@ -10,6 +10,15 @@
 
 #include <ostream>
 
+// Where a search on the first of the default sites goes.
+const QString kSearchOnWeb = QStringLiteral("http://www.google.com/search?q=");
+
+// A preference file of the XML kind holding `dictBody` in its top-level dictionary.
+inline QByteArray plistText(const QByteArray& dictBody) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n" +
+           dictBody + "</dict>\n</plist>\n";
+}
+
 // Ends a helper process, killing it when it does not stop within the cap.
 inline void stopProcess(QProcess& process, int capMs = 5000) {
     if (process.state() == QProcess::NotRunning)

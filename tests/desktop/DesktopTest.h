@@ -10,7 +10,6 @@
 #include <memory>
 #include <vector>
 
-const QString kSearchOnWeb = QStringLiteral("http://www.google.com/search?q=");
 const QString kOpenUrlKey = QStringLiteral("super+alt+F11");
 
 // Drives the installed skerrin on the virtual desktop as a person would: other applications
@@ -54,12 +53,9 @@ protected:
         return false;
     }
 
-    // Preferences as the XML body of the top-level dictionary, numbers as <real>.
+    // Preferences as the body of the top-level dictionary, numbers as <real>.
     void writePrefs(const QString& dictionaryBody) {
-        ASSERT_TRUE(writeFile(home.prefsFile(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                                "<plist version=\"1.0\">\n<dict>\n" +
-                                                    dictionaryBody.toUtf8() +
-                                                    "\n</dict>\n</plist>\n"));
+        ASSERT_TRUE(writeFile(home.prefsFile(), plistText(dictionaryBody.toUtf8())));
     }
 
     // Starts skerrin and waits until its window is up and its hot keys are set.

@@ -12,11 +12,6 @@ namespace {
 
 const QString fileName = SKERRIN_APP_ID ".plist";
 
-QByteArray plistText(const QByteArray& dictBody) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n" +
-           dictBody + "</dict>\n</plist>\n";
-}
-
 QVariantMap onDisk(const QString& path) {
     const auto file = PreferenceFile::parse(readFile(path));
     return file ? file->values() : QVariantMap();
@@ -47,9 +42,7 @@ TEST(DefaultsPath, FollowsAnAbsoluteXdgConfigHomeElseDotConfig) {
         qputenv("XDG_CONFIG_HOME", value);
         EXPECT_EQ(UserDefaults::standardPath(), expected) << value.toStdString();
     }
-    qunsetenv("XDG_CONFIG_HOME");
-    if (!saved.isNull())
-        qputenv("XDG_CONFIG_HOME", saved);
+    qputenv("XDG_CONFIG_HOME", saved); // empty is taken as unset
 }
 
 // Damaged files, found at load or just before a write, go aside with one log line each; no copy

@@ -14,8 +14,6 @@
 #include <QMimeData>
 #include <QTemporaryDir>
 
-const QString kSearchOnWeb = QStringLiteral("http://www.google.com/search?q=");
-
 // A site as title, key and address, from the list or from an editor's fields.
 inline QStringList fieldsOf(const SearchUrl& site) {
     return {site.title(), site.commandKey(), site.url()};
@@ -39,16 +37,15 @@ inline QStringList popUpTitles(QWidget& mainWindow) {
     return titles;
 }
 
-// Remembers what would have reached the browser; answers as told.
+// Remembers what would have reached the browser.
 class RecordingUrlOpener : public UrlOpener {
 public:
     QStringList opened;
-    bool answer = true;
 
 protected:
     bool launch(const QString& address) override {
         opened.append(address);
-        return answer;
+        return true;
     }
 };
 

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-const QString kSearchOnWeb = QStringLiteral("http://www.google.com/search?q=");
-
 class WaylandSession : public testing::Test {
 protected:
     void SetUp() override {
