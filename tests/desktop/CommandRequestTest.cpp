@@ -5,7 +5,6 @@
 using CommandRequest = DesktopTest;
 
 TEST_F(CommandRequest, SearchSelectionSearchesWhatIsSelectedInFront) {
-    ASSERT_TRUE(home.skerrinProcesses().isEmpty());
     QStringList expected;
     for (const QString selected : {"started by the bus", "already running"}) {
         ASSERT_TRUE(startSource(selected));
@@ -18,7 +17,6 @@ TEST_F(CommandRequest, SearchSelectionSearchesWhatIsSelectedInFront) {
 
 // A second start asks the first over the bus, as `--bring-to-front` does.
 TEST_F(CommandRequest, BringToFrontAndASecondStartPutTheFocusIntoTheSearchField) {
-    ASSERT_TRUE(home.skerrinProcesses().isEmpty());
     const std::pair<const char*, QStringList> rounds[] = {
         {"started by the bus", {"--bring-to-front"}},
         {"already running", {"--bring-to-front"}},

@@ -28,27 +28,24 @@ protected:
     }
 };
 
+struct RunningController : Controller {
+    void SetUp() override { start(); }
+};
+
 } // namespace
 
-// Both keys are registered, the bring-to-front key last.
-TEST_F(Controller, FirstStartRegistersTheKeysTurnsPastingOnAndShowsTheDefaultSitesUnstored) {
-    prefs.setBool("pasteText", false);
-    EXPECT_FALSE(start().contains("error setting"));
-    EXPECT_EQ(service.calls, QStringList({"register 103 0x100", "register 103 0x900",
-                                          "unregister 103 0x100", "register 103 0x100"}));
-    EXPECT_EQ(defaults.objectForKey("pasteText"), QVariant(1.0));
-    EXPECT_EQ(popUpTitles(window), titlesOf(SearchList()));
-    EXPECT_FALSE(defaults.objectForKey("searchList").isValid());
-}
-
-// Command stands in for a missing modifier.
-TEST_F(Controller, StoredKeysAreRegisteredWithBringToFrontLast) {
+// Command stands in for the missing modifier; the bring-to-front key is registered last.
+TEST_F(Controller, StartRegistersTheStoredKeysTurnsPastingOnAndShowsTheDefaultSitesUnstored) {
     defaults.setObject(96.0, "keyCode");
     defaults.setObject(96.0, "openUrlKey");
     defaults.setObject(4608.0, "openUrlKeyMod");
+    prefs.setBool("pasteText", false);
     EXPECT_FALSE(start().contains("error setting"));
     EXPECT_EQ(service.calls, QStringList({"register 96 0x100", "register 96 0x1200",
                                           "unregister 96 0x100", "register 96 0x100"}));
+    EXPECT_EQ(defaults.objectForKey("pasteText"), QVariant(1.0));
+    EXPECT_EQ(popUpTitles(window), titlesOf(SearchList()));
+    EXPECT_FALSE(defaults.objectForKey("searchList").isValid());
 }
 
 // A desktop that answers later refuses in the same words as one that answers at once.
@@ -69,7 +66,8 @@ TEST_F(Controller, RefusedKeysAreLoggedAtOnceOrLateInTheSameWordsAndStartUpGoesO
     }
 }
 
-TEST(CaptureDecision, TerminalsAreKnownByEitherWmClassNameInAnyCase) {
+// A stored mode of a later release is automatic; the routes show in the desktop capture tests.
+TEST(CaptureDecision, KnowsTerminalsByEitherWmClassNameAndALaterReleasesModeAsAutomatic) {
     // The window's WM_CLASS names, the classes the person added, and whether it is a terminal.
     const std::tuple<QStringList, QStringList, bool> table[] = {
         {{"xterm", "XTerm"}, {}, true},  {{"gnome-terminal-server", "Gnome-terminal"}, {}, true},
@@ -80,15 +78,10 @@ TEST(CaptureDecision, TerminalsAreKnownByEitherWmClassNameInAnyCase) {
     for (const auto& [classes, added, terminal] : table)
         EXPECT_EQ(SelectionCapture::isTerminal(classes, added), terminal)
             << classes.join(',').toStdString();
-}
-
-// The routes show in the desktop capture tests, and with copying off below.
-TEST(CaptureDecision, AStoredModeOfALaterReleaseIsAutomatic) {
     EXPECT_EQ(SelectionCapture::storedMode(7), SelectionCapture::Mode::Automatic);
 }
 
-TEST_F(Controller, SecondPressDuringACaptureGivesOneCopyAndOneSearch) {
-    start();
+TEST_F(RunningController, SecondPressDuringACaptureGivesOneCopyAndOneSearch) {
     setClipboard("old words");
     poster.keyHeld = true;
     controller.openUrlHotKey(&center);
@@ -104,8 +97,7 @@ TEST_F(Controller, SecondPressDuringACaptureGivesOneCopyAndOneSearch) {
 
 // The application in front copies nothing (the clipboard keeps an older secret), a picture, or
 // empty text: Skerrin only comes forward, its search field emptied.
-TEST_F(Controller, CopyWithoutTextNeverTakesTheOldClipboardAndOnlyBringsTheWindowForward) {
-    start();
+TEST_F(RunningController, CopyWithoutTextNeverTakesTheOldClipboardAndOnlyBringsTheWindowForward) {
     const std::function<void()> copies[] = {
         nullptr,
         [] {
@@ -150,8 +142,7 @@ TEST_F(Controller, WithoutAReadableHighlightTheClipboardIsOfferedSelectedAndNeve
     }
 }
 
-TEST_F(Controller, NoCopyIsPostedWhenCopyingIsOffOrAKeyIsBeingCaptured) {
-    start();
+TEST_F(RunningController, NoCopyIsPostedWhenCopyingIsOffOrAKeyIsBeingCaptured) {
     setClipboard("already there");
     poster.keyHeld = true; // nothing to wait for when nothing is posted
     prefs.setBool("copyText", false);
@@ -163,15 +154,13 @@ TEST_F(Controller, NoCopyIsPostedWhenCopyingIsOffOrAKeyIsBeingCaptured) {
     EXPECT_EQ(opener.opened, QStringList(2, kSearchOnWeb + "already%20there"));
 }
 
-TEST_F(Controller, RefusedKeyEventsAreLoggedAndTheRestStillPosted) {
-    start();
+TEST_F(RunningController, RefusedKeyEventsAreLoggedAndTheRestStillPosted) {
     poster.answer = 5;
     EXPECT_EQ(logOf([this] { controller.tryToCopy(); }).count("err- 5"), 4);
     EXPECT_EQ(poster.calls, kCopy);
 }
 
-TEST_F(Controller, AddressTextIsOpenedCleanedAndOtherTextSearched) {
-    start();
+TEST_F(RunningController, AddressTextIsOpenedCleanedAndOtherTextSearched) {
     prefs.setBool("tryAsUrl", false);
     const QList<std::pair<QString, QString>> table = {
         {"  https://example.org/a page\n", "https://example.org/apage"},
@@ -190,8 +179,7 @@ TEST_F(Controller, AddressTextIsOpenedCleanedAndOtherTextSearched) {
               QStringList({"HTTP://EXAMPLE.ORG", "ftp.example.org", "http is fun"}));
 }
 
-TEST_F(Controller, BringToFrontPastesTheClipboardTextOnlyWhenAsked) {
-    start();
+TEST_F(RunningController, BringToFrontPastesTheClipboardTextOnlyWhenAsked) {
     setClipboard("word");
     controller.hotKeyDown(&center);
     EXPECT_EQ(window.searchFieldText(), "word");
@@ -202,8 +190,7 @@ TEST_F(Controller, BringToFrontPastesTheClipboardTextOnlyWhenAsked) {
     EXPECT_TRUE(opener.opened.isEmpty());
 }
 
-TEST_F(Controller, ServiceSearchUsesTheChosenSiteLeavesTheFieldAloneAndAlertsWhenBlank) {
-    start();
+TEST_F(RunningController, ServiceSearchUsesTheChosenSiteLeavesTheFieldAloneAndAlertsWhenBlank) {
     child<QComboBox>(window, "searchListMenu").setCurrentIndex(2);
     window.setSearchFieldText("typed");
     QMimeData selection, picture, blank;
@@ -220,8 +207,7 @@ TEST_F(Controller, ServiceSearchUsesTheChosenSiteLeavesTheFieldAloneAndAlertsWhe
     EXPECT_EQ(alert.shown[0][0], "No text given.");
 }
 
-TEST_F(Controller, OnlyAConfirmedPanelReplacesAndStoresTheBringToFrontKey) {
-    start();
+TEST_F(RunningController, OnlyAConfirmedPanelReplacesAndStoresTheBringToFrontKey) {
     for (int answer : {0, 1}) {
         KeyComboPanel::setModalRunnerForTesting([answer](KeyComboPanel& panel) {
             panel.setKeyCombo(KeyCombo::keyComboWithKeyCode(96, 0x1200));

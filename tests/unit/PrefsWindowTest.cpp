@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableView>
 
 namespace {
@@ -129,20 +130,6 @@ TEST_F(PrefsWindow, OptionsStartOnAndAClickedOneIsStoredAtOnceAndOutlivesCancel)
     }
 }
 
-TEST_F(PrefsWindow, SelectionReadingShowsTheStoredChoiceAndStoresANewOne) {
-    prefs.setInt("readSelection", 1);
-    PrefsWindowController& prefsWindow = open();
-    auto& popUp = child<QComboBox>(prefsWindow, "readSelectionPopUp");
-    EXPECT_EQ(popUp.currentText(), "Primary only");
-    EXPECT_FALSE(child<QCheckBox>(prefsWindow, "restoreClipboardButton").isChecked());
-
-    popUp.setCurrentIndex(2);
-    emit popUp.activated(2);
-    click(prefsWindow, "restoreClipboardButton");
-    EXPECT_EQ(defaults.objectForKey("readSelection"), QVariant(2.0));
-    EXPECT_EQ(defaults.objectForKey("restoreClipboard"), QVariant(1.0));
-}
-
 TEST_P(PrefsHotKey, ConfirmedKeyIsLiveStoredAndShownOutlivesCancelAndCanBeCleared) {
     PrefsWindowController& openBefore = open();
     PrefsWindowController& prefsWindow = open();
@@ -201,24 +188,6 @@ TEST_P(PrefsHotKey, PanelCancelledOrHoldingNoKeyChangesNothing) {
 // 0: the bring-to-front key, 1: the open-URL key.
 INSTANTIATE_TEST_SUITE_P(BothKeys, PrefsHotKey, testing::Values(0, 1));
 
-TEST_F(PrefsWindow, DoubleClickOnACellEditsItsWholeSiteInTheEditor) {
-    QTableView& table = openShown();
-    QWidget& prefsWindow = *table.window();
-    personInEditor("Pics", "okButton");
-    // Through the window, so that the platform turns two clicks into a double click.
-    const QPoint cell = table.visualRect(table.model()->index(2, 2)).center();
-    QTest::mouseDClick(prefsWindow.windowHandle(), Qt::LeftButton, {},
-                       table.viewport()->mapTo(&prefsWindow, cell));
-
-    EXPECT_EQ(editorRuns, QList<QStringList>{fieldsOf(SearchList().searchUrls()[2])});
-    EXPECT_TRUE(table.findChildren<QLineEdit*>().isEmpty()) << "no cell editor opened";
-    EXPECT_EQ(table.model()->index(2, 0).data(), "Pics");
-    click(prefsWindow, "okButton");
-    EXPECT_EQ(liveTitles()[2], "Pics");
-    EXPECT_EQ(popUpTitles(window), liveTitles());
-    EXPECT_EQ(titlesOf(*SkerrinController::loadSearchList(defaults)), liveTitles());
-}
-
 // An added site is blank, selected and edited, and kept when the editor is cancelled; only OK
 // stores the list, but every way of closing keeps it for the run.
 TEST_F(PrefsWindow, AddedSiteIsSelectedEditedAndKeptButOnlyOkStoresTheList) {
@@ -270,18 +239,26 @@ TEST_F(PrefsWindow, EveryWindowsTableFollowsADeleteOfTheSiteSelectedInOneAndAnAd
     EXPECT_EQ(secondTable.model()->index(4, 0).data(), "Pics");
 }
 
-TEST_F(PrefsWindow, PanelIconAndStartAtLoginApplyAtOnce) {
+TEST_F(PrefsWindow, SelectionReadingPanelIconAndStartAtLoginShowTheStoredChoiceAndApplyAtOnce) {
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
     const QString entry = dir.filePath("autostart/" SKERRIN_APP_ID ".desktop");
+    prefs.setInt("readSelection", 1);
     PrefsWindowController& prefsWindow = open();
-    int switched = 0;
-    QObject::connect(&prefsWindow, &PrefsWindowController::panelIconChanged,
-                     [&switched] { ++switched; });
+    auto& popUp = child<QComboBox>(prefsWindow, "readSelectionPopUp");
+    EXPECT_EQ(popUp.currentText(), "Primary only");
+    EXPECT_FALSE(child<QCheckBox>(prefsWindow, "restoreClipboardButton").isChecked());
+    popUp.setCurrentIndex(2);
+    emit popUp.activated(2);
+    click(prefsWindow, "restoreClipboardButton");
+    EXPECT_EQ(defaults.objectForKey("readSelection"), QVariant(2.0));
+    EXPECT_EQ(defaults.objectForKey("restoreClipboard"), QVariant(1.0));
+
+    QSignalSpy switched(&prefsWindow, &PrefsWindowController::panelIconChanged);
     EXPECT_TRUE(child<QCheckBox>(prefsWindow, "panelIconButton").isChecked());
     click(prefsWindow, "panelIconButton");
     EXPECT_EQ(defaults.objectForKey("showPanelIcon"), QVariant(0.0));
-    EXPECT_EQ(switched, 1);
+    EXPECT_EQ(switched.size(), 1);
 
     EXPECT_FALSE(child<QCheckBox>(prefsWindow, "startAtLoginButton").isChecked());
     click(prefsWindow, "startAtLoginButton");
@@ -294,15 +271,12 @@ TEST_F(PrefsWindow, PanelIconAndStartAtLoginApplyAtOnce) {
 }
 
 TEST_F(PrefsWindow, KeysTheDesktopAssignsAreShownInItsWordsAndFollowItsChanges) {
-    const auto refOf = [this](const char* name) {
-        const KeyComboRef combo = center.keyComboForName(name);
-        return service.refOf(combo->keyCode(), combo->modifierMask());
-    };
+    const quintptr bringToFront = service.refOf(103, 0x100), openUrl = service.refOf(103, 0x900);
     PrefsWindowController& ours = open();
     EXPECT_FALSE(child<QLabel>(ours, "desktopKeysLabel").isVisibleTo(&ours));
 
     service.desktopAssigns = true;
-    service.triggers[refOf("OpenUrlHotKey")] = "Ctrl+Alt+S";
+    service.triggers[openUrl] = "Ctrl+Alt+S";
     PrefsWindowController& prefsWindow = open();
     const QLabel& label = child<QLabel>(prefsWindow, "desktopKeysLabel");
     auto& button = child<QPushButton>(prefsWindow, "desktopKeysButton");
@@ -313,15 +287,15 @@ TEST_F(PrefsWindow, KeysTheDesktopAssignsAreShownInItsWordsAndFollowItsChanges) 
     EXPECT_FALSE(button.isVisibleTo(&prefsWindow));
 
     service.configurable = true;
-    service.triggers[refOf("BringToFrontHotKey")] = "Super+F1";
-    service.receiver()->hotKeySettled(refOf("BringToFrontHotKey"), true);
+    service.triggers[bringToFront] = "Super+F1";
+    service.receiver()->hotKeySettled(bringToFront, true);
     EXPECT_TRUE(label.text().contains("Super+F1 to bring"));
     EXPECT_FALSE(label.text().contains("keyboard settings"));
     button.click();
-    EXPECT_EQ(service.configured, QList<quintptr>{refOf("OpenUrlHotKey")});
+    EXPECT_EQ(service.configured, QList<quintptr>{openUrl});
 }
 
-TEST_F(PrefsWindow, SiteTableKeysAndADragEditMoveDeleteAndRestore) {
+TEST_F(PrefsWindow, SiteTableKeysADoubleClickAndADragEditMoveDeleteAndRestore) {
     QTableView& table = openShown();
     personInEditor("Unchanged", "cancelButton");
     const auto key = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
@@ -335,7 +309,13 @@ TEST_F(PrefsWindow, SiteTableKeysAndADragEditMoveDeleteAndRestore) {
     key(Qt::Key_Up, Qt::ControlModifier);
     key(Qt::Key_F2);
     key(Qt::Key_Return);
-    EXPECT_EQ(editorRuns, QList<QStringList>(2, fieldsOf(SearchList().searchUrls()[1])));
+    // Through the window, so that the platform turns two clicks into a double click.
+    QWidget& prefsWindow = *table.window();
+    const QPoint cell = table.visualRect(table.model()->index(2, 2)).center();
+    QTest::mouseDClick(prefsWindow.windowHandle(), Qt::LeftButton, {},
+                       table.viewport()->mapTo(&prefsWindow, cell));
+    EXPECT_EQ(editorRuns, QList<QStringList>(3, fieldsOf(SearchList().searchUrls()[1])));
+    EXPECT_TRUE(table.findChildren<QLineEdit*>().isEmpty()) << "no cell editor opened";
     key(Qt::Key_Delete);
     EXPECT_FALSE(liveTitles().contains("Usenet"));
     // A dragged site moves to where it is dropped.
@@ -344,7 +324,7 @@ TEST_F(PrefsWindow, SiteTableKeysAndADragEditMoveDeleteAndRestore) {
     EXPECT_FALSE(model.dropMimeData(dragged.get(), Qt::MoveAction, 3, 0, QModelIndex()));
     EXPECT_EQ(liveTitles().mid(0, 3), QStringList({"Images", "Directory", "Web"}));
 
-    click(*table.window(), "restoreDefaultsButton");
+    click(prefsWindow, "restoreDefaultsButton");
     EXPECT_EQ(liveTitles(), defaultTitles);
     EXPECT_EQ(popUpTitles(window), defaultTitles);
 }
