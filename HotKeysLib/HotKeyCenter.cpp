@@ -1,20 +1,13 @@
 #include "HotKeyCenter.h"
 
 #include "HotKeysLog.h"
+#include "NoHotKeyService.h"
 
 #include <QMetaObject>
 
 #include <string>
 
 namespace {
-
-// Stands in when no desktop offers hot keys: every combination is refused, nothing is delivered.
-class RefusingHotKeyService : public HotKeyService {
-public:
-    bool deliversIdentity() const override { return true; }
-    quintptr registerHotKey(qint32, qint32, HotKeyId) override { return 0; }
-    void unregisterHotKey(quintptr) override {}
-};
 
 HotKeyService* chosenService = nullptr;
 // Made on first use and kept to the end of the process, so it never outlives its service's
@@ -65,7 +58,7 @@ void HotKeyCenter::useService(HotKeyService* service) {
 
 HotKeyCenter& HotKeyCenter::sharedCenter() {
     if (!sharedHKCenter) {
-        static RefusingHotKeyService refusing;
+        static NoHotKeyService refusing;
         sharedHKCenter = new HotKeyCenter(chosenService ? *chosenService : refusing);
     }
     return *sharedHKCenter;

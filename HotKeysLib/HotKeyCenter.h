@@ -89,6 +89,9 @@ public:
     bool desktopAssignsKeys() const { return service.desktopAssignsKeys(); }
     QString desktopTrigger(const QString& name) const;
     bool canConfigureDesktopKeys() const { return service.canConfigureKeys(); }
+    std::uint32_t baseKeysym(std::uint32_t nativeScanCode, std::uint32_t nativeModifiers) const {
+        return service.baseKeysym(nativeScanCode, nativeModifiers);
+    }
     // Asks the desktop to let the person change the named key; false when it cannot be asked.
     bool configureDesktopKey(const QString& name);
 

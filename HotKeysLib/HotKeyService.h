@@ -3,6 +3,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <cstdint>
 #include <optional>
 
 // The 8-byte identity a hot key is registered with and its presses come back with.
@@ -76,6 +77,16 @@ public:
     virtual bool configureKey(quintptr ref) {
         Q_UNUSED(ref);
         return false;
+    }
+
+    // The keysym of a key in the keyboard group in use, at its first level (no Shift, no AltGr);
+    // 0 where the desktop cannot say. The key panel records keys by it, so Shift+1 is 1 and
+    // AltGr+E is E on every layout.
+    virtual std::uint32_t baseKeysym(std::uint32_t nativeScanCode,
+                                     std::uint32_t nativeModifiers) const {
+        Q_UNUSED(nativeScanCode);
+        Q_UNUSED(nativeModifiers);
+        return 0;
     }
 
 protected:

@@ -1,6 +1,6 @@
 #include "KeyBroadcaster.h"
 
-#include "HotKeyBackend.h"
+#include "HotKeyCenter.h"
 #include "KeyCodeMap.h"
 #include "NotificationCenter.h"
 
@@ -100,8 +100,14 @@ quint32 keysymForQtKey(int key) {
     return key > 0x20 && key < 0x7f ? quint32(key) : 0;
 }
 
+// The session's own keyboard map, as the hot key service reads it.
+std::uint32_t sessionBaseKeysym(std::uint32_t nativeScanCode, std::uint32_t nativeModifiers) {
+    const HotKeyCenter* center = HotKeyCenter::existingSharedCenter();
+    return center ? center->baseKeysym(nativeScanCode, nativeModifiers) : 0;
+}
+
 KeyBroadcaster::BaseKeysymLookup& baseKeysymLookup() {
-    static KeyBroadcaster::BaseKeysymLookup lookup = baseKeysym;
+    static KeyBroadcaster::BaseKeysymLookup lookup = sessionBaseKeysym;
     return lookup;
 }
 
@@ -131,7 +137,7 @@ KeyBroadcaster::KeyBroadcaster(QWidget* parent)
 }
 
 void KeyBroadcaster::setBaseKeysymLookup(BaseKeysymLookup lookup) {
-    baseKeysymLookup() = lookup ? std::move(lookup) : BaseKeysymLookup(baseKeysym);
+    baseKeysymLookup() = lookup ? std::move(lookup) : BaseKeysymLookup(sessionBaseKeysym);
 }
 
 qint32 KeyBroadcaster::cocoaToCarbonModifiers(Qt::KeyboardModifiers modifiers) {

@@ -1,10 +1,6 @@
 #include "KeyCodeMap.h"
 
-#include <xcb/xproto.h>
-
 #include <xkbcommon/xkbcommon-keysyms.h>
-
-#include <array>
 
 namespace {
 
@@ -146,18 +142,6 @@ constexpr KeyEntry aliases[] = {
     {92, XKB_KEY_KP_Prior},     {114, XKB_KEY_Help},
 };
 
-struct ModifierEntry {
-    qint32 modifier;
-    std::uint16_t xModifier;
-};
-
-constexpr std::array<ModifierEntry, 4> modifierBits = {{
-    {0x0100, XCB_MOD_MASK_4},
-    {0x0200, XCB_MOD_MASK_SHIFT},
-    {0x0800, XCB_MOD_MASK_1},
-    {0x1000, XCB_MOD_MASK_CONTROL},
-}};
-
 template <std::size_t N> qint32 keyCodeIn(const KeyEntry (&table)[N], std::uint32_t keysym) {
     for (const KeyEntry& entry : table) {
         if (entry.keysym == keysym)
@@ -183,24 +167,6 @@ qint32 keyCodeForKeysym(std::uint32_t keysym) {
         keysym += XKB_KEY_a - XKB_KEY_A;
     const qint32 keyCode = keyCodeIn(keys, keysym);
     return keyCode >= 0 ? keyCode : keyCodeIn(aliases, keysym);
-}
-
-std::uint16_t xModifiersForModifiers(qint32 modifiers) {
-    std::uint16_t xModifiers = 0;
-    for (const ModifierEntry& entry : modifierBits) {
-        if (modifiers & entry.modifier)
-            xModifiers |= entry.xModifier;
-    }
-    return xModifiers;
-}
-
-qint32 modifiersForXModifiers(std::uint16_t xModifiers) {
-    qint32 modifiers = 0;
-    for (const ModifierEntry& entry : modifierBits) {
-        if (xModifiers & entry.xModifier)
-            modifiers |= entry.modifier;
-    }
-    return modifiers;
 }
 
 } // namespace KeyCodeMap

@@ -2,6 +2,7 @@
 
 #include "HotKeysLog.h"
 #include "KeyCodeMap.h"
+#include "KeyCombo.h"
 #include "X11Connection.h"
 
 #include <QCoreApplication>
@@ -22,6 +23,23 @@ namespace {
 // The modifiers a combination is made of; Caps Lock, Num Lock and the rest are not part of it.
 constexpr std::uint16_t comboModifiers =
     XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
+
+// Stored modifier bits against X modifier masks: Command is Super (Mod4), Option is Alt (Mod1).
+std::uint16_t xModifiersFor(qint32 modifiers) {
+    static const struct {
+        qint32 modifier;
+        std::uint16_t xModifier;
+    } bits[] = {{HotKeyModifier::Command, XCB_MOD_MASK_4},
+                {HotKeyModifier::Shift, XCB_MOD_MASK_SHIFT},
+                {HotKeyModifier::Option, XCB_MOD_MASK_1},
+                {HotKeyModifier::Control, XCB_MOD_MASK_CONTROL}};
+    std::uint16_t xModifiers = 0;
+    for (const auto& bit : bits) {
+        if (modifiers & bit.modifier)
+            xModifiers |= bit.xModifier;
+    }
+    return xModifiers;
+}
 
 struct Grab {
     std::uint32_t keysym = 0;
@@ -206,7 +224,7 @@ struct X11HotKeyService::Private {
     }
 };
 
-std::uint32_t X11HotKeyService::baseKeysym(std::uint32_t keycode, std::uint32_t state) {
+std::uint32_t X11HotKeyService::baseKeysym(std::uint32_t keycode, std::uint32_t state) const {
     xcb_connection_t* connection = X11Connection::connection();
     if (!connection || keycode > 255)
         return 0;
@@ -262,7 +280,7 @@ quintptr X11HotKeyService::registerHotKey(qint32 keyCode, qint32 modifiers, HotK
         return 0;
     Grab grab;
     grab.keysym = keysym;
-    grab.modifiers = KeyCodeMap::xModifiersForModifiers(modifiers);
+    grab.modifiers = xModifiersFor(modifiers);
     d->setKeys(grab);
     grab.id = id;
     // The same combination twice would share one X grab, and releasing either would drop both.

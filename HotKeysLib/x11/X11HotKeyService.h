@@ -15,13 +15,13 @@ class X11HotKeyService : public HotKeyService, public QAbstractNativeEventFilter
 public:
     // Nothing when the application does not run on an X server.
     static std::unique_ptr<X11HotKeyService> create();
-    // The first-level keysym of an X keycode in the group that `state` names.
-    static std::uint32_t baseKeysym(std::uint32_t keycode, std::uint32_t state);
     ~X11HotKeyService() override;
 
     bool deliversIdentity() const override { return true; }
     quintptr registerHotKey(qint32 keyCode, qint32 modifiers, HotKeyId id) override;
     void unregisterHotKey(quintptr ref) override;
+    // The first-level keysym of an X keycode in the group that `state` names.
+    std::uint32_t baseKeysym(std::uint32_t keycode, std::uint32_t state) const override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 

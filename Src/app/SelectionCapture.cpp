@@ -80,7 +80,7 @@ SelectionCapture::Mode SelectionCapture::storedMode(int value) {
     }
 }
 
-SelectionCapture::SelectionCapture(Prefs& prefs, SelectionReader& reader, KeystrokePoster* poster,
+SelectionCapture::SelectionCapture(Prefs& prefs, SelectionReader& reader, KeystrokePoster& poster,
                                    std::function<void()> postCopy, QObject* parent)
     : QObject(parent)
     , prefs(prefs)
@@ -126,13 +126,13 @@ void SelectionCapture::start(std::function<void(std::optional<QString>)> whenDon
         finish(reader.text(SelectionReader::Selection::Clipboard));
         return;
     case Route::Copy:
-        if (!poster) {
+        if (!poster.canPost()) {
             copyMissed();
             return;
         }
         // While the hot key is down its grab holds the keyboard, so a copy posted now would
         // come back to us instead of reaching the application in front.
-        poster->whenKeysReleased([this] { copyNow(); });
+        poster.whenKeysReleased([this] { copyNow(); });
         return;
     }
 }

@@ -36,8 +36,8 @@ public:
     static Route route(Mode mode, bool terminal, bool copyAllowed);
     static Mode storedMode(int value);
 
-    // `postCopy` posts the copy keystroke; without a poster no keystroke can be posted.
-    SelectionCapture(Prefs& prefs, SelectionReader& reader, KeystrokePoster* poster,
+    // `postCopy` posts the copy keystroke where the poster can post one.
+    SelectionCapture(Prefs& prefs, SelectionReader& reader, KeystrokePoster& poster,
                      std::function<void()> postCopy, QObject* parent = nullptr);
     ~SelectionCapture() override;
 
@@ -58,7 +58,7 @@ private:
 
     Prefs& prefs;
     SelectionReader& reader;
-    KeystrokePoster* poster;
+    KeystrokePoster& poster;
     std::function<void()> postCopy;
     std::function<void(std::optional<QString>)> done;
     SelectionReader::FrontWindow front;

@@ -2,7 +2,6 @@
 
 #include "AboutWindowController.h"
 #include "Alert.h"
-#include "ClipboardSelectionReader.h"
 #include "HotKeyCenter.h"
 #include "KeyComboPanel.h"
 #include "KeystrokePoster.h"
@@ -34,17 +33,13 @@ SkerrinController::~SkerrinController() {
 }
 
 void SkerrinController::awakeFromNib(MainWindow& mainWindow, HotKeyCenter& hotKeyCenter,
-                                     KeystrokePoster* keystrokePoster,
-                                     SelectionReader* selectionReader) {
+                                     KeystrokePoster& keystrokePoster,
+                                     SelectionReader& selectionReader) {
     window = &mainWindow;
     center = &hotKeyCenter;
-    poster = keystrokePoster;
-    if (!selectionReader) {
-        ownReader = std::make_unique<ClipboardSelectionReader>();
-        selectionReader = ownReader.get();
-    }
+    poster = &keystrokePoster;
     capture = new SelectionCapture(
-        prefs, *selectionReader, poster, [this] { tryToCopy(); }, this);
+        prefs, selectionReader, keystrokePoster, [this] { tryToCopy(); }, this);
     connect(window, &MainWindow::titleChosen, this,
             [this](const QString& title) { setSelectedTitle(title); });
     connect(window, &MainWindow::searchRequested, this, &SkerrinController::search);
@@ -136,7 +131,7 @@ bool SkerrinController::copyAllowed() const {
 }
 
 void SkerrinController::tryToCopy() {
-    if (!copyAllowed() || !poster)
+    if (!copyAllowed() || !poster || !poster->canPost())
         return;
     saveOldPasteboard();
     poster->inhibitLocalEvents(true);

@@ -41,10 +41,9 @@ public:
     ~SkerrinController() override;
 
     // Start-up: hot keys, scratch entries, the site list and the window's pop-up.
-    // Without a keystroke poster no copy is posted; without a selection reader the toolkit's
-    // clipboard is read.
-    void awakeFromNib(MainWindow& window, HotKeyCenter& center, KeystrokePoster* poster,
-                      SelectionReader* reader = nullptr);
+    // The poster and the reader outlive the controller.
+    void awakeFromNib(MainWindow& window, HotKeyCenter& center, KeystrokePoster& poster,
+                      SelectionReader& reader);
     void applicationDidFinishLaunching();
     void setDefaults();
     void updateList();
@@ -99,7 +98,6 @@ private:
     KeystrokePoster* poster = nullptr;
     KeyComboRef mCombo;
     KeyComboRef urlCombo;
-    std::unique_ptr<SelectionReader> ownReader;
     SelectionCapture* capture = nullptr;
     QClipboard* oldPb = nullptr;
 };

@@ -39,7 +39,7 @@ bool handedToRunningInstance(QDBusConnection bus) {
 
 int runWindow(int argc, char* argv[]) {
     installLogHandler();
-    chooseDesktopPlatform();
+    PlatformBackends::choosePlatform();
     // Qt aborts, leaving a core, when it finds no display.
     std::shared_ptr<void> display = PlatformBackends::holdDisplay();
     if (!display) {
@@ -64,9 +64,8 @@ int runWindow(int argc, char* argv[]) {
     if (!bus.isConnected())
         logLine("no session bus: the services are off");
 
-    const PlatformBackends platform = PlatformBackends::forSession(desktopSession());
-    if (!platform.hotKeys)
-        logLine("not running on an X server: the hot keys are off");
+    const PlatformBackends platform = PlatformBackends::forSession(
+        PlatformBackends::session(), QGuiApplication::desktopFileName());
     HotKeyCenter::useService(platform.hotKeys.get());
     HotKeyCenter& center = HotKeyCenter::sharedCenter();
 
@@ -76,7 +75,7 @@ int runWindow(int argc, char* argv[]) {
     SkerrinController controller(prefs, opener, alert);
     MainWindow window(controller.searchHistoryModel());
     window.setWindowActivator(platform.activator.get());
-    controller.awakeFromNib(window, center, platform.keystrokes.get(), platform.selections.get());
+    controller.awakeFromNib(window, center, *platform.keystrokes, *platform.selections);
     SkerrinService service;
     QObject::connect(&service, &SkerrinService::serviceSearchRequested, &controller,
                      [&controller](const QString& text) {
@@ -98,11 +97,11 @@ int runWindow(int argc, char* argv[]) {
                      &SkerrinController::doBringToFront);
     QObject::connect(&service, &SkerrinService::selectionSearchRequested, &controller,
                      &SkerrinController::searchSelection);
-    if (WindowActivator* activator = platform.activator.get()) {
-        const auto offer = [activator](const QString& token) { activator->offerToken(token); };
-        QObject::connect(&service, &SkerrinService::activationTokenGiven, &controller, offer);
-        QObject::connect(&center, &HotKeyCenter::activationTokenGiven, &controller, offer);
-    }
+    const auto offer = [activator = platform.activator.get()](const QString& token) {
+        activator->offerToken(token);
+    };
+    QObject::connect(&service, &SkerrinService::activationTokenGiven, &controller, offer);
+    QObject::connect(&center, &HotKeyCenter::activationTokenGiven, &controller, offer);
     if (bus.isConnected() && !service.publish(bus)) {
         // Another instance took the name while this one started.
         center.setEnabled(false);

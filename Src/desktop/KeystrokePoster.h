@@ -8,6 +8,9 @@ class KeystrokePoster {
 public:
     virtual ~KeystrokePoster() = default;
 
+    // False where the desktop lets no program post keys to another.
+    virtual bool canPost() const { return true; }
+
     // Runs `ready` once no non-modifier key is held down (while one is, a grab may route posted
     // keys back to us), or after a bounded wait for a release that never comes.
     virtual void whenKeysReleased(std::function<void()> ready) = 0;

@@ -125,9 +125,9 @@ TEST_F(RunningController, CopyWithoutTextNeverTakesTheOldClipboardAndOnlyBringsT
 
 // A desktop that lets nobody read the highlight: the clipboard's text waits for the person.
 TEST_F(Controller, WithoutAReadableHighlightTheClipboardIsOfferedSelectedAndNeverSearched) {
-    auto* reader = new ClipboardSelectionReader(true, false);
-    reader->setParent(&controller); // outlives the capture, which the controller deletes first
-    logOf([this, reader] { controller.awakeFromNib(window, center, &poster, reader); });
+    auto* unreadable = new ClipboardSelectionReader(true, false);
+    unreadable->setParent(&controller); // outlives the capture, which the controller deletes first
+    logOf([&] { controller.awakeFromNib(window, center, poster, *unreadable); });
     for (const QString& held : {QStringLiteral("s3cret-passw0rd"), QString()}) {
         window.setSearchFieldText("earlier search");
         window.hide();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Alert.h"
+#include "ClipboardSelectionReader.h"
 #include "HotKeysTestSupport.h"
 #include "KeystrokePoster.h"
 #include "MainWindow.h"
@@ -94,7 +95,7 @@ class ControllerFixture : public testing::Test {
 protected:
     // Returns the start-up's log.
     QString start() {
-        return logOf([this] { controller.awakeFromNib(window, center, &poster); });
+        return logOf([this] { controller.awakeFromNib(window, center, poster, reader); });
     }
 
     const bool appReady = (ensureApp(), true); // before any widget
@@ -104,6 +105,7 @@ protected:
     RecordingUrlOpener opener;
     RecordingAlert alert;
     RecordingKeystrokePoster poster;
+    ClipboardSelectionReader reader;
     RecordingHotKeyService service;
     HotKeyCenter center{service};
     SkerrinController controller{prefs, opener, alert};
