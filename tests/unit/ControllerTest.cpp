@@ -1,5 +1,6 @@
 #include "ClipboardSelectionReader.h"
 #include "KeyComboPanel.h"
+#include "PlatformBackends.h"
 #include "SelectionCapture.h"
 #include "TestSupport.h"
 
@@ -140,6 +141,20 @@ TEST_F(Controller, WithoutAReadableHighlightTheClipboardIsOfferedSelectedAndNeve
         EXPECT_EQ(window.findChild<QLineEdit*>()->selectedText(), held);
         EXPECT_TRUE(window.isVisible());
     }
+}
+
+// No X server and no Wayland desktop: every backend is a stand-in, never a null.
+TEST(PlatformDoor, ASessionWithoutBackendsHandsOutStandInsAndSaysWhy) {
+    ensureApp();
+    PlatformBackends backends;
+    const QString log = logOf([&] {
+        backends = PlatformBackends::forSession(DesktopSession::None, "org.skerrin.Skerrin");
+    });
+    ASSERT_TRUE(backends.hotKeys && backends.keystrokes && backends.activator &&
+                backends.selections);
+    EXPECT_EQ(backends.hotKeys->registerHotKey(103, 0x100, {}), 0u);
+    EXPECT_FALSE(backends.keystrokes->canPost());
+    EXPECT_TRUE(log.contains("the hot keys are off")) << qPrintable(log);
 }
 
 TEST_F(RunningController, NoCopyIsPostedWhenCopyingIsOffOrAKeyIsBeingCaptured) {
