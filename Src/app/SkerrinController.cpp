@@ -12,6 +12,7 @@
 #include "PrefsWindowController.h"
 #include "SearchList.h"
 #include "SelectionCapture.h"
+#include "SelectionReader.h"
 #include "UrlOpener.h"
 
 #include <QClipboard>
@@ -43,6 +44,7 @@ void SkerrinController::awakeFromNib(MainWindow& mainWindow, HotKeyCenter& hotKe
         ownReader = std::make_unique<ClipboardSelectionReader>();
         selectionReader = ownReader.get();
     }
+    reader = selectionReader;
     capture = new SelectionCapture(
         prefs, *selectionReader, poster, [this] { tryToCopy(); }, this);
     connect(window, &MainWindow::titleChosen, this,
@@ -256,6 +258,7 @@ void SkerrinController::showPrefs() {
             &SkerrinController::updateList);
     connect(prefsWindow, &PrefsWindowController::panelIconChanged, this,
             &SkerrinController::panelIconChanged);
+    prefsWindow->showHighlightHint(reader->howToReadHighlight());
     prefsWindow->adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = prefsWindow->frameGeometry();

@@ -100,6 +100,7 @@ private:
     KeyComboRef mCombo;
     KeyComboRef urlCombo;
     std::unique_ptr<SelectionReader> ownReader;
+    SelectionReader* reader = nullptr;
     SelectionCapture* capture = nullptr;
     QClipboard* oldPb = nullptr;
 };

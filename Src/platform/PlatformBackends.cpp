@@ -1,6 +1,7 @@
 #include "PlatformBackends.h"
 
 #include "ClipboardSelectionReader.h"
+#include "GnomeShellSelectionReader.h"
 #include "wayland/WaylandDisplay.h"
 #include "wayland/WaylandSelectionReader.h"
 #include "wayland/WaylandWindowActivator.h"
@@ -22,7 +23,8 @@ PlatformBackends PlatformBackends::forSession(DesktopSession session) {
         backends.activator = std::make_unique<WaylandWindowActivator>();
         backends.selections = WaylandSelectionReader::create();
         if (!backends.selections)
-            backends.selections = std::make_unique<ClipboardSelectionReader>(true, false);
+            backends.selections =
+                std::make_unique<GnomeShellSelectionReader>(QDBusConnection::sessionBus());
     }
     return backends;
 }
