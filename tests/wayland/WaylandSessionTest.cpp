@@ -34,7 +34,7 @@ TEST_F(WaylandSession, BoundCommandSearchesTheHighlightWhenTheBusStartsSkerrinAn
 
 TEST_F(WaylandSession, NothingHighlightedSearchesNothingWhileTheClipboardHoldsASecret) {
     // Each time Skerrin comes forward it logs whether the desktop let it, a refusal only once:
-    // launched with leave, the press's refusal is the first.
+    // launched with leave, the press is logged either way.
     const QString withToken = "with the desktop's activation token";
     const QString eitherWay = "Skerrin come forward|" + withToken;
     const auto cameForward = [&](const QString& how) {
