@@ -11,6 +11,7 @@
 #include "PrefsWindowController.h"
 #include "SearchList.h"
 #include "SelectionCapture.h"
+#include "SelectionReader.h"
 #include "UrlOpener.h"
 
 #include <QClipboard>
@@ -27,7 +28,7 @@ const QString kOpenUrlKeyFailure = QStringLiteral("error setting the default ope
 SkerrinController::SkerrinController(Prefs& prefs, UrlOpener& opener, Alert& alert, QObject* parent)
     : Searcher(prefs, opener, alert, parent) {}
 
-// The capture goes before the reader it may own, which a child would outlive.
+// The capture goes first: it lets go of a reader that may be one of the controller's children.
 SkerrinController::~SkerrinController() {
     delete capture;
 }
@@ -38,6 +39,7 @@ void SkerrinController::awakeFromNib(MainWindow& mainWindow, HotKeyCenter& hotKe
     window = &mainWindow;
     center = &hotKeyCenter;
     poster = &keystrokePoster;
+    reader = &selectionReader;
     capture = new SelectionCapture(
         prefs, selectionReader, keystrokePoster, [this] { tryToCopy(); }, this);
     connect(window, &MainWindow::titleChosen, this,
@@ -251,6 +253,7 @@ void SkerrinController::showPrefs() {
             &SkerrinController::updateList);
     connect(prefsWindow, &PrefsWindowController::panelIconChanged, this,
             &SkerrinController::panelIconChanged);
+    prefsWindow->showHighlightHint(reader->howToReadHighlight());
     prefsWindow->adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = prefsWindow->frameGeometry();

@@ -98,6 +98,7 @@ private:
     KeystrokePoster* poster = nullptr;
     KeyComboRef mCombo;
     KeyComboRef urlCombo;
+    SelectionReader* reader = nullptr;
     SelectionCapture* capture = nullptr;
     QClipboard* oldPb = nullptr;
 };

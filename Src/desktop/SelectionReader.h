@@ -26,6 +26,9 @@ public:
 
     // False where the desktop lets nobody read what is highlighted.
     virtual bool readsPrimary() const { return true; }
+    // What the person can do so that the highlight can be read; empty when it can be, or when
+    // nothing they can do would help.
+    virtual QString howToReadHighlight() const { return {}; }
     virtual FrontWindow frontWindow() = 0;
     // Whether the program of the window in front owns the selection.
     virtual bool ownedByFront(Selection selection, const FrontWindow& front) = 0;

@@ -183,6 +183,17 @@ void PrefsWindowController::desktopKeysPressed() {
                                "bound"));
 }
 
+void PrefsWindowController::showHighlightHint(const QString& hint) {
+    if (hint.isEmpty())
+        return;
+    auto* label = new QLabel(hint, ui->selectionBox);
+    label->setObjectName(QStringLiteral("highlightHintLabel"));
+    label->setWordWrap(true);
+    // The command is there to be copied.
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    ui->selectionLayout->addWidget(label);
+}
+
 void PrefsWindowController::editHotKeyPressed() {
     static const HotKeySetting bringToFront{kBringToFrontName,           "hotKeyDown",
                                             &PrefKeys::keyCode,          &PrefKeys::keyCodeMod,

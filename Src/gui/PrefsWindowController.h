@@ -34,6 +34,9 @@ public:
     void updateFields();
     // Asks the desktop to let the person change its keys.
     void desktopKeysPressed();
+    // Shows, beside the ways to read the selection, what would let Skerrin read the highlight;
+    // nothing for an empty hint.
+    void showHighlightHint(const QString& hint);
 
     void editHotKeyPressed();
     void editAutoSearchPressed();

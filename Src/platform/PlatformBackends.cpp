@@ -1,6 +1,7 @@
 #include "PlatformBackends.h"
 
 #include "ClipboardSelectionReader.h"
+#include "GnomeShellSelectionReader.h"
 #include "HotKeyBackend.h"
 #include "Log.h"
 #include "NoHotKeyService.h"
@@ -67,7 +68,8 @@ PlatformBackends PlatformBackends::forSession(DesktopSession session, const QStr
         backends.activator = std::make_unique<WaylandWindowActivator>();
         backends.selections = WaylandSelectionReader::create();
         if (!backends.selections)
-            backends.selections = std::make_unique<ClipboardSelectionReader>(true, false);
+            backends.selections =
+                std::make_unique<GnomeShellSelectionReader>(QDBusConnection::sessionBus());
     }
     backends.hotKeys = orStandIn(std::move(backends.hotKeys), std::make_unique<NoHotKeyService>(),
                                  "no X server and no Wayland desktop: the hot keys are off");

@@ -1,6 +1,7 @@
 #include "TestHome.h"
 
 #include <QImageReader>
+#include <QJsonDocument>
 #include <QSettings>
 
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@ const QString kDesktopEntry = kDataDir + "/applications/" + kAppId + ".desktop";
 const QString kBusService = kDataDir + "/dbus-1/services/" + kAppId + ".service";
 const QString kIcon = kDataDir + "/icons/hicolor/128x128/apps/" + kAppId + ".png";
 const QString kMetainfo = kDataDir + "/metainfo/" + kAppId + ".metainfo.xml";
+const QString kShellExtensionUuid = QStringLiteral("skerrin@skerrin.org");
+const QString kShellExtension = kDataDir + "/gnome-shell/extensions/" + kShellExtensionUuid + "/";
 
 // The value of "group/key" in a desktop-entry style file.
 static QString valueOf(const QString& path, const QString& key) {
@@ -20,8 +23,14 @@ static QString valueOf(const QString& path, const QString& key) {
 
 // The installed program runs, also without a display.
 TEST(InstalledFiles, EachFileIsInItsPlaceAndTheBusAndLauncherNameTheInstalledProgram) {
-    for (const QString& path : {kBin, kDesktopEntry, kBusService, kIcon, kMetainfo})
+    for (const QString& path :
+         {kBin, kDesktopEntry, kBusService, kIcon, kMetainfo, kShellExtension + "extension.js",
+          kShellExtension + "metadata.json"})
         EXPECT_TRUE(QFileInfo(path).isFile()) << path.toStdString();
+    // GNOME Shell loads an extension only from the folder its UUID names.
+    EXPECT_EQ(
+        QJsonDocument::fromJson(readFile(kShellExtension + "metadata.json"))["uuid"].toString(),
+        kShellExtensionUuid);
     EXPECT_EQ(valueOf(kBusService, "D-BUS Service/Name"), kAppId);
     EXPECT_EQ(valueOf(kBusService, "D-BUS Service/Exec"), kBin);
     EXPECT_EQ(valueOf(kDesktopEntry, "Desktop Entry/Exec").split(' ').first(),

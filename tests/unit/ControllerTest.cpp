@@ -1,11 +1,14 @@
-#include "ClipboardSelectionReader.h"
+#include "GnomeShellSelectionReader.h"
 #include "KeyComboPanel.h"
+#include "NoKeystrokePoster.h"
 #include "PlatformBackends.h"
 #include "SelectionCapture.h"
 #include "TestSupport.h"
 
 #include <QClipboard>
 #include <QImage>
+#include <QLabel>
+#include <QScopeGuard>
 
 namespace {
 
@@ -124,23 +127,54 @@ TEST_F(RunningController, CopyWithoutTextNeverTakesTheOldClipboardAndOnlyBringsT
     EXPECT_TRUE(alert.shown.isEmpty());
 }
 
-// A desktop that lets nobody read the highlight: the clipboard's text waits for the person.
-TEST_F(Controller, WithoutAReadableHighlightTheClipboardIsOfferedSelectedAndNeverSearched) {
-    auto* unreadable = new ClipboardSelectionReader(true, false);
-    unreadable->setParent(&controller); // outlives the capture, which the controller deletes first
-    logOf([&] { controller.awakeFromNib(window, center, poster, *unreadable); });
+// GNOME lets nobody read the highlight: the clipboard's text waits for the person until the
+// shell's extension (here a stand-in on a bus of the test's own) answers; then the highlight is
+// searched at once, with no restart.
+TEST_F(Controller, OnGnomeTheClipboardWaitsUntilTheShellsExtensionGivesTheHighlight) {
+    PrivateBus bus;
+    auto* reader = new GnomeShellSelectionReader(bus.connect("skerrin-side"));
+    reader->setParent(&controller);  // outlives the capture, which the controller deletes first
+    static NoKeystrokePoster noKeys; // Wayland lets nobody post keys
+    logOf([this, reader] { controller.awakeFromNib(window, center, noKeys, *reader); });
+    qputenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
+    const auto leaveGnome = qScopeGuard([] { qunsetenv("XDG_CURRENT_DESKTOP"); });
+    controller.showPrefs();
+    EXPECT_TRUE(child<QLabel>(window, "highlightHintLabel")
+                    .text()
+                    .contains("gnome-extensions enable skerrin@skerrin.org"));
     for (const QString& held : {QStringLiteral("s3cret-passw0rd"), QString()}) {
         window.setSearchFieldText("earlier search");
         window.hide();
         setClipboard(held);
         ASSERT_TRUE(pressOpenUrl());
-        EXPECT_TRUE(poster.calls.isEmpty());
         EXPECT_TRUE(opener.opened.isEmpty());
         EXPECT_TRUE(controller.searchHistory().isEmpty());
         EXPECT_EQ(window.searchFieldText(), held);
         EXPECT_EQ(window.findChild<QLineEdit*>()->selectedText(), held);
         EXPECT_TRUE(window.isVisible());
     }
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
+    QProcess shell;
+    shell.setProcessEnvironment(env);
+    shell.start("/usr/bin/python3", {"-c", R"(
+import sys
+from gi.repository import Gio, GLib
+node = Gio.DBusNodeInfo.new_for_xml('<node><interface name="org.skerrin.Skerrin.Shell"><method '
+    'name="PrimaryText"><arg type="s" direction="out"/></method></interface></node>')
+bus = Gio.bus_get_sync(Gio.BusType.SESSION)
+bus.register_object('/org/skerrin/Skerrin/Shell', node.interfaces[0],
+                    lambda *call: call[-1].return_value(GLib.Variant('(s)', (sys.argv[1],))))
+Gio.bus_own_name_on_connection(bus, 'org.skerrin.Skerrin.Shell', 0, None, None)
+GLib.MainLoop().run()
+)",
+                                     "highlighted words"});
+    ASSERT_TRUE(waitUntil([&] { return reader->readsPrimary(); }, 10000));
+    ASSERT_TRUE(pressOpenUrl());
+    EXPECT_EQ(opener.opened, QStringList{kSearchOnWeb + "highlighted%20words"});
+    EXPECT_EQ(reader->howToReadHighlight(), "");
+    stopProcess(shell);
 }
 
 // No X server and no Wayland desktop: every backend is a stand-in, never a null.

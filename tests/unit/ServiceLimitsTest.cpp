@@ -22,12 +22,6 @@ public:
 class ServiceLimits : public testing::Test {
 protected:
     ServiceLimits() {
-        ensureApp();
-        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        daemon.waitForReadyRead(5000);
-        const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
-        server = QDBusConnection::connectToBus(address, "skerrin-side");
-        caller = QDBusConnection::connectToBus(address, "stranger");
         QObject::connect(&service, &SkerrinService::serviceSearchRequested, &searcher,
                          &Searcher::searchForString);
         QObject::connect(&service, &SkerrinService::siteSearchRequested, &searcher,
@@ -38,12 +32,6 @@ protected:
         service.setSiteTitles([] { return QStringList{"Web", "Usenet"}; });
     }
     void SetUp() override { ASSERT_TRUE(service.publish(server)); }
-    ~ServiceLimits() override {
-        QDBusConnection::disconnectFromBus("skerrin-side");
-        QDBusConnection::disconnectFromBus("stranger");
-        daemon.kill();
-        daemon.waitForFinished();
-    }
 
     QDBusPendingCall call(const QString& method, const QVariantList& arguments) {
         QDBusMessage message =
@@ -68,10 +56,11 @@ protected:
         return answers({call(method, arguments)}).value(0);
     }
 
+    const bool appReady = (ensureApp(), true); // before the bus's connections
     QTemporaryDir dir;
-    QProcess daemon;
-    QDBusConnection server{QString()};
-    QDBusConnection caller{QString()};
+    PrivateBus bus;
+    QDBusConnection server = bus.connect("skerrin-side");
+    QDBusConnection caller = bus.connect("stranger");
     UserDefaults defaults{dir.filePath("prefs.plist")};
     Prefs prefs{defaults};
     RecordingUrlOpener opener;

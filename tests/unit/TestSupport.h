@@ -12,6 +12,7 @@
 #include "UserDefaults.h"
 
 #include <QComboBox>
+#include <QDBusConnection>
 #include <QMimeData>
 #include <QTemporaryDir>
 
@@ -37,6 +38,32 @@ inline QStringList popUpTitles(QWidget& mainWindow) {
         titles.append(menu.itemText(i));
     return titles;
 }
+
+// A session bus of the test's own, with connections to it by name; all end with it.
+class PrivateBus {
+public:
+    PrivateBus() {
+        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        daemon.waitForReadyRead(5000);
+        address = QString::fromUtf8(daemon.readLine()).trimmed();
+    }
+    ~PrivateBus() {
+        for (const QString& name : names)
+            QDBusConnection::disconnectFromBus(name);
+        daemon.kill();
+        daemon.waitForFinished();
+    }
+    QDBusConnection connect(const QString& name) {
+        names.append(name);
+        return QDBusConnection::connectToBus(address, name);
+    }
+
+    QString address;
+
+private:
+    QProcess daemon;
+    QStringList names;
+};
 
 // Remembers what would have reached the browser.
 class RecordingUrlOpener : public UrlOpener {

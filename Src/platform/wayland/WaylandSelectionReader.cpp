@@ -1,6 +1,8 @@
 #include "WaylandSelectionReader.h"
 
+#include "DataControlBinding.h"
 #include "Log.h"
+#include "ext-data-control-v1-client-protocol.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
 #include <wayland-client.h>
@@ -15,36 +17,43 @@
 
 namespace {
 
-// Version 2 brought the primary selection.
-constexpr uint32_t primaryVersion = 2;
+// The generated names of a data-control protocol, for DataControlBinding; `version` is the one
+// Skerrin binds: the first that has the primary selection.
+#define SKERRIN_DATA_CONTROL(Name, prefix, bindVersion)                                            \
+    struct Name {                                                                                  \
+        using Manager = prefix##_manager_v1;                                                       \
+        using Device = prefix##_device_v1;                                                         \
+        using Offer = prefix##_offer_v1;                                                           \
+        using DeviceListener = prefix##_device_v1_listener;                                        \
+        using OfferListener = prefix##_offer_v1_listener;                                          \
+        static constexpr const wl_interface* manager = &prefix##_manager_v1_interface;             \
+        static constexpr uint32_t version = bindVersion;                                           \
+        static constexpr auto getDevice = prefix##_manager_v1_get_data_device;                     \
+        static constexpr auto destroyManager = prefix##_manager_v1_destroy;                        \
+        static constexpr auto addDeviceListener = prefix##_device_v1_add_listener;                 \
+        static constexpr auto destroyDevice = prefix##_device_v1_destroy;                          \
+        static constexpr auto addOfferListener = prefix##_offer_v1_add_listener;                   \
+        static constexpr auto receive = prefix##_offer_v1_receive;                                 \
+        static constexpr auto destroyOffer = prefix##_offer_v1_destroy;                            \
+    }
+SKERRIN_DATA_CONTROL(ExtDataControl, ext_data_control, 1);
+SKERRIN_DATA_CONTROL(WlrDataControl, zwlr_data_control, 2);
+#undef SKERRIN_DATA_CONTROL
 
-// Text formats in the order that loses nothing: UTF-8 first.
-const char* const textFormats[] = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "TEXT",
-                                   "STRING"};
+template <class Protocol>
+std::unique_ptr<DataControlDevice> bindDataControl(wl_registry* registry, uint32_t name,
+                                                   wl_seat* seat) {
+    logLine(QStringLiteral("reading the highlighted text through %1")
+                .arg(QLatin1String(Protocol::manager->name)));
+    auto* manager = static_cast<typename Protocol::Manager*>(
+        wl_registry_bind(registry, name, Protocol::manager, Protocol::version));
+    return std::make_unique<DataControlBinding<Protocol>>(manager, seat);
+}
 
 // Whatever the source sends beyond this is not a selection a person searches for.
 constexpr qsizetype maxTextBytes = 4 * 1024 * 1024;
 
 } // namespace
-
-struct WaylandSelectionReader::Offer {
-    explicit Offer(zwlr_data_control_offer_v1* proxy)
-        : proxy(proxy) {}
-    ~Offer() { zwlr_data_control_offer_v1_destroy(proxy); }
-    Offer(const Offer&) = delete;
-    Offer& operator=(const Offer&) = delete;
-
-    const char* textFormat() const {
-        for (const char* format : textFormats) {
-            if (formats.contains(QLatin1String(format)))
-                return format;
-        }
-        return nullptr;
-    }
-
-    zwlr_data_control_offer_v1* proxy;
-    QStringList formats;
-};
 
 std::unique_ptr<WaylandSelectionReader> WaylandSelectionReader::create() {
     std::unique_ptr<WaylandSelectionReader> reader(new WaylandSelectionReader);
@@ -64,20 +73,17 @@ bool WaylandSelectionReader::connectToCompositor() {
                                                           [](void*, wl_registry*, uint32_t) {}};
     registry = wl_display_get_registry(display);
     wl_registry_add_listener(registry, &registryListener, this);
-    if (wl_display_roundtrip(display) < 0 || !seat || !manager) {
-        logLine(manager || !seat
+    const bool listed = wl_display_roundtrip(display) >= 0;
+    if (!listed || !seat || (!extManager && !wlrManager)) {
+        logLine(!listed || !seat
                     ? QStringLiteral("the Wayland compositor has no seat: the highlighted text "
                                      "cannot be read")
-                    : QStringLiteral("the Wayland compositor offers no data-control protocol: "
-                                     "the highlighted text cannot be read, so a capture brings "
-                                     "Skerrin forward with the clipboard's text to confirm"));
+                    : QStringLiteral("the Wayland compositor offers no data-control protocol"));
         return false;
     }
-    static const zwlr_data_control_device_v1_listener deviceListener = {
-        &WaylandSelectionReader::dataOffer, &WaylandSelectionReader::selection,
-        &WaylandSelectionReader::finished, &WaylandSelectionReader::primarySelection};
-    device = zwlr_data_control_manager_v1_get_data_device(manager, seat);
-    zwlr_data_control_device_v1_add_listener(device, &deviceListener, this);
+    // KWin offers only the ext protocol, older wlroots desktops only the wlr one.
+    device = extManager ? bindDataControl<ExtDataControl>(registry, extManager, seat)
+                        : bindDataControl<WlrDataControl>(registry, wlrManager, seat);
     // The current selections arrive right after the device exists.
     sync(readTimeoutMs);
     notifier = std::make_unique<QSocketNotifier>(wl_display_get_fd(display), QSocketNotifier::Read);
@@ -87,13 +93,7 @@ bool WaylandSelectionReader::connectToCompositor() {
 
 WaylandSelectionReader::~WaylandSelectionReader() {
     notifier.reset();
-    announced.reset();
-    clipboard.reset();
-    primary.reset();
-    if (device)
-        zwlr_data_control_device_v1_destroy(device);
-    if (manager)
-        zwlr_data_control_manager_v1_destroy(manager);
+    device.reset();
     if (seat)
         wl_seat_destroy(seat);
     if (registry)
@@ -106,61 +106,13 @@ void WaylandSelectionReader::global(void* data, wl_registry* registry, uint32_t 
                                     const char* interface, uint32_t version) {
     auto* self = static_cast<WaylandSelectionReader*>(data);
     // The first seat is the person's; a second one is rare and has no keyboard of theirs.
-    if (std::strcmp(interface, wl_seat_interface.name) == 0 && !self->seat) {
+    if (std::strcmp(interface, wl_seat_interface.name) == 0 && !self->seat)
         self->seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-    } else if (std::strcmp(interface, zwlr_data_control_manager_v1_interface.name) == 0 &&
-               version >= primaryVersion && !self->manager) {
-        self->manager = static_cast<zwlr_data_control_manager_v1*>(wl_registry_bind(
-            registry, name, &zwlr_data_control_manager_v1_interface, primaryVersion));
-    }
-}
-
-void WaylandSelectionReader::dataOffer(void* data, zwlr_data_control_device_v1*,
-                                       zwlr_data_control_offer_v1* id) {
-    static const zwlr_data_control_offer_v1_listener offerListener = {
-        &WaylandSelectionReader::offered};
-    auto* self = static_cast<WaylandSelectionReader*>(data);
-    self->announced = std::make_shared<Offer>(id);
-    zwlr_data_control_offer_v1_add_listener(id, &offerListener, self->announced.get());
-}
-
-void WaylandSelectionReader::offered(void* data, zwlr_data_control_offer_v1*,
-                                     const char* mimeType) {
-    static_cast<Offer*>(data)->formats.append(QString::fromUtf8(mimeType));
-}
-
-void WaylandSelectionReader::take(std::shared_ptr<Offer>& slot, zwlr_data_control_offer_v1* id) {
-    if (!id)
-        slot.reset();
-    else if (announced && announced->proxy == id)
-        slot = std::exchange(announced, nullptr);
-    else if (clipboard && clipboard->proxy == id)
-        slot = clipboard;
-    else if (primary && primary->proxy == id)
-        slot = primary;
-}
-
-void WaylandSelectionReader::selection(void* data, zwlr_data_control_device_v1*,
-                                       zwlr_data_control_offer_v1* id) {
-    auto* self = static_cast<WaylandSelectionReader*>(data);
-    self->take(self->clipboard, id);
-}
-
-void WaylandSelectionReader::primarySelection(void* data, zwlr_data_control_device_v1*,
-                                              zwlr_data_control_offer_v1* id) {
-    auto* self = static_cast<WaylandSelectionReader*>(data);
-    self->take(self->primary, id);
-}
-
-void WaylandSelectionReader::finished(void* data, zwlr_data_control_device_v1*) {
-    auto* self = static_cast<WaylandSelectionReader*>(data);
-    logLine(QStringLiteral("the Wayland compositor withdrew the data-control device: the "
-                           "highlighted text can no longer be read"));
-    self->announced.reset();
-    self->clipboard.reset();
-    self->primary.reset();
-    zwlr_data_control_device_v1_destroy(self->device);
-    self->device = nullptr;
+    else if (std::strcmp(interface, ExtDataControl::manager->name) == 0)
+        self->extManager = name;
+    else if (std::strcmp(interface, WlrDataControl::manager->name) == 0 &&
+             version >= WlrDataControl::version)
+        self->wlrManager = name;
 }
 
 void WaylandSelectionReader::readEvents(int timeoutMs) {
@@ -193,30 +145,24 @@ bool WaylandSelectionReader::sync(int timeoutMs) {
     return done;
 }
 
-const WaylandSelectionReader::Offer* WaylandSelectionReader::offerOf(Selection which) const {
-    return which == Selection::Primary ? primary.get() : clipboard.get();
+bool WaylandSelectionReader::upToDate() {
+    return device && device->live() && sync(readTimeoutMs);
 }
 
 bool WaylandSelectionReader::ownedByFront(Selection which, const FrontWindow&) {
     // Wayland tells nobody which window is in front; what is highlighted now is the person's
     // latest highlight, whichever window holds it.
-    if (!device || !sync(readTimeoutMs))
-        return false;
-    const Offer* offer = offerOf(which);
-    return offer && offer->textFormat();
+    return upToDate() && device->textFormat(which);
 }
 
 std::optional<QString> WaylandSelectionReader::text(Selection which) {
-    if (!device || !sync(readTimeoutMs))
-        return std::nullopt;
-    const Offer* offer = offerOf(which);
-    const char* format = offer ? offer->textFormat() : nullptr;
+    const char* format = upToDate() ? device->textFormat(which) : nullptr;
     if (!format)
         return std::nullopt;
     int ends[2];
     if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
         return std::nullopt;
-    zwlr_data_control_offer_v1_receive(offer->proxy, format, ends[1]);
+    device->receive(which, format, ends[1]);
     wl_display_flush(display);
     close(ends[1]);
     // The source writes when the compositor has passed the request on; a source that hangs

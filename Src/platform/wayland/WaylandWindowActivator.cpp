@@ -13,8 +13,10 @@ WaylandWindowActivator::WaylandWindowActivator()
 void WaylandWindowActivator::activate(QWidget* window) {
     QWindow* handle = window->windowHandle();
     if (token.isEmpty() || !handle) {
-        logLine(QStringLiteral("no activation token: the desktop did not let Skerrin come "
-                               "forward"));
+        // A desktop that gives no token (GNOME for its portal's keys) gives none on any press.
+        if (!std::exchange(toldNoToken, true))
+            logLine(QStringLiteral("no activation token: the desktop did not let Skerrin come "
+                                   "forward (said once; later refusals go unlogged)"));
         return;
     }
     logLine(QStringLiteral("coming forward with the desktop's activation token"));

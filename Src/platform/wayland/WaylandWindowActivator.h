@@ -16,4 +16,5 @@ public:
 
 private:
     QByteArray token;
+    bool toldNoToken = false;
 };
