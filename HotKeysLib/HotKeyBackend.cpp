@@ -31,8 +31,7 @@ std::unique_ptr<HotKeyService> createHotKeyService(DesktopSession session) {
     case DesktopSession::X11:
         return X11HotKeyService::create();
     case DesktopSession::Wayland:
-        return PortalHotKeyService::create(QDBusConnection::sessionBus(),
-                                           QGuiApplication::desktopFileName());
+        return PortalHotKeyService::create(QGuiApplication::desktopFileName());
     case DesktopSession::None:
         break;
     }
