@@ -6,6 +6,7 @@
 #include "TestHome.h"
 
 #include <QDBusConnectionInterface>
+#include <QDBusObjectPath>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -18,12 +19,17 @@ const QString kPortalName = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kOpenUrl = QStringLiteral("OpenUrlHotKey");
 const QString kBringToFront = QStringLiteral("BringToFrontHotKey");
 
-QDBusMessage callBackend(const QString& method, const QVariantList& arguments = {}) {
+// Portal and backend serve the same path, called on the shared connection.
+QDBusMessage callOn(const QString& name, const QString& interface, const QString& method,
+                    const QVariantList& arguments = {}) {
     QDBusMessage call = QDBusMessage::createMethodCall(
-        kBackendName, QStringLiteral("/org/freedesktop/portal/desktop"),
-        "org.skerrin.test.ShortcutsBackend", method);
+        name, QStringLiteral("/org/freedesktop/portal/desktop"), interface, method);
     call.setArguments(arguments);
     return QDBusConnection::sessionBus().call(call);
+}
+
+QDBusMessage callBackend(const QString& method, const QVariantList& arguments = {}) {
+    return callOn(kBackendName, "org.skerrin.test.ShortcutsBackend", method, arguments);
 }
 
 // Every shortcut granted to a session still open, as "<id> <trigger>".
@@ -57,13 +63,16 @@ class PortalHotKeys : public testing::Test {
 protected:
     void SetUp() override {
         callBackend("SetUntriggered", {QStringList()});
-        // Calls the portal on the shared connection first, as Qt does: a registration there
-        // would come too late. Portals before the registry (1.19) know a program only by its
-        // cgroup, which the test has none of.
-        registry = QDBusConnection::sessionBus()
-                       .call(QDBusMessage::createMethodCall(
-                           kPortalName, "/org/freedesktop/portal/desktop",
-                           "org.freedesktop.DBus.Introspectable", "Introspect"))
+        // Qt calls the portal early on its shared connection, which ties that connection to no
+        // app id: a registration there would be refused. So does a call the portal answers
+        // without the desktop.
+        callOn(
+            kPortalName, "org.freedesktop.portal.GlobalShortcuts", "ListShortcuts",
+            {QVariant::fromValue(QDBusObjectPath("/org/freedesktop/portal/desktop/session/none")),
+             QVariantMap()});
+        // Portals before the registry (1.19) know a program only by its cgroup, which the test
+        // has none of.
+        registry = callOn(kPortalName, "org.freedesktop.DBus.Introspectable", "Introspect")
                        .arguments()
                        .value(0)
                        .toString()
@@ -147,6 +156,12 @@ TEST_F(PortalHotKeys, AKeyGivenNoTriggerIsToldInPlainWordsAndTheOtherStillWorks)
                   ? notSet
                   : notSet + "\nTo change it, open your desktop's keyboard settings and look for "
                              "Skerrin among the shortcuts of applications.");
+    // Where the portal can be asked, Change in the Desktop… shows the desktop's settings.
+    if (service->canConfigureKeys()) {
+        EXPECT_TRUE(center->configureDesktopKeys());
+        EXPECT_TRUE(
+            waitUntil([] { return callBackend("Asked").arguments().value(2).toUInt() == 1; }));
+    }
     ASSERT_TRUE(press(kBringToFront, true));
     ASSERT_TRUE(waitUntil([&] { return !center->fired.isEmpty(); }));
     EXPECT_EQ(center->fired, QStringList{kBringToFront});
@@ -196,6 +211,9 @@ int main(int argc, char** argv) {
                              "GlobalShortcuts;\nUseIn=%2\n")
                   .arg(kBackendName, kDesktop)
                   .toUtf8());
+    // The registry takes only an app id the desktop has an entry for.
+    writeFile(home.path(".local/share/applications/org.skerrin.Test.desktop"),
+              "[Desktop Entry]\nType=Application\nName=Test\nExec=true\n");
     writeFile(home.path(".config/xdg-desktop-portal/portals.conf"),
               ("[preferred]\ndefault=" + kDesktop + "\n").toUtf8());
 

@@ -54,6 +54,20 @@ class Backend(dbus.service.Object):
                                  'trigger_description': trigger}))
         return 0, {'shortcuts': dbus.Array(granted, signature='(sa{sv})')}
 
+    # Version 2: the portal passes ConfigureShortcuts on.
+    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature='ss', out_signature='v')
+    def Get(self, interface, name):
+        return self.GetAll(interface)[name]
+
+    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature='s', out_signature='a{sv}')
+    def GetAll(self, interface):
+        return {'version': dbus.UInt32(2)} if interface == SHORTCUTS else {}
+
+    # The person is shown the desktop's shortcut settings.
+    @dbus.service.method(SHORTCUTS, in_signature='osa{sv}')
+    def ConfigureShortcuts(self, session_handle, parent_window, options):
+        self.configured += 1
+
     @dbus.service.signal(SHORTCUTS, signature='osta{sv}')
     def Activated(self, session_handle, shortcut_id, timestamp, options):
         pass
@@ -73,11 +87,13 @@ class Backend(dbus.service.Object):
         self.assigned = {}
         self.app_ids = []
         self.binds = []
+        self.configured = 0
 
-    # The app id of each session opened, and how many shortcuts each binding asked for.
-    @dbus.service.method(CONTROL, out_signature='asau')
+    # The app id of each session opened, how many shortcuts each binding asked for, and how
+    # often the settings were shown.
+    @dbus.service.method(CONTROL, out_signature='asauu')
     def Asked(self):
-        return self.app_ids, self.binds
+        return self.app_ids, self.binds, self.configured
 
     # Every shortcut granted to a session still open, as "<id> <trigger>".
     @dbus.service.method(CONTROL, out_signature='as')
