@@ -209,11 +209,8 @@ QString HotKeyCenter::desktopKeysNotice() const {
             lines.append(notice);
     }
     if (!lines.isEmpty() && !canConfigureDesktopKeys())
-        lines.append(lines.size() == 1
-                         ? tr("To change it, open your desktop's keyboard settings and look for "
-                              "Skerrin among the shortcuts of applications.")
-                         : tr("To change them, open your desktop's keyboard settings and look for "
-                              "Skerrin among the shortcuts of applications."));
+        lines.append(tr("Keys are set in your desktop's keyboard settings: look for Skerrin "
+                        "among the shortcuts of applications."));
     return lines.join('\n');
 }
 

@@ -154,7 +154,7 @@ TEST_F(PortalHotKeys, AKeyGivenNoTriggerIsToldInPlainWordsAndTheOtherStillWorks)
     EXPECT_EQ(center->desktopKeysNotice(),
               service->canConfigureKeys()
                   ? notSet
-                  : notSet + "\nTo change it, open your desktop's keyboard settings and look for "
+                  : notSet + "\nKeys are set in your desktop's keyboard settings: look for "
                              "Skerrin among the shortcuts of applications.");
     // Where the portal can be asked, Change in the Desktop… shows the desktop's settings.
     if (service->canConfigureKeys()) {

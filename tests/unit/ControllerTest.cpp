@@ -83,8 +83,8 @@ TEST_F(Controller, AKeyTheDesktopGaveNoTriggerIsToldWithWhereToChangeIt) {
         center.hotKeySettled(openUrl, true);
         const QString notice =
             configurable ? notSet
-                         : notSet + "\nTo change it, open your desktop's keyboard settings and "
-                                    "look for Skerrin among the shortcuts of applications.";
+                         : notSet + "\nKeys are set in your desktop's keyboard settings: look for "
+                                    "Skerrin among the shortcuts of applications.";
         EXPECT_EQ(line.text(), notice);
         EXPECT_EQ(line.accessibleDescription(), notice);
         EXPECT_TRUE(line.isVisibleTo(&window));
