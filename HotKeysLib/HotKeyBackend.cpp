@@ -8,5 +8,5 @@ std::unique_ptr<HotKeyService> createX11HotKeyService() {
 }
 
 std::unique_ptr<HotKeyService> createPortalHotKeyService(const QString& appId) {
-    return PortalHotKeyService::create(QDBusConnection::sessionBus(), appId);
+    return PortalHotKeyService::create(appId);
 }

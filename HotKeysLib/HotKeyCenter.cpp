@@ -168,12 +168,43 @@ void HotKeyCenter::hotKeySettled(quintptr ref, bool bound) {
 
 QString HotKeyCenter::desktopTrigger(const QString& name) const {
     const _HotKeyData* hk = mHotKeys.value(name).get();
-    return hk && hk->mRegistered ? service.triggerDescription(hk->mRef) : QString();
+    return hk && hk->mRegistered ? service.triggerDescription(hk->mRef).value_or(QString())
+                                 : QString();
 }
 
-bool HotKeyCenter::configureDesktopKey(const QString& name) {
+bool HotKeyCenter::configureDesktopKeys() {
+    if (service.configureKeys())
+        return true;
+    qCInfo(hotKeysLog, "the desktop could not be asked to change the keys");
+    return false;
+}
+
+QString HotKeyCenter::desktopKeyNotice(const QString& name) const {
     const _HotKeyData* hk = mHotKeys.value(name).get();
-    return hk && hk->mRegistered && service.configureKey(hk->mRef);
+    if (!hk || !mEnabled || !service.desktopAssignsKeys() || !hk->mCombo->isValid())
+        return {};
+    // A registration the desktop refused is let go of; one it answered may have no trigger.
+    if (hk->mRegistered) {
+        const std::optional<QString> trigger = service.triggerDescription(hk->mRef);
+        if (!trigger || !trigger->isEmpty())
+            return {};
+    }
+    return tr("%1 is not set: your desktop did not approve it.")
+        .arg(hk->mCombo->linuxDisplayText());
+}
+
+QString HotKeyCenter::desktopKeysNotice() const {
+    QStringList names = allNames();
+    names.sort();
+    QStringList lines;
+    for (const QString& name : std::as_const(names)) {
+        if (const QString notice = desktopKeyNotice(name); !notice.isEmpty())
+            lines.append(notice);
+    }
+    if (!lines.isEmpty() && !canConfigureDesktopKeys())
+        lines.append(tr("Keys are set in your desktop's keyboard settings: look for Skerrin "
+                        "among the shortcuts of applications."));
+    return lines.join('\n');
 }
 
 bool HotKeyCenter::_systemSupportsHotKeys() const {

@@ -92,8 +92,16 @@ public:
     std::uint32_t baseKeysym(std::uint32_t nativeScanCode, std::uint32_t nativeModifiers) const {
         return service.baseKeysym(nativeScanCode, nativeModifiers);
     }
-    // Asks the desktop to let the person change the named key; false when it cannot be asked.
-    bool configureDesktopKey(const QString& name);
+    // Asks the desktop to let the person change the keys; false (and logged) when it cannot be
+    // asked.
+    bool configureDesktopKeys();
+    // Tells the person that the desktop gave the named hot key no trigger (refused, not
+    // approved or removed), naming it in Linux words; empty while it works, while the desktop
+    // has not answered, and where Skerrin itself binds the keys.
+    QString desktopKeyNotice(const QString& name) const;
+    // Every such notice, a line each, and where to change the keys when the desktop cannot be
+    // asked; empty when there is nothing to tell.
+    QString desktopKeysNotice() const;
 
     // While set, presses are not taken as hot keys (a new combination is being captured).
     static void setIgnoreEvents(bool ignore);

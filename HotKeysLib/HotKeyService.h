@@ -65,19 +65,17 @@ public:
     // Whether the desktop, not Skerrin, decides which keys trigger the hot keys: the person
     // changes them in the desktop's settings.
     virtual bool desktopAssignsKeys() const { return false; }
-    // What such a desktop says triggers the hot key, in its own words; empty while it has not
-    // said. A change is reported to the receiver as hotKeySettled(ref, true).
-    virtual QString triggerDescription(quintptr ref) const {
+    // What such a desktop says triggers the hot key, in its own words: empty when it gave none
+    // (the person did not approve it, or removed it), nothing while it has not answered. A
+    // change is reported to the receiver as hotKeySettled(ref, true).
+    virtual std::optional<QString> triggerDescription(quintptr ref) const {
         Q_UNUSED(ref);
-        return {};
+        return std::nullopt;
     }
-    // Whether the desktop can be asked to let the person change a key (configureKey).
+    // Whether the desktop can be asked to let the person change the keys (configureKeys).
     virtual bool canConfigureKeys() const { return false; }
-    // Asks the desktop to let the person change the key; false when it cannot be asked.
-    virtual bool configureKey(quintptr ref) {
-        Q_UNUSED(ref);
-        return false;
-    }
+    // Asks the desktop to let the person change the keys; false when it cannot be asked.
+    virtual bool configureKeys() { return false; }
 
     // The keysym of a key in the keyboard group in use, at its first level (no Shift, no AltGr);
     // 0 where the desktop cannot say. The key panel records keys by it, so Shift+1 is 1 and

@@ -5,13 +5,18 @@
 #include "KeyCombo.h"
 
 #include <QDBusArgument>
+#include <QDBusError>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
+#include <QMap>
 #include <QTimer>
 
 #include <xkbcommon/xkbcommon.h>
+
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -76,27 +81,37 @@ QDBusMessage portalCall(const QString& interface, const QString& method) {
 
 } // namespace
 
-std::unique_ptr<PortalHotKeyService> PortalHotKeyService::create(const QDBusConnection& bus,
-                                                                 const QString& appId) {
-    if (!bus.isConnected())
+std::unique_ptr<PortalHotKeyService> PortalHotKeyService::create(const QString& appId) {
+    // A connection of our own: the portal names a program by the first call on a connection,
+    // and Qt calls the portal early on the shared one.
+    static int connections = 0;
+    QDBusConnection bus = QDBusConnection::connectToBus(
+        QDBusConnection::SessionBus, QStringLiteral("skerrin-portal-%1").arg(++connections));
+    const auto giveUp = [&bus](const QString& why) {
+        qCInfo(hotKeysLog, "the desktop portal offers no global shortcuts: %s", qPrintable(why));
+        QDBusConnection::disconnectFromBus(bus.name());
         return nullptr;
-    QDBusConnection connection = bus;
+    };
+    if (!bus.isConnected())
+        return giveUp(bus.lastError().message());
     if (!appId.isEmpty()) {
-        // Must come before any other portal call. Portals older than the registry answer with
-        // an error and learn who we are their own way.
         QDBusMessage registration =
             portalCall(QStringLiteral("org.freedesktop.host.portal.Registry"), "Register");
         registration << appId << QVariantMap();
-        connection.call(registration, QDBus::Block, kStartTimeoutMs);
+        const QDBusMessage reply = bus.call(registration, QDBus::Block, kStartTimeoutMs);
+        // Portals older than the registry answer with an error and learn who we are their own
+        // way; newer ones then refuse every session.
+        if (reply.type() == QDBusMessage::ReplyMessage)
+            qCInfo(hotKeysLog, "the desktop portal knows us as %s", qPrintable(appId));
+        else
+            qCInfo(hotKeysLog, "the desktop portal did not register us as %s: %s",
+                   qPrintable(appId), qPrintable(reply.errorMessage()));
     }
     QDBusMessage version = portalCall(QStringLiteral("org.freedesktop.DBus.Properties"), "Get");
     version << kShortcutsInterface << QStringLiteral("version");
-    const QDBusMessage reply = connection.call(version, QDBus::Block, kStartTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage) {
-        qCInfo(hotKeysLog, "the desktop portal offers no global shortcuts: %s",
-               qPrintable(reply.errorMessage()));
-        return nullptr;
-    }
+    const QDBusMessage reply = bus.call(version, QDBus::Block, kStartTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return giveUp(reply.errorMessage());
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<QList<PortalShortcut>>();
     const uint portalVersion = reply.arguments().value(0).value<QDBusVariant>().variant().toUInt();
@@ -117,8 +132,8 @@ PortalHotKeyService::PortalHotKeyService(const QDBusConnection& connection, uint
 }
 
 PortalHotKeyService::~PortalHotKeyService() {
-    for (const auto& [ref, binding] : bindings)
-        closeSession(binding.session);
+    // The portal closes the sessions of a connection that goes, a session on its way included.
+    QDBusConnection::disconnectFromBus(bus.name());
 }
 
 quintptr PortalHotKeyService::registerHotKey(qint32 keyCode, qint32 modifiers, HotKeyId id) {
@@ -128,38 +143,36 @@ quintptr PortalHotKeyService::registerHotKey(qint32 keyCode, qint32 modifiers, H
 quintptr PortalHotKeyService::registerNamedHotKey(const QString& name, qint32 keyCode,
                                                   qint32 modifiers, HotKeyId id) {
     const quintptr ref = ++lastRef;
-    bindings[ref] = {id, name, preferredTrigger(keyCode, modifiers), {}, false, {}};
-    // Start-up registers a key and replaces it at once; only what is still wanted once the
-    // event loop turns reaches the desktop, which may ask the person about each binding.
-    QTimer::singleShot(0, this, [this, ref] {
-        if (bindings.count(ref))
-            createSession(ref);
-    });
+    bindings[ref] = {id, name, preferredTrigger(keyCode, modifiers), std::nullopt};
+    bindSoon();
     return ref;
 }
 
 void PortalHotKeyService::unregisterHotKey(quintptr ref) {
-    const auto found = bindings.find(ref);
-    if (found == bindings.end())
+    if (bindings.erase(ref) == 0)
         return;
-    // A session still on its way is closed when it arrives and finds no binding.
-    closeSession(found->second.session);
-    bindings.erase(found);
+    // The desktop keeps listing a shortcut until its session closes.
+    bindSoon();
 }
 
-QString PortalHotKeyService::triggerDescription(quintptr ref) const {
+std::optional<QString> PortalHotKeyService::triggerDescription(quintptr ref) const {
     const auto found = bindings.find(ref);
-    return found == bindings.end() ? QString() : found->second.triggerDescription;
+    return found == bindings.end() ? std::nullopt : found->second.triggerDescription;
 }
 
-bool PortalHotKeyService::configureKey(quintptr ref) {
-    const auto found = bindings.find(ref);
-    if (!canConfigureKeys() || found == bindings.end() || !found->second.bound)
+bool PortalHotKeyService::configureKeys() {
+    if (!canConfigureKeys() || session.isEmpty())
         return false;
     QDBusMessage call = portalCall(kShortcutsInterface, QStringLiteral("ConfigureShortcuts"));
-    call << QVariant::fromValue(QDBusObjectPath(found->second.session)) << QString()
-         << QVariantMap();
-    return bus.send(call);
+    call << QVariant::fromValue(QDBusObjectPath(session)) << QString() << QVariantMap();
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kStartTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* call) {
+        call->deleteLater();
+        if (call->isError())
+            qCInfo(hotKeysLog, "the desktop could not show its shortcut settings: %s",
+                   qPrintable(call->error().message()));
+    });
+    return true;
 }
 
 QString PortalHotKeyService::preferredTrigger(qint32 keyCode, qint32 modifiers) {
@@ -183,80 +196,98 @@ QString PortalHotKeyService::preferredTrigger(qint32 keyCode, qint32 modifiers) 
     return parts.join('+');
 }
 
-void PortalHotKeyService::createSession(quintptr ref) {
+void PortalHotKeyService::bindSoon() {
+    // Start-up registers the keys one by one and replaces one at once: only what is still wanted
+    // once the event loop turns reaches the desktop, in one binding. An answer to what was asked
+    // before is stale from now on.
+    ++round;
+    if (bindingDue)
+        return;
+    bindingDue = true;
+    QTimer::singleShot(0, this, &PortalHotKeyService::bindAll);
+}
+
+void PortalHotKeyService::bindAll() {
+    bindingDue = false;
+    const quint64 thisRound = round;
+    if (bindings.empty()) {
+        closeSession(std::exchange(session, QString()));
+        return;
+    }
     const QString sessionToken = QStringLiteral("skerrin_session%1").arg(++lastToken);
     request(QStringLiteral("CreateSession"), {}, {{"session_handle_token", sessionToken}},
-            [this, ref](uint response, const QVariantMap& results) {
-                const QString session = handleText(results.value("session_handle"));
-                const auto found = bindings.find(ref);
-                if (found == bindings.end()) {
-                    closeSession(session);
+            [this, thisRound](uint response, const QVariantMap& results) {
+                const QString newSession = handleText(results.value("session_handle"));
+                if (thisRound != round) {
+                    closeSession(newSession);
                     return;
                 }
-                if (response != 0 || session.isEmpty()) {
-                    settle(ref, false, "no session: " + results.value("error").toString());
+                if (response == 0 && !newSession.isEmpty()) {
+                    bindShortcuts(thisRound, newSession);
                     return;
                 }
-                found->second.session = session;
-                bindShortcut(ref);
+                // Without a session nothing can be bound; the center lets go of the handles.
+                const QString why = results.value("error").toString();
+                for (auto it = bindings.begin(); it != bindings.end();) {
+                    const auto [ref, binding] = *it;
+                    qCInfo(hotKeysLog, "global shortcut %s not bound: no session: %s",
+                           qPrintable(binding.shortcutId), qPrintable(why));
+                    it = bindings.erase(it);
+                    if (receiver)
+                        receiver->hotKeySettled(ref, false);
+                }
             });
 }
 
-void PortalHotKeyService::bindShortcut(quintptr ref) {
-    const Binding& binding = bindings.at(ref);
-    QVariantMap options{{"description", describe(binding.shortcutId)}};
-    if (!binding.trigger.isEmpty())
-        options.insert("preferred_trigger", binding.trigger);
-    const QList<PortalShortcut> shortcuts{{binding.shortcutId, options}};
-    request(QStringLiteral("BindShortcuts"),
-            {QVariant::fromValue(QDBusObjectPath(binding.session)), QVariant::fromValue(shortcuts),
-             QString()},
-            {}, [this, ref](uint response, const QVariantMap& results) {
-                const auto found = bindings.find(ref);
-                if (found == bindings.end())
-                    return;
-                if (response != 0) {
-                    settle(ref, false,
-                           QStringLiteral("refused (%1) %2")
-                               .arg(response)
-                               .arg(results.value("error").toString()));
-                    return;
-                }
-                const auto granted = fromDBus<QList<PortalShortcut>>(results.value("shortcuts"));
-                for (const PortalShortcut& shortcut : granted) {
-                    if (shortcut.id != found->second.shortcutId)
-                        continue;
-                    // The desktop may have given another trigger than the one asked for.
-                    found->second.triggerDescription =
-                        shortcut.options.value("trigger_description").toString();
-                    settle(ref, true, found->second.triggerDescription);
-                    return;
-                }
-                settle(ref, false, "left out of the desktop's answer");
-            });
-}
-
-void PortalHotKeyService::settle(quintptr ref, bool bound, const QString& why) {
-    Binding& binding = bindings.at(ref);
-    if (bound) {
-        binding.bound = true;
-        qCInfo(hotKeysLog, "global shortcut %s bound: %s", qPrintable(binding.shortcutId),
-               qPrintable(why.isEmpty() ? QStringLiteral("no trigger yet") : why));
-    } else {
-        qCInfo(hotKeysLog, "global shortcut %s not bound: %s", qPrintable(binding.shortcutId),
-               qPrintable(why));
-        // The center lets go of a refused handle, so nothing would ever close it.
-        closeSession(binding.session);
-        bindings.erase(ref);
+void PortalHotKeyService::bindShortcuts(quint64 thisRound, const QString& newSession) {
+    QList<PortalShortcut> shortcuts;
+    for (const auto& [ref, binding] : bindings) {
+        QVariantMap options{{"description", describe(binding.shortcutId)}};
+        if (!binding.trigger.isEmpty())
+            options.insert("preferred_trigger", binding.trigger);
+        shortcuts.append({binding.shortcutId, options});
     }
-    if (receiver)
-        receiver->hotKeySettled(ref, bound);
+    request(QStringLiteral("BindShortcuts"),
+            {QVariant::fromValue(QDBusObjectPath(newSession)), QVariant::fromValue(shortcuts),
+             QString()},
+            {}, [this, thisRound, newSession](uint response, const QVariantMap& results) {
+                bound(thisRound, newSession, response, results);
+            });
 }
 
-void PortalHotKeyService::closeSession(const QString& session) {
-    if (session.isEmpty())
+void PortalHotKeyService::bound(quint64 thisRound, const QString& newSession, uint response,
+                                const QVariantMap& results) {
+    if (thisRound != round) {
+        closeSession(newSession);
         return;
-    bus.send(QDBusMessage::createMethodCall(kPortalService, session,
+    }
+    closeSession(std::exchange(session, newSession));
+    if (response != 0)
+        qCInfo(hotKeysLog, "the desktop did not approve the global shortcuts (%u) %s", response,
+               qPrintable(results.value("error").toString()));
+    QMap<QString, QString> granted;
+    for (const PortalShortcut& shortcut :
+         fromDBus<QList<PortalShortcut>>(results.value("shortcuts")))
+        granted.insert(shortcut.id, shortcut.options.value("trigger_description").toString());
+    std::vector<quintptr> settled;
+    for (auto& [ref, binding] : bindings) {
+        // The desktop may have given another trigger than the one asked for, or none.
+        binding.triggerDescription = granted.value(binding.shortcutId);
+        qCInfo(hotKeysLog, "global shortcut %s bound: %s", qPrintable(binding.shortcutId),
+               qPrintable(binding.triggerDescription->isEmpty() ? QStringLiteral("no trigger")
+                                                                : *binding.triggerDescription));
+        settled.push_back(ref);
+    }
+    for (const quintptr ref : settled) {
+        if (receiver && bindings.count(ref))
+            receiver->hotKeySettled(ref, true);
+    }
+}
+
+void PortalHotKeyService::closeSession(const QString& handle) {
+    if (handle.isEmpty())
+        return;
+    bus.send(QDBusMessage::createMethodCall(kPortalService, handle,
                                             QStringLiteral("org.freedesktop.portal.Session"),
                                             QStringLiteral("Close")));
 }
@@ -308,10 +339,11 @@ void PortalHotKeyService::shortcutSignal(const QDBusMessage& message) {
     const QList<QVariant> arguments = message.arguments();
     if (arguments.size() < 2 || !receiver || !receiver->acceptsHotKeys())
         return;
-    const QString session = handleText(arguments.at(0));
     const QString shortcutId = arguments.at(1).toString();
+    if (handleText(arguments.at(0)) != session)
+        return;
     for (const auto& [ref, binding] : bindings) {
-        if (!binding.bound || binding.session != session || binding.shortcutId != shortcutId)
+        if (binding.shortcutId != shortcutId)
             continue;
         HotKeyEvent event;
         event.kind = message.member() == QLatin1String("Activated") ? HotKeyEvent::pressed
@@ -328,16 +360,15 @@ void PortalHotKeyService::shortcutSignal(const QDBusMessage& message) {
 
 void PortalHotKeyService::shortcutsChanged(const QDBusMessage& message) {
     const QList<QVariant> arguments = message.arguments();
-    if (arguments.size() < 2)
+    if (arguments.size() < 2 || handleText(arguments.at(0)) != session)
         return;
-    const QString session = handleText(arguments.at(0));
     for (const PortalShortcut& shortcut : fromDBus<QList<PortalShortcut>>(arguments.at(1))) {
         for (auto& [ref, binding] : bindings) {
-            if (!binding.bound || binding.session != session || binding.shortcutId != shortcut.id)
+            if (binding.shortcutId != shortcut.id)
                 continue;
             binding.triggerDescription = shortcut.options.value("trigger_description").toString();
             qCInfo(hotKeysLog, "the desktop changed global shortcut %s: %s",
-                   qPrintable(binding.shortcutId), qPrintable(binding.triggerDescription));
+                   qPrintable(binding.shortcutId), qPrintable(*binding.triggerDescription));
             if (receiver)
                 receiver->hotKeySettled(ref, true);
         }

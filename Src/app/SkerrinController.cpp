@@ -59,6 +59,10 @@ void SkerrinController::awakeFromNib(MainWindow& mainWindow, HotKeyCenter& hotKe
         if (!bound)
             logLine(name == kOpenUrlHotKey ? kOpenUrlKeyFailure : kBringToFrontFailure);
     });
+    // Keys the desktop gave no trigger are told where the person looks, never only logged.
+    connect(center, &HotKeyCenter::hotKeyBindingSettled, this,
+            &SkerrinController::showHotKeyNotice);
+    connect(window, &MainWindow::desktopKeysRequested, center, &HotKeyCenter::configureDesktopKeys);
 
     mCombo = storedCombo(PrefKeys::keyCode, PrefKeys::keyCodeMod);
     registerHotKey(kBringToFrontHotKey, mCombo, "hotKeyDown", kBringToFrontFailure);
@@ -75,6 +79,13 @@ void SkerrinController::awakeFromNib(MainWindow& mainWindow, HotKeyCenter& hotKe
                         QVariant::fromValue(searchList.get()));
     window->showPicture();
     updateList();
+}
+
+void SkerrinController::showHotKeyNotice() {
+    const QString notice = center->desktopKeysNotice();
+    const bool askDesktop = center->canConfigureDesktopKeys();
+    window->showHotKeyNotice(notice, askDesktop);
+    emit hotKeyNoticeChanged(notice, askDesktop);
 }
 
 void SkerrinController::applicationDidFinishLaunching() {

@@ -86,8 +86,12 @@ public slots:
 signals:
     // "Show an icon in the panel" was switched in the preferences.
     void panelIconChanged();
+    // What to tell about hot keys that do not work changed (empty: nothing); `askDesktop`: the
+    // desktop can be asked to change them.
+    void hotKeyNoticeChanged(const QString& notice, bool askDesktop);
 
 private:
+    void showHotKeyNotice();
     bool copyAllowed() const;
     KeyComboRef storedCombo(const PrefKey<int>& codeKey, const PrefKey<int>& modifiersKey) const;
     void registerHotKey(const QString& name, const KeyComboRef& combo, const char* action,

@@ -118,6 +118,10 @@ int runWindow(int argc, char* argv[]) {
     QObject::connect(&panelIcon, &PanelIcon::prefsRequested, &controller,
                      &SkerrinController::showPrefs);
     QObject::connect(&panelIcon, &PanelIcon::quitRequested, &app, &QCoreApplication::quit);
+    QObject::connect(&controller, &SkerrinController::hotKeyNoticeChanged, &panelIcon,
+                     &PanelIcon::setHotKeyNotice);
+    QObject::connect(&panelIcon, &PanelIcon::desktopKeysRequested, &center,
+                     &HotKeyCenter::configureDesktopKeys);
     QObject::connect(&window, &MainWindow::quitRequested, &app, &QCoreApplication::quit);
     // With the icon in the panel, closing the window only hides it.
     app.setQuitOnLastWindowClosed(false);

@@ -54,6 +54,9 @@ MainWindow::MainWindow(QStringListModel& history)
     connect(ui->actionRegisterHK, &QAction::triggered, this, &MainWindow::registerHKRequested);
     connect(ui->actionUnregisterHK, &QAction::triggered, this, &MainWindow::unregisterHKRequested);
     connect(ui->actionQuit, &QAction::triggered, this, &MainWindow::quitRequested);
+    connect(ui->desktopKeysButton, &QPushButton::clicked, this, &MainWindow::desktopKeysRequested);
+    ui->hotKeyNotice->setAccessibleName(tr("Hot keys"));
+    showHotKeyNotice({}, false);
 }
 
 MainWindow::~MainWindow() = default;
@@ -144,6 +147,13 @@ void MainWindow::showBehind() {
     setAttribute(Qt::WA_ShowWithoutActivating);
     show();
     setAttribute(Qt::WA_ShowWithoutActivating, false);
+}
+
+void MainWindow::showHotKeyNotice(const QString& notice, bool askDesktop) {
+    ui->hotKeyNotice->setText(notice);
+    ui->hotKeyNotice->setAccessibleDescription(notice);
+    ui->hotKeyNotice->setVisible(!notice.isEmpty());
+    ui->desktopKeysButton->setVisible(!notice.isEmpty() && askDesktop);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -36,6 +36,9 @@ public:
     void bringToFront();
     // Shown, leaving the keyboard focus where it is.
     void showBehind();
+    // A short line under the search field about hot keys that do not work (hidden when empty),
+    // with the button asking the desktop to change them when it can be asked.
+    void showHotKeyNotice(const QString& notice, bool askDesktop);
 
 signals:
     void closed();
@@ -48,6 +51,7 @@ signals:
     void prefsRequested();
     void registerHKRequested();
     void unregisterHKRequested();
+    void desktopKeysRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -15,14 +15,20 @@ public:
     void setShown(bool shown);
     // Shown, and a panel is there to show it.
     bool isShown() const;
+    // Hot keys that do not work, told in the tooltip (none: empty), with a menu item asking the
+    // desktop to change them when it can be asked.
+    void setHotKeyNotice(const QString& notice, bool askDesktop);
 
 signals:
     void searchClipboardRequested();
     void showRequested();
     void prefsRequested();
+    void desktopKeysRequested();
     void quitRequested();
 
 private:
     QMenu menu;
+    QAction* desktopKeys;
+    QString toolTip;
     QSystemTrayIcon* icon = nullptr;
 };

@@ -18,6 +18,8 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 
+#include <tuple>
+
 struct PrefsWindowController::HotKeySetting {
     const char* name;
     const char* action; // a slot of the hot key target
@@ -161,6 +163,14 @@ void PrefsWindowController::showDesktopKeys() {
     const bool askable = assigned && center.canConfigureDesktopKeys();
     ui->desktopKeysLabel->setVisible(assigned);
     ui->desktopKeysButton->setVisible(askable);
+    for (const auto& [name, notice, field] :
+         {std::tuple{kBringToFrontName, ui->hotKeyNotice, ui->hotKeyTextField},
+          std::tuple{kOpenUrlName, ui->autoSearchNotice, ui->autoSearchTextField}}) {
+        const QString text = center.desktopKeyNotice(QLatin1String(name));
+        notice->setText(text);
+        notice->setVisible(!text.isEmpty());
+        field->setAccessibleDescription(text);
+    }
     if (!assigned)
         return;
     const auto trigger = [this](const char* name) {
@@ -177,10 +187,7 @@ void PrefsWindowController::showDesktopKeys() {
 }
 
 void PrefsWindowController::desktopKeysPressed() {
-    if (!center.configureDesktopKey(QLatin1String(kOpenUrlName)) &&
-        !center.configureDesktopKey(QLatin1String(kBringToFrontName)))
-        logLine(QStringLiteral("the desktop could not be asked to change the keys: neither is "
-                               "bound"));
+    center.configureDesktopKeys();
 }
 
 void PrefsWindowController::showHighlightHint(const QString& hint) {

@@ -95,13 +95,15 @@ public:
     // A desktop that assigns the keys itself, as the portal does.
     bool desktopAssigns = false;
     bool configurable = false;
-    QMap<quintptr, QString> triggers;
-    QList<quintptr> configured;
+    QMap<quintptr, QString> triggers; // absent: not answered yet
+    int configured = 0;
     bool desktopAssignsKeys() const override { return desktopAssigns; }
-    QString triggerDescription(quintptr ref) const override { return triggers.value(ref); }
+    std::optional<QString> triggerDescription(quintptr ref) const override {
+        return triggers.contains(ref) ? std::optional(triggers.value(ref)) : std::nullopt;
+    }
     bool canConfigureKeys() const override { return configurable; }
-    bool configureKey(quintptr ref) override {
-        configured.append(ref);
+    bool configureKeys() override {
+        ++configured;
         return configurable;
     }
 

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QScopeGuard>
+#include <QSignalSpy>
 
 namespace {
 
@@ -68,6 +69,37 @@ TEST_F(Controller, RefusedKeysAreLoggedAtOnceOrLateInTheSameWordsAndStartUpGoesO
                     }).contains(line))
             << line;
     }
+}
+
+// A key the desktop gave no trigger is told under the search field and to the panel icon.
+TEST_F(Controller, AKeyTheDesktopGaveNoTriggerIsToldWithWhereToChangeIt) {
+    service.desktopAssigns = true;
+    start();
+    QSignalSpy told(&controller, &SkerrinController::hotKeyNoticeChanged);
+    const QLabel& line = child<QLabel>(window, "hotKeyNotice");
+    auto& button = child<QPushButton>(window, "desktopKeysButton");
+    const quintptr openUrl = service.refOf(103, 0x900);
+    const QString notSet = "Super+Alt+F11 is not set: your desktop did not approve it.";
+    for (const bool configurable : {false, true}) {
+        service.configurable = configurable;
+        service.triggers[openUrl] = "";
+        center.hotKeySettled(openUrl, true);
+        const QString notice =
+            configurable ? notSet
+                         : notSet + "\nKeys are set in your desktop's keyboard settings: look for "
+                                    "Skerrin among the shortcuts of applications.";
+        EXPECT_EQ(line.text(), notice);
+        EXPECT_EQ(line.accessibleDescription(), notice);
+        EXPECT_TRUE(line.isVisibleTo(&window));
+        EXPECT_EQ(button.isVisibleTo(&window), configurable);
+        EXPECT_EQ(told.takeFirst(), (QVariantList{notice, configurable}));
+    }
+    button.click();
+    EXPECT_EQ(service.configured, 1);
+    service.triggers[openUrl] = "Ctrl+F9";
+    center.hotKeySettled(openUrl, true);
+    EXPECT_FALSE(line.isVisibleTo(&window));
+    EXPECT_EQ(told.takeFirst(), (QVariantList{QString(), true}));
 }
 
 // A stored mode of a later release is automatic; the routes show in the desktop capture tests.
