@@ -8,6 +8,8 @@
 #include "UrlOpener.h"
 #include "UserDefaults.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kHistoryLimit = 10;
@@ -26,6 +28,19 @@ bool hasWebEnding(const QString& text) {
             return true;
     }
     return false;
+}
+
+// A line break, with the + a wrapped line may begin with, is where a terminal or a mail broke an
+// address; a space is where words meet: "visit paypal.com" is a sentence, not an address.
+QString withoutLineBreaks(const QString& text) {
+    QString joined = text;
+    for (const char* junk : {"\n+", "\n", "\r+", "\r"})
+        joined.remove(QLatin1String(junk));
+    return joined;
+}
+
+bool holdsSpace(const QString& text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); });
 }
 
 } // namespace
@@ -95,8 +110,9 @@ Searcher::SearchResult Searcher::searchWithSite(const SearchUrl* site,
     }
     addToSearchHistory(*typed);
 
-    if (prefs.getBool(PrefKeys::tryAsUrl) && hasWebEnding(trimmed) &&
-        opener.open(withScheme(cleanURL(*searchString))))
+    const QString joined = withoutLineBreaks(*searchString).trimmed();
+    if (prefs.getBool(PrefKeys::tryAsUrl) && hasWebEnding(trimmed) && !holdsSpace(joined) &&
+        opener.open(withScheme(joined)))
         return SearchResult::Opened;
 
     const QString address =
@@ -122,10 +138,7 @@ void Searcher::addToSearchHistory(const QString& s) {
 }
 
 QString Searcher::cleanURL(const QString& url) {
-    QString cleaned = url;
-    for (const char* junk : {"\n+", "\n", "\r+", "\r", " "})
-        cleaned.remove(QLatin1String(junk));
-    return cleaned;
+    return withoutLineBreaks(url).remove(' ');
 }
 
 void Searcher::openAsURL() {

@@ -30,7 +30,9 @@ TEST(Escaping, EscapesTheQueryAsTheSitesEncodingAndSpacesSay) {
         {QString::fromUtf8("é日"), latin1, percent20, "%C3%A9%E6%97%A5"},
         {"\"<>#{}|\\^[]`\x7f", latin1, percent20, "%22%3C%3E%23%7B%7D%7C%5C%5E%5B%5D%60%7F"},
         {"-_.!~*'()", latin1, percent20, "-_.!~*'()"},
-        {";/?:@&=+$,", latin1, percent20, ";/?:@&=+$,"},
+        // The text's own & = + # never split the query, on any site.
+        {";/?:@&=+$,", latin1, percent20, ";/?:@%26%3D%2B$,"},
+        {"C++ AT&T", latin1, percent20, "C%2B%2B%20AT%26T"},
         {cafe, utf8, plus, "caf%C3%A9+au+lait"},
         {cafe, utf8, percent20, "caf%C3%A9%20au%20lait"},
         // Form encoding keeps a typed + or & inside the text.
@@ -79,8 +81,11 @@ TEST_F(Search, OpensWebAddressesOrSearchesByEnding) {
         {"example.edu", "http://example.edu"},
         {"example.org", "http://example.org"},
         {"http://example.org", "http://example.org"},
-        {"my example.com", "http://myexample.com"},
         {"  example.com \n", "http://example.com"},
+        {"www.exam\n+ple.com", "http://www.example.com"},
+        // Words around an address are a sentence to search for.
+        {"visit paypal.com", kSearchOnWeb + "visit%20paypal.com"},
+        {"my\texample.com", kSearchOnWeb + "my%09example.com"},
         {"example.COM", kSearchOnWeb + "example.COM"},
         {"example.de", kSearchOnWeb + "example.de"},
         {QString::fromUtf8("exämple.com"), kSearchOnWeb + "ex%E4mple.com"},
