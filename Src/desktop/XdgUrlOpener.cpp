@@ -99,9 +99,11 @@ bool startDefaultHandler(const QString& address) {
     // GIO starts the handler's own command line itself, no shell, and reaps what it starts.
     const bool started = g_app_info_launch_uris(handler, &uris, nullptr, &error);
     if (!started) {
-        logLine(QStringLiteral("could not start %1 for %2: %3")
-                    .arg(QString::fromUtf8(g_app_info_get_name(handler)), address,
-                         QString::fromUtf8(error ? error->message : "")));
+        // The address holds the searched text, which stays out of the log.
+        logLine(QStringLiteral("could not start %1: %2")
+                    .arg(QString::fromUtf8(g_app_info_get_name(handler)),
+                         QString::fromUtf8(error ? error->message : "")
+                             .replace(address, QLatin1String("the address"))));
         g_clear_error(&error);
     }
     g_object_unref(handler);
@@ -114,6 +116,6 @@ bool XdgUrlOpener::launch(const QString& address) {
     if (startBrowserVariable(address) || startDefaultHandler(address) ||
         startDetached({QStringLiteral("xdg-open"), address}))
         return true;
-    logLine("could not start xdg-open for " + address);
+    logLine("could not start xdg-open");
     return false;
 }

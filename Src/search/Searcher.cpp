@@ -2,7 +2,6 @@
 
 #include "Alert.h"
 #include "Log.h"
-#include "PercentEscaping.h"
 #include "Prefs.h"
 #include "SearchList.h"
 #include "UrlOpener.h"
@@ -41,6 +40,12 @@ QString withoutLineBreaks(const QString& text) {
 
 bool holdsSpace(const QString& text) {
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); });
+}
+
+// Why an address was not opened; the opener has logged which browser failed, if one did.
+QString failure(const QString& address) {
+    const QString refused = UrlOpener::refusal(address);
+    return refused.isEmpty() ? QStringLiteral("no browser could be started") : refused;
 }
 
 } // namespace
@@ -108,6 +113,14 @@ Searcher::SearchResult Searcher::searchWithSite(const SearchUrl* site,
                     .arg(Prefs::maxTextBytes));
         return SearchResult::TooLong;
     }
+    // The log names the site and the reason, never the text nor the address that holds it.
+    const SearchUrl& chosen = site ? *site : SearchList::fallbackSite();
+    const QString address = chosen.addressFor(*searchString);
+    if (address.size() > UrlOpener::maxAddressLength) {
+        logLine(
+            QStringLiteral("not searching on \"%1\": %2").arg(chosen.title(), UrlOpener::tooLong));
+        return SearchResult::TooLong;
+    }
     addToSearchHistory(*typed);
 
     const QString joined = withoutLineBreaks(*searchString).trimmed();
@@ -115,10 +128,10 @@ Searcher::SearchResult Searcher::searchWithSite(const SearchUrl* site,
         opener.open(withScheme(joined)))
         return SearchResult::Opened;
 
-    const QString address =
-        site ? site->addressFor(*searchString)
-             : fillTemplate(SearchList::fallbackTemplate(), addPercentEscapes(*searchString));
-    return opener.open(address) ? SearchResult::Opened : SearchResult::NotOpened;
+    if (opener.open(address))
+        return SearchResult::Opened;
+    logLine(QStringLiteral("could not search on \"%1\": %2").arg(chosen.title(), failure(address)));
+    return SearchResult::NotOpened;
 }
 
 QString Searcher::getSelectedURL() const {
@@ -144,7 +157,7 @@ QString Searcher::cleanURL(const QString& url) {
 void Searcher::openAsURL() {
     const QString address = withScheme(searchText.trimmed());
     if (!opener.open(address))
-        logLine("could not open up the url " + address);
+        logLine("could not open up the url: " + failure(address));
 }
 
 bool Searcher::egg(const QString& s) {

@@ -72,15 +72,24 @@ protected:
 
 } // namespace
 
+// A text under the cap whose address is longer than a browser is handed goes no further either,
+// and the log names the site, never the text.
 TEST_F(ServiceLimits, TextOverTheCapIsRefusedAndNothingOpenedOrKept) {
     const QString mebibyte(1024 * 1024, 'a');
     const QString justUnder(Prefs::maxTextBytes - 1, 'b');
+    const QString longest(UrlOpener::maxAddressLength - kSearchOnWeb.size(), 'c');
     EXPECT_EQ(answer("doServiceSearch", {mebibyte}), SkerrinService::tooLongError);
     EXPECT_EQ(answer("searchOnSite", {mebibyte, "Usenet"}), SkerrinService::tooLongError);
-    EXPECT_EQ(answer("doServiceSearch", {justUnder}), "");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return opener.opened.size() == 1; }, 5000));
-    EXPECT_EQ(opener.opened.first().size(), justUnder.size() + 31); // Search on Web's template
-    EXPECT_EQ(searcher.searchHistory(), QStringList{justUnder});
+    const QString log = logOf([&] {
+        EXPECT_EQ(answer("doServiceSearch", {justUnder}), "");
+        EXPECT_EQ(answer("doServiceSearch", {longest}), "");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return opener.opened.size() == 1; }, 5000));
+    });
+    EXPECT_EQ(opener.opened, QStringList{kSearchOnWeb + longest});
+    EXPECT_EQ(searcher.searchHistory(), QStringList{longest});
+    EXPECT_EQ(log.count('\n'), 1);
+    EXPECT_TRUE(log.endsWith("] not searching on \"Web\": too long to hand to the browser\n"))
+        << log.left(200).toStdString();
 }
 
 TEST_F(ServiceLimits, AFloodGetsTwentyHandOffsAndBusyAtOnceForTheRest) {
