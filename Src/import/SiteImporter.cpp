@@ -1,5 +1,7 @@
 #include "SiteImporter.h"
 
+#include "Log.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -229,8 +231,9 @@ Report merge(SearchList& list, const Found& found) {
             continue;
         }
         if (!site.keyword().isEmpty() && keywords.contains(site.keyword().toLower())) {
-            report.notes.append(QStringLiteral("keyword \"%1\" is taken: \"%2\" added without it")
-                                    .arg(site.keyword(), site.title()));
+            report.notes.append(
+                QStringLiteral("keyword \"%1\" is taken: \"%2\" added without it")
+                    .arg(escapeControls(site.keyword()), escapeControls(site.title())));
             site.setKeyword(QString());
         }
         // Titles name one site each: the menu and --site find sites by title.
@@ -241,12 +244,13 @@ Report merge(SearchList& list, const Found& found) {
         titles.insert(site.title());
         if (!site.keyword().isEmpty())
             keywords.insert(site.keyword().toLower());
-        report.added.append(QStringLiteral("added \"%1\"%2: %3")
-                                .arg(site.title(),
-                                     site.keyword().isEmpty()
-                                         ? QString()
-                                         : QStringLiteral(" (keyword %1)").arg(site.keyword()),
-                                     site.url()));
+        report.added.append(
+            QStringLiteral("added \"%1\"%2: %3")
+                .arg(escapeControls(site.title()),
+                     site.keyword().isEmpty()
+                         ? QString()
+                         : QStringLiteral(" (keyword %1)").arg(escapeControls(site.keyword())),
+                     escapeControls(site.url())));
         list.searchUrls().append(site);
         ++report.addedCount;
     }

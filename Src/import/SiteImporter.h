@@ -29,6 +29,7 @@ struct Found {
 };
 Found readPaths(const QStringList& paths);
 
+// Lines to print: the sites' fields in them are escaped as escapeControls() does.
 struct Report {
     QStringList added;   // one line per site added
     QStringList notes;   // keywords left off

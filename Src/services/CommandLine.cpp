@@ -2,6 +2,7 @@
 
 #include "Autostart.h"
 #include "ConsoleAlert.h"
+#include "Log.h"
 #include "Prefs.h"
 #include "SearchList.h"
 #include "Searcher.h"
@@ -38,11 +39,9 @@ int usageError(const QCommandLineParser& parser, const QString& message) {
 int listSites(const SearchList& list) {
     QString out;
     for (const SearchUrl& site : list.searchUrls()) {
-        out += CommandLine::escapeField(site.commandKey()) + '\t' +
-               CommandLine::escapeField(site.title()) + '\t' +
-               CommandLine::escapeField(site.url()) + '\t' +
-               CommandLine::escapeField(site.keyword()) + '\t' + encodingName(site.encoding()) +
-               '\n';
+        out += escapeControls(site.commandKey()) + '\t' + escapeControls(site.title()) + '\t' +
+               escapeControls(site.url()) + '\t' + escapeControls(site.keyword()) + '\t' +
+               encodingName(site.encoding()) + '\n';
     }
     print(stdout, out);
     return Success;
@@ -52,7 +51,7 @@ int listSites(const SearchList& list) {
 int importSites(const QStringList& paths) {
     const SiteImporter::Found found = SiteImporter::readPaths(paths);
     if (!found.error.isEmpty()) {
-        print(stderr, "skerrin: " + found.error + '\n');
+        print(stderr, "skerrin: " + escapeControls(found.error) + '\n');
         return FileError;
     }
     Prefs& prefs = Prefs::sharedInstance();
@@ -150,7 +149,8 @@ int search(Prefs& prefs, std::unique_ptr<SearchList> list, const QString& text,
     const auto& sites = list->searchUrls();
     if (site && std::none_of(sites.begin(), sites.end(),
                              [&](const SearchUrl& s) { return s.title() == *site; })) {
-        print(stderr, "skerrin: no search site is titled \"" + *site + "\" (see --list-sites)\n");
+        print(stderr, "skerrin: no search site is titled \"" + escapeControls(*site) +
+                          "\" (see --list-sites)\n");
         return BadUsage;
     }
     XdgUrlOpener opener;
@@ -185,33 +185,6 @@ int search(Prefs& prefs, std::unique_ptr<SearchList> list, const QString& text,
 bool CommandLine::wants(const QStringList& arguments) {
     return arguments.size() > 1 &&
            !(arguments.size() == 2 && arguments.at(1) == Autostart::hiddenArgument);
-}
-
-QString CommandLine::escapeField(const QString& field) {
-    QString escaped;
-    escaped.reserve(field.size());
-    for (const QChar c : field) {
-        switch (c.unicode()) {
-        case '\\':
-            escaped += QLatin1String("\\\\");
-            break;
-        case '\t':
-            escaped += QLatin1String("\\t");
-            break;
-        case '\n':
-            escaped += QLatin1String("\\n");
-            break;
-        case '\r':
-            escaped += QLatin1String("\\r");
-            break;
-        default:
-            if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-                escaped += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-            else
-                escaped += c;
-        }
-    }
-    return escaped;
 }
 
 int CommandLine::run(const QStringList& arguments) {
