@@ -70,15 +70,16 @@ int importSites(const QStringList& paths) {
     return Success;
 }
 
+// A file already in the folder, or a link, stays as it was: that is said, and the exit is 1.
 int exportSites(const SearchList& list, const QString& dir) {
-    const auto written = SiteImporter::exportSites(list, dir);
-    if (written.index() == 1) {
-        print(stderr, "skerrin: " + std::get<1>(written) + '\n');
-        return FileError;
-    }
-    for (const QString& file : std::get<0>(written))
-        print(stdout, file + '\n');
-    return Success;
+    const SiteImporter::Exported exported = SiteImporter::exportSites(list, dir);
+    for (const QString& file : exported.written)
+        print(stdout, escapeControls(file) + '\n');
+    for (const QString& file : exported.skipped)
+        print(stderr, "skerrin: skipped " + escapeControls(file) + ": it is there already\n");
+    if (!exported.error.isEmpty())
+        print(stderr, "skerrin: " + escapeControls(exported.error) + '\n');
+    return exported.error.isEmpty() && exported.skipped.isEmpty() ? Success : FileError;
 }
 
 // Whether the bus library could find a session bus at all: an address in the environment, the
@@ -207,7 +208,10 @@ int CommandLine::run(const QStringList& arguments) {
         "profile folder, its search.json.mozlz4 or Web Data, or an OpenSearch .xml file.",
         "PATH");
     const QCommandLineOption exportOption(
-        "export-sites", "Write one OpenSearch description per search site into DIR.", "DIR");
+        "export-sites",
+        "Write one OpenSearch description per search site into DIR, each a new file: a name "
+        "already there is skipped, and the exit is 1.",
+        "DIR");
     const QCommandLineOption selectionOption(
         "search-selection",
         "Ask Skerrin to search the text selected in the application in front, as its hot key "

@@ -163,6 +163,24 @@ TEST_F(CommandLineRun, ExportedSitesAreValidXmlAndImportOnceIntoAFreshConfigurat
             xml.readNext();
         EXPECT_FALSE(xml.hasError()) << file.toStdString();
     }
+    // Again, and into a folder whose names are links: nothing is written over or through.
+    const QDir trap(home.path("trap"));
+    ASSERT_TRUE(writeFile(home.path("victim.txt"), "mine"));
+    ASSERT_TRUE(trap.mkpath("."));
+    QFile::link(home.path("victim.txt"), trap.filePath("Web.xml"));
+    QFile::link(home.path("outside.xml"), trap.filePath("Directory.xml"));
+    const Outcome twice = run({"--export-sites", home.path("export")});
+    EXPECT_EQ(twice.exitCode, 1);
+    EXPECT_EQ(twice.err.count(": it is there already\n"), 6);
+    EXPECT_TRUE(twice.out.isEmpty());
+    const Outcome trapped = run({"--export-sites", trap.path()});
+    EXPECT_EQ(trapped.exitCode, 1);
+    EXPECT_EQ(trapped.err, "skerrin: skipped " + trap.filePath("Web.xml") +
+                               ": it is there already\nskerrin: skipped " +
+                               trap.filePath("Directory.xml") + ": it is there already\n");
+    EXPECT_EQ(trapped.out.count('\n'), 4);
+    EXPECT_EQ(readFile(home.path("victim.txt")), "mine");
+    EXPECT_FALSE(QFileInfo::exists(home.path("outside.xml")));
     QString listed = run({"--list-sites"}).out;
 
     env.insert("XDG_CONFIG_HOME", home.path("fresh"));
