@@ -28,6 +28,8 @@ protected:
                          &Searcher::searchOnSite);
         QObject::connect(&service, &SkerrinService::selectionSearchRequested, &searcher,
                          [this] { ++selectionSearches; });
+        QObject::connect(&service, &SkerrinService::bringToFrontRequested, &searcher,
+                         [this] { ++comingForward; });
         searcher.setSelectedTitle("Web");
         service.setSiteTitles([] { return QStringList{"Web", "Usenet"}; });
     }
@@ -68,6 +70,7 @@ protected:
     Searcher searcher{prefs, opener, alert};
     SkerrinService service;
     int selectionSearches = 0;
+    int comingForward = 0;
 };
 
 } // namespace
@@ -93,18 +96,22 @@ TEST_F(ServiceLimits, TextOverTheCapIsRefusedAndNothingOpenedOrKept) {
 }
 
 TEST_F(ServiceLimits, AFloodGetsTwentyHandOffsAndBusyAtOnceForTheRest) {
-    // A request to search the selection carries no text, but may end in the browser all the same.
+    // A request to search the selection carries no text, but may end in the browser all the same;
+    // one to come forward raises the window over what the person is doing.
     QList<QDBusPendingCall> calls;
     for (int i = 0; i < 200; ++i)
-        calls.append(i % 3 == 0   ? call("doServiceSearch", {QString("w%1").arg(i)})
-                     : i % 3 == 1 ? call("searchOnSite", {QString("w%1").arg(i), "Usenet"})
-                                  : call("searchSelection", {}));
+        calls.append(i % 4 == 0   ? call("doServiceSearch", {QString("w%1").arg(i)})
+                     : i % 4 == 1 ? call("searchOnSite", {QString("w%1").arg(i), "Usenet"})
+                     : i % 4 == 2 ? call("searchSelection", {})
+                                  : call("doBringToFront", {}));
     const QStringList names = answers(calls);
     EXPECT_EQ(names.count(""), SkerrinService::maxHandOffs);
     EXPECT_EQ(names.count(SkerrinService::busyError), 200 - SkerrinService::maxHandOffs);
     QTest::qWait(100); // a queued request would surface within the event loop's next turns
-    EXPECT_EQ(opener.opened.size() + selectionSearches, SkerrinService::maxHandOffs);
+    EXPECT_EQ(opener.opened.size() + selectionSearches + comingForward,
+              SkerrinService::maxHandOffs);
     EXPECT_GT(selectionSearches, 0);
+    EXPECT_GT(comingForward, 0);
     EXPECT_EQ(answer("searchOnSite", {"x", "No Such Site"}), SkerrinService::unknownSiteError);
 }
 
