@@ -165,10 +165,14 @@ int search(Prefs& prefs, std::unique_ptr<SearchList> list, const QString& text,
 
     // Typed text: its first word may be a site's keyword.
     const auto result = site ? controller.searchForString(text) : controller.searchTypedText(text);
+    // A browser of $BROWSER may fail after it started, and the next be tried: that is seen out.
+    const bool started = opener.settle();
     prefs.defaults().synchronize();
     switch (result) {
     case Searcher::SearchResult::Opened:
-        return Success;
+        if (started)
+            return Success;
+        [[fallthrough]];
     case Searcher::SearchResult::NotOpened:
         print(stderr, "skerrin: the address could not be handed to the browser\n");
         return NotHandedOver;

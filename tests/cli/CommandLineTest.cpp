@@ -106,6 +106,17 @@ TEST_F(CommandLineRun, WhatCannotBeDeliveredExitsThree) {
         EXPECT_FALSE(failed.err.contains("hushed")) << failed.err.toStdString();
 }
 
+// A browser of $BROWSER that fails at once gives way to the next; the first that starts ends the
+// hand-off.
+TEST_F(CommandLineRun, BrowserCommandsAreTriedUntilOneStarts) {
+    env.insert("BROWSER", "/bin/false:" + home.path("browser") + ":" + home.path("browser"));
+    const Outcome result = run({"--search", "a b"});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains("] /bin/false from $BROWSER failed at once\n"));
+    waitUntil([&] { return !home.opened().isEmpty(); });
+    EXPECT_EQ(home.opened(), QStringList{kSearchOnWeb + "a%20b"});
+}
+
 // A damaged stored list gives the defaults and is left alone.
 TEST_F(CommandLineRun, ListSitesPrintsOneLinePerSiteAndTheDefaultsForADamagedList) {
     const Outcome defaults = run({"--list-sites"});

@@ -1,6 +1,8 @@
 #include "PercentEscaping.h"
 #include "Searcher.h"
+#include "TestHome.h"
 #include "TestSupport.h"
+#include "XdgUrlOpener.h"
 
 namespace {
 
@@ -73,6 +75,20 @@ TEST(Escaping, UrlCheckAcceptsOnlyWellFormedAbsoluteAddresses) {
                             "http://x/%zz", "example.com", "-x", "http://a#b#c", "http://[::1]/",
                             "1http://x", ":x", "http://x/\"", "http://x/\n"})
         EXPECT_FALSE(UrlOpener::isWellFormed(QString::fromUtf8(bad))) << bad;
+}
+
+// A browser of $BROWSER that fails at once gives way to the next, and the caller's event loop
+// goes on meanwhile.
+TEST(BrowserHandOff, TheNextBrowserIsTriedOffTheCallersThread) {
+    const TestHome home;
+    const QByteArray saved = qgetenv("BROWSER");
+    qputenv("BROWSER", ("sh -c \"sleep 0.5; exit 1\":" + home.path("browser")).toUtf8());
+    XdgUrlOpener opener;
+    EXPECT_TRUE(opener.open("http://example.org/?q=x"));
+    EXPECT_FALSE(QFile::exists(home.recordFile()));
+    EXPECT_TRUE(opener.settle());
+    EXPECT_EQ(home.opened(), QStringList{"http://example.org/?q=x"});
+    qputenv("BROWSER", saved);
 }
 
 TEST_F(Search, OpensWebAddressesOrSearchesByEnding) {
