@@ -7,16 +7,24 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace {
 
-// Exec's quoting: a program path with spaces or quotes still starts.
+// Exec's quoting: the path quoted, with \ " ` $ escaped; a % doubled, as field codes want; then
+// every backslash doubled once more for the file's own escapes.
 QString execQuoted(const QString& program) {
     QString quoted = program;
     for (const char* special : {"\\", "\"", "`", "$"})
         quoted.replace(QLatin1String(special), QLatin1String("\\") + QLatin1String(special));
-    // A desktop entry's own escape doubles the backslashes once more.
+    quoted.replace(QLatin1String("%"), QLatin1String("%%"));
     quoted.replace(QLatin1String("\\"), QLatin1String("\\\\"));
     return '"' + quoted + '"';
+}
+
+bool holdsControl(const QString& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
 }
 
 } // namespace
@@ -38,6 +46,12 @@ bool Autostart::setEnabled(bool on, const QString& program) {
         if (!QFileInfo::exists(path) || QFile::remove(path))
             return true;
         logLine(QStringLiteral("could not remove %1").arg(path));
+        return false;
+    }
+    // A line break would end Exec and start a key of the caller's choosing.
+    if (holdsControl(program)) {
+        logLine(QStringLiteral("cannot start at login: the program's path holds a control "
+                               "character, which an autostart entry cannot name"));
         return false;
     }
     QDir().mkpath(QFileInfo(path).absolutePath());

@@ -32,7 +32,13 @@ bool isScheme(QStringView scheme) {
 } // namespace
 
 bool UrlOpener::open(const QString& address) {
-    return isWellFormed(address) && launch(address);
+    return refusal(address).isEmpty() && launch(address);
+}
+
+QString UrlOpener::refusal(const QString& address) {
+    if (address.size() > maxAddressLength)
+        return tooLong;
+    return isWellFormed(address) ? QString() : QStringLiteral("not a well-formed address");
 }
 
 bool UrlOpener::isWellFormed(const QString& address) {

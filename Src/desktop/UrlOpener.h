@@ -8,10 +8,17 @@ class UrlOpener {
 public:
     virtual ~UrlOpener() = default;
 
-    // False when the text is not a well-formed absolute address or it could not be handed over.
+    // Longer addresses are refused: the kernel takes no more than 128 KiB of arguments, an
+    // escaped text may be three times its length, and no site reads a query of this size.
+    static constexpr qsizetype maxAddressLength = 32 * 1024;
+    static inline const QString tooLong = QStringLiteral("too long to hand to the browser");
+
+    // False when the address is refused or could not be handed over.
     bool open(const QString& address);
 
     static bool isWellFormed(const QString& address);
+    // Why the address is not handed to any browser, or nothing when it may be.
+    static QString refusal(const QString& address);
 
 protected:
     virtual bool launch(const QString& address) = 0;

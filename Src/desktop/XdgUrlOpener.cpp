@@ -4,11 +4,17 @@
 
 #include <QProcess>
 
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
-#include <cstdint>
-#include <pthread.h>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 // GLib names a field "signals", which Qt defines as a keyword.
@@ -20,6 +26,9 @@
 extern char** environ;
 
 namespace {
+
+// A $BROWSER command that fails later than this is taken to have opened the address.
+constexpr std::chrono::milliseconds kEarlyExit{1000};
 
 // Spawned rather than forked: copying the page tables of a process holding all of Qt cost more
 // than the rest of a command-line search. Its own session keeps the browser alive after we exit.
@@ -48,30 +57,56 @@ pid_t spawnDetached(const QStringList& command) {
     return error == 0 ? pid : -1;
 }
 
-void* reap(void* pid) {
-    ::waitpid(pid_t(reinterpret_cast<intptr_t>(pid)), nullptr, 0);
-    return nullptr;
-}
+// How a started program ended, once it has: its wait status.
+struct Exit {
+    std::mutex mutex;
+    std::condition_variable ended;
+    std::optional<int> status;
 
-// The browser may run as long as the window does; reaped on the side, it leaves no zombie in
-// a window that stays open for days.
-bool startDetached(const QStringList& command) {
+    // Whether it ended with a failure (a non-zero status or a signal) within `grace`.
+    bool failedWithin(std::chrono::milliseconds grace) {
+        std::unique_lock lock(mutex);
+        ended.wait_for(lock, grace, [this] { return status.has_value(); });
+        return status && !(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    }
+};
+
+// The browser may run as long as the window does; reaped on the side, it leaves no zombie in a
+// window that stays open for days. Null when it could not be started.
+std::shared_ptr<Exit> startWatched(const QStringList& command) {
     const pid_t pid = spawnDetached(command);
     if (pid < 0)
-        return false;
-    pthread_t reaper;
-    if (pthread_create(&reaper, nullptr, reap, reinterpret_cast<void*>(intptr_t(pid))) == 0)
-        pthread_detach(reaper);
-    return true;
+        return nullptr;
+    auto exit = std::make_shared<Exit>();
+    try {
+        std::thread([pid, exit] {
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+            std::lock_guard lock(exit->mutex);
+            exit->status = status;
+            exit->ended.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        // Without a thread to reap it, it is taken for a browser that stays.
+    }
+    return exit;
 }
+
+// A command of $BROWSER, and its program as the log may name it: never the address.
+struct Browser {
+    QString program;
+    QStringList command;
+};
 
 // xdg-open's rules: commands separated by colons, tried in turn; "%s" in one stands for the
 // address, else the address comes last.
-bool startBrowserVariable(const QString& address) {
+QList<Browser> browserCommands(const QString& address) {
+    QList<Browser> browsers;
     for (const QString& entry : qEnvironmentVariable("BROWSER").split(':', Qt::SkipEmptyParts)) {
         QStringList command = QProcess::splitCommand(entry);
         if (command.isEmpty())
             continue;
+        const QString program = command.first();
         bool placed = false;
         for (QString& word : command) {
             if (word.contains(QLatin1String("%s"))) {
@@ -81,9 +116,21 @@ bool startBrowserVariable(const QString& address) {
         }
         if (!placed)
             command.append(address);
-        if (startDetached(command))
+        browsers.append({program, command});
+    }
+    return browsers;
+}
+
+// A browser that ends at once with a failure (no display, a bad option) did not open anything.
+bool startFirstThatStays(const QList<Browser>& browsers) {
+    for (const Browser& browser : browsers) {
+        const auto exit = startWatched(browser.command);
+        if (!exit)
+            logLine("could not start " + browser.program + " from $BROWSER");
+        else if (exit->failedWithin(kEarlyExit))
+            logLine(browser.program + " from $BROWSER failed at once");
+        else
             return true;
-        logLine("could not start " + command.first() + " from $BROWSER");
     }
     return false;
 }
@@ -99,21 +146,62 @@ bool startDefaultHandler(const QString& address) {
     // GIO starts the handler's own command line itself, no shell, and reaps what it starts.
     const bool started = g_app_info_launch_uris(handler, &uris, nullptr, &error);
     if (!started) {
-        logLine(QStringLiteral("could not start %1 for %2: %3")
-                    .arg(QString::fromUtf8(g_app_info_get_name(handler)), address,
-                         QString::fromUtf8(error ? error->message : "")));
+        // The address holds the searched text, which stays out of the log.
+        logLine(QStringLiteral("could not start %1: %2")
+                    .arg(QString::fromUtf8(g_app_info_get_name(handler)),
+                         QString::fromUtf8(error ? error->message : "")
+                             .replace(address, QLatin1String("the address"))));
         g_clear_error(&error);
     }
     g_object_unref(handler);
     return started;
 }
 
+// Neither GIO nor xdg-open is waited for: a failure they report comes when they start.
+bool startDesktopHandler(const QString& address) {
+    if (startDefaultHandler(address) || startWatched({QStringLiteral("xdg-open"), address}))
+        return true;
+    logLine("could not start xdg-open");
+    return false;
+}
+
 } // namespace
 
+struct XdgUrlOpener::Watches {
+    std::mutex mutex;
+    std::condition_variable settled;
+    int running = 0;
+    bool ranOut = false;
+};
+
+XdgUrlOpener::XdgUrlOpener()
+    : watches(std::make_shared<Watches>()) {}
+
 bool XdgUrlOpener::launch(const QString& address) {
-    if (startBrowserVariable(address) || startDefaultHandler(address) ||
-        startDetached({QStringLiteral("xdg-open"), address}))
-        return true;
-    logLine("could not start xdg-open for " + address);
-    return false;
+    const QList<Browser> browsers = browserCommands(address);
+    if (browsers.isEmpty())
+        return startDesktopHandler(address);
+    const auto handOff = [browsers, address, watches = watches] {
+        const bool started = startFirstThatStays(browsers) || startDesktopHandler(address);
+        std::lock_guard lock(watches->mutex);
+        --watches->running;
+        watches->ranOut = watches->ranOut || !started;
+        watches->settled.notify_all();
+    };
+    {
+        std::lock_guard lock(watches->mutex);
+        ++watches->running;
+    }
+    try {
+        std::thread(handOff).detach();
+    } catch (const std::system_error&) {
+        handOff();
+    }
+    return true;
+}
+
+bool XdgUrlOpener::settle() {
+    std::unique_lock lock(watches->mutex);
+    watches->settled.wait(lock, [this] { return watches->running == 0; });
+    return !std::exchange(watches->ranOut, false);
 }

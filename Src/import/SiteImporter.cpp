@@ -1,5 +1,7 @@
 #include "SiteImporter.h"
 
+#include "Log.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +10,10 @@
 #include <QSet>
 #include <QUrl>
 #include <QXmlStreamWriter>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 
 namespace SiteImporter {
 
@@ -229,8 +235,9 @@ Report merge(SearchList& list, const Found& found) {
             continue;
         }
         if (!site.keyword().isEmpty() && keywords.contains(site.keyword().toLower())) {
-            report.notes.append(QStringLiteral("keyword \"%1\" is taken: \"%2\" added without it")
-                                    .arg(site.keyword(), site.title()));
+            report.notes.append(
+                QStringLiteral("keyword \"%1\" is taken: \"%2\" added without it")
+                    .arg(escapeControls(site.keyword()), escapeControls(site.title())));
             site.setKeyword(QString());
         }
         // Titles name one site each: the menu and --site find sites by title.
@@ -241,12 +248,13 @@ Report merge(SearchList& list, const Found& found) {
         titles.insert(site.title());
         if (!site.keyword().isEmpty())
             keywords.insert(site.keyword().toLower());
-        report.added.append(QStringLiteral("added \"%1\"%2: %3")
-                                .arg(site.title(),
-                                     site.keyword().isEmpty()
-                                         ? QString()
-                                         : QStringLiteral(" (keyword %1)").arg(site.keyword()),
-                                     site.url()));
+        report.added.append(
+            QStringLiteral("added \"%1\"%2: %3")
+                .arg(escapeControls(site.title()),
+                     site.keyword().isEmpty()
+                         ? QString()
+                         : QStringLiteral(" (keyword %1)").arg(escapeControls(site.keyword())),
+                     escapeControls(site.url())));
         list.searchUrls().append(site);
         ++report.addedCount;
     }
@@ -293,22 +301,33 @@ QByteArray openSearchDescription(const SearchUrl& site) {
     return out;
 }
 
-std::variant<QStringList, QString> exportSites(const SearchList& list, const QString& dir) {
-    if (!QDir().mkpath(dir))
-        return std::variant<QStringList, QString>(std::in_place_index<1>,
-                                                  dir + QStringLiteral(": cannot be made"));
-    QSet<QString> taken;
-    QStringList written;
-    for (const SearchUrl& site : list.searchUrls()) {
-        const QString name = fileNameFor(site.title(), taken);
-        QFile out(QDir(dir).filePath(name));
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            out.write(openSearchDescription(site)) < 0 || !out.flush())
-            return std::variant<QStringList, QString>(
-                std::in_place_index<1>, out.fileName() + QStringLiteral(": ") + out.errorString());
-        written.append(out.fileName());
+Exported exportSites(const SearchList& list, const QString& dir) {
+    Exported exported;
+    if (!QDir().mkpath(dir)) {
+        exported.error = dir + QStringLiteral(": cannot be made");
+        return exported;
     }
-    return std::variant<QStringList, QString>(std::in_place_index<0>, written);
+    QSet<QString> taken;
+    for (const SearchUrl& site : list.searchUrls()) {
+        const QString path = QDir(dir).filePath(fileNameFor(site.title(), taken));
+        const int fd = ::open(QFile::encodeName(path).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        const int openError = errno;
+        if (fd < 0 && openError == EEXIST) {
+            exported.skipped.append(path);
+            continue;
+        }
+        QFile out;
+        if (fd < 0 || !out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle) ||
+            out.write(openSearchDescription(site)) < 0 || !out.flush()) {
+            exported.error =
+                path + QStringLiteral(": ") +
+                (fd < 0 ? QString::fromLocal8Bit(std::strerror(openError)) : out.errorString());
+            return exported;
+        }
+        exported.written.append(path);
+    }
+    return exported;
 }
 
 } // namespace SiteImporter

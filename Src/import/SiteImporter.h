@@ -29,6 +29,7 @@ struct Found {
 };
 Found readPaths(const QStringList& paths);
 
+// Lines to print: the sites' fields in them are escaped as escapeControls() does.
 struct Report {
     QStringList added;   // one line per site added
     QStringList notes;   // keywords left off
@@ -38,8 +39,14 @@ struct Report {
 // Adds the engines whose template the list does not hold yet.
 Report merge(SearchList& list, const Found& found);
 
-// One OpenSearch description per site; the names of the files written, or the error.
-std::variant<QStringList, QString> exportSites(const SearchList& list, const QString& dir);
+// One OpenSearch description per site, each file made new: a name already taken in the folder,
+// by a file or a link, is skipped rather than written over or through.
+struct Exported {
+    QStringList written;
+    QStringList skipped;
+    QString error; // "PATH: reason" for the first file that could not be written; then it stops
+};
+Exported exportSites(const SearchList& list, const QString& dir);
 QByteArray openSearchDescription(const SearchUrl& site);
 
 } // namespace SiteImporter

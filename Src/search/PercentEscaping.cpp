@@ -9,8 +9,10 @@ bool isUnreserved(unsigned char byte) {
            (byte >= '0' && byte <= '9') || QByteArrayView("-_.!~*'()").contains(char(byte));
 }
 
+// RFC 2396's reserved characters but & = + (and #, not among them): in a query those split
+// the text into parameters, so the person's "C++" or "AT&T" would not reach the site whole.
 bool isReserved(unsigned char byte) {
-    return QByteArrayView(";/?:@&=+$,").contains(char(byte));
+    return QByteArrayView(";/?:@$,").contains(char(byte));
 }
 
 QString escapeBytes(const QByteArray& bytes, SpaceStyle spaces) {

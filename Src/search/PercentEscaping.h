@@ -8,7 +8,8 @@ enum class InputEncoding { Latin1, Utf8 };
 enum class SpaceStyle { Percent20, Plus };
 
 // Escapes every character RFC 2396 does not allow in an address as %XX of its ISO Latin-1
-// byte; a text that Latin-1 cannot represent is escaped as UTF-8 with the same rule.
+// byte, and & = + too, which would end the text inside a query; a text that Latin-1 cannot
+// represent is escaped as UTF-8 with the same rule.
 QString addPercentEscapes(const QString& text);
 
 // The escaping a site asks for. With the historic pair (Latin-1, %20) it is the one above. With

@@ -103,8 +103,8 @@ SearchList SearchList::empty() {
     return SearchList(Empty{});
 }
 
-const QString& SearchList::fallbackTemplate() {
-    static const QString fallback = SearchList().list.first().url();
+const SearchUrl& SearchList::fallbackSite() {
+    static const SearchUrl fallback = SearchList().list.first();
     return fallback;
 }
 

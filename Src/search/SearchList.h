@@ -59,7 +59,8 @@ public:
     SearchList();
     static SearchList empty();
 
-    static const QString& fallbackTemplate();
+    // The first default site, searched when the chosen title finds none.
+    static const SearchUrl& fallbackSite();
 
     void addNewBlankSearchUrl();
     void removeSearchUrlAtIndex(int index);

@@ -2,11 +2,12 @@
 
 #include "Alert.h"
 #include "Log.h"
-#include "PercentEscaping.h"
 #include "Prefs.h"
 #include "SearchList.h"
 #include "UrlOpener.h"
 #include "UserDefaults.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -26,6 +27,25 @@ bool hasWebEnding(const QString& text) {
             return true;
     }
     return false;
+}
+
+// A line break, with the + a wrapped line may begin with, is where a terminal or a mail broke an
+// address; a space is where words meet: "visit paypal.com" is a sentence, not an address.
+QString withoutLineBreaks(const QString& text) {
+    QString joined = text;
+    for (const char* junk : {"\n+", "\n", "\r+", "\r"})
+        joined.remove(QLatin1String(junk));
+    return joined;
+}
+
+bool holdsSpace(const QString& text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); });
+}
+
+// Why an address was not opened; the opener has logged which browser failed, if one did.
+QString failure(const QString& address) {
+    const QString refused = UrlOpener::refusal(address);
+    return refused.isEmpty() ? QStringLiteral("no browser could be started") : refused;
 }
 
 } // namespace
@@ -93,16 +113,25 @@ Searcher::SearchResult Searcher::searchWithSite(const SearchUrl* site,
                     .arg(Prefs::maxTextBytes));
         return SearchResult::TooLong;
     }
+    // The log names the site and the reason, never the text nor the address that holds it.
+    const SearchUrl& chosen = site ? *site : SearchList::fallbackSite();
+    const QString address = chosen.addressFor(*searchString);
+    if (address.size() > UrlOpener::maxAddressLength) {
+        logLine(
+            QStringLiteral("not searching on \"%1\": %2").arg(chosen.title(), UrlOpener::tooLong));
+        return SearchResult::TooLong;
+    }
     addToSearchHistory(*typed);
 
-    if (prefs.getBool(PrefKeys::tryAsUrl) && hasWebEnding(trimmed) &&
-        opener.open(withScheme(cleanURL(*searchString))))
+    const QString joined = withoutLineBreaks(*searchString).trimmed();
+    if (prefs.getBool(PrefKeys::tryAsUrl) && hasWebEnding(trimmed) && !holdsSpace(joined) &&
+        opener.open(withScheme(joined)))
         return SearchResult::Opened;
 
-    const QString address =
-        site ? site->addressFor(*searchString)
-             : fillTemplate(SearchList::fallbackTemplate(), addPercentEscapes(*searchString));
-    return opener.open(address) ? SearchResult::Opened : SearchResult::NotOpened;
+    if (opener.open(address))
+        return SearchResult::Opened;
+    logLine(QStringLiteral("could not search on \"%1\": %2").arg(chosen.title(), failure(address)));
+    return SearchResult::NotOpened;
 }
 
 QString Searcher::getSelectedURL() const {
@@ -122,16 +151,13 @@ void Searcher::addToSearchHistory(const QString& s) {
 }
 
 QString Searcher::cleanURL(const QString& url) {
-    QString cleaned = url;
-    for (const char* junk : {"\n+", "\n", "\r+", "\r", " "})
-        cleaned.remove(QLatin1String(junk));
-    return cleaned;
+    return withoutLineBreaks(url).remove(' ');
 }
 
 void Searcher::openAsURL() {
     const QString address = withScheme(searchText.trimmed());
     if (!opener.open(address))
-        logLine("could not open up the url " + address);
+        logLine("could not open up the url: " + failure(address));
 }
 
 bool Searcher::egg(const QString& s) {

@@ -2,6 +2,7 @@
 
 #include "Autostart.h"
 #include "ConsoleAlert.h"
+#include "Log.h"
 #include "Prefs.h"
 #include "SearchList.h"
 #include "Searcher.h"
@@ -38,11 +39,9 @@ int usageError(const QCommandLineParser& parser, const QString& message) {
 int listSites(const SearchList& list) {
     QString out;
     for (const SearchUrl& site : list.searchUrls()) {
-        out += CommandLine::escapeField(site.commandKey()) + '\t' +
-               CommandLine::escapeField(site.title()) + '\t' +
-               CommandLine::escapeField(site.url()) + '\t' +
-               CommandLine::escapeField(site.keyword()) + '\t' + encodingName(site.encoding()) +
-               '\n';
+        out += escapeControls(site.commandKey()) + '\t' + escapeControls(site.title()) + '\t' +
+               escapeControls(site.url()) + '\t' + escapeControls(site.keyword()) + '\t' +
+               encodingName(site.encoding()) + '\n';
     }
     print(stdout, out);
     return Success;
@@ -52,7 +51,7 @@ int listSites(const SearchList& list) {
 int importSites(const QStringList& paths) {
     const SiteImporter::Found found = SiteImporter::readPaths(paths);
     if (!found.error.isEmpty()) {
-        print(stderr, "skerrin: " + found.error + '\n');
+        print(stderr, "skerrin: " + escapeControls(found.error) + '\n');
         return FileError;
     }
     Prefs& prefs = Prefs::sharedInstance();
@@ -71,15 +70,16 @@ int importSites(const QStringList& paths) {
     return Success;
 }
 
+// A file already in the folder, or a link, stays as it was: that is said, and the exit is 1.
 int exportSites(const SearchList& list, const QString& dir) {
-    const auto written = SiteImporter::exportSites(list, dir);
-    if (written.index() == 1) {
-        print(stderr, "skerrin: " + std::get<1>(written) + '\n');
-        return FileError;
-    }
-    for (const QString& file : std::get<0>(written))
-        print(stdout, file + '\n');
-    return Success;
+    const SiteImporter::Exported exported = SiteImporter::exportSites(list, dir);
+    for (const QString& file : exported.written)
+        print(stdout, escapeControls(file) + '\n');
+    for (const QString& file : exported.skipped)
+        print(stderr, "skerrin: skipped " + escapeControls(file) + ": it is there already\n");
+    if (!exported.error.isEmpty())
+        print(stderr, "skerrin: " + escapeControls(exported.error) + '\n');
+    return exported.error.isEmpty() && exported.skipped.isEmpty() ? Success : FileError;
 }
 
 // Whether the bus library could find a session bus at all: an address in the environment, the
@@ -150,7 +150,8 @@ int search(Prefs& prefs, std::unique_ptr<SearchList> list, const QString& text,
     const auto& sites = list->searchUrls();
     if (site && std::none_of(sites.begin(), sites.end(),
                              [&](const SearchUrl& s) { return s.title() == *site; })) {
-        print(stderr, "skerrin: no search site is titled \"" + *site + "\" (see --list-sites)\n");
+        print(stderr, "skerrin: no search site is titled \"" + escapeControls(*site) +
+                          "\" (see --list-sites)\n");
         return BadUsage;
     }
     XdgUrlOpener opener;
@@ -164,10 +165,14 @@ int search(Prefs& prefs, std::unique_ptr<SearchList> list, const QString& text,
 
     // Typed text: its first word may be a site's keyword.
     const auto result = site ? controller.searchForString(text) : controller.searchTypedText(text);
+    // A browser of $BROWSER may fail after it started, and the next be tried: that is seen out.
+    const bool started = opener.settle();
     prefs.defaults().synchronize();
     switch (result) {
     case Searcher::SearchResult::Opened:
-        return Success;
+        if (started)
+            return Success;
+        [[fallthrough]];
     case Searcher::SearchResult::NotOpened:
         print(stderr, "skerrin: the address could not be handed to the browser\n");
         return NotHandedOver;
@@ -185,33 +190,6 @@ int search(Prefs& prefs, std::unique_ptr<SearchList> list, const QString& text,
 bool CommandLine::wants(const QStringList& arguments) {
     return arguments.size() > 1 &&
            !(arguments.size() == 2 && arguments.at(1) == Autostart::hiddenArgument);
-}
-
-QString CommandLine::escapeField(const QString& field) {
-    QString escaped;
-    escaped.reserve(field.size());
-    for (const QChar c : field) {
-        switch (c.unicode()) {
-        case '\\':
-            escaped += QLatin1String("\\\\");
-            break;
-        case '\t':
-            escaped += QLatin1String("\\t");
-            break;
-        case '\n':
-            escaped += QLatin1String("\\n");
-            break;
-        case '\r':
-            escaped += QLatin1String("\\r");
-            break;
-        default:
-            if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-                escaped += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-            else
-                escaped += c;
-        }
-    }
-    return escaped;
 }
 
 int CommandLine::run(const QStringList& arguments) {
@@ -234,7 +212,10 @@ int CommandLine::run(const QStringList& arguments) {
         "profile folder, its search.json.mozlz4 or Web Data, or an OpenSearch .xml file.",
         "PATH");
     const QCommandLineOption exportOption(
-        "export-sites", "Write one OpenSearch description per search site into DIR.", "DIR");
+        "export-sites",
+        "Write one OpenSearch description per search site into DIR, each a new file: a name "
+        "already there is skipped, and the exit is 1.",
+        "DIR");
     const QCommandLineOption selectionOption(
         "search-selection",
         "Ask Skerrin to search the text selected in the application in front, as its hot key "

@@ -10,7 +10,4 @@ public:
     // True when the arguments ask for a command-line run rather than the window.
     static bool wants(const QStringList& arguments);
     static int run(const QStringList& arguments);
-
-    // One field of --list-sites output: backslash, tab, line ends and control characters escaped.
-    static QString escapeField(const QString& field);
 };

@@ -74,7 +74,8 @@ void SkerrinService::searchOnSite(const QString& text, const QString& title) {
 }
 
 void SkerrinService::doBringToFront() {
-    QTimer::singleShot(0, this, [this] { emit bringToFrontRequested(); });
+    if (takeHandOff())
+        QTimer::singleShot(0, this, [this] { emit bringToFrontRequested(); });
 }
 
 void SkerrinService::setActivationToken(const QString& token) {

@@ -24,7 +24,8 @@ public:
     static inline const QString busyError = QStringLiteral("org.skerrin.Skerrin.Error.Busy");
     static inline const QString unknownSiteError =
         QStringLiteral("org.skerrin.Skerrin.Error.UnknownSite");
-    // Searches callers may hand to the browser in any window of this length.
+    // Searches callers may hand to the browser, and requests to come forward, in any window of
+    // this length.
     static constexpr int maxHandOffs = 20;
     static constexpr qint64 handOffWindowMs = 10000;
 
@@ -46,6 +47,7 @@ public slots:
     // The text stands for the plain text of the caller's selection.
     Q_SCRIPTABLE void doServiceSearch(const QString& text);
     Q_SCRIPTABLE void searchOnSite(const QString& text, const QString& title);
+    // Counts for the limit too: a window raised in a loop would keep the person from their work.
     Q_SCRIPTABLE void doBringToFront();
     // Searches what is selected in the application in front, as the open-URL hot key does. It
     // counts as a search for the limit: it may end in the browser.

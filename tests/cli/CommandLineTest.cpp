@@ -89,16 +89,32 @@ TEST_F(CommandLineRun, WhatCannotBeDeliveredExitsThree) {
 
     storeList({SearchUrl("http://bad.example/?q=%@ x", "Broken", "1"),
                SearchUrl("http://good.example/?q=%@", "Good", "2")});
-    const Outcome broken = run({"--search", "word"});
+    const Outcome broken = run({"--search", "hushed"});
     EXPECT_EQ(broken.exitCode, 3);
-    EXPECT_FALSE(broken.err.isEmpty());
+    EXPECT_TRUE(
+        broken.err.contains("] could not search on \"Broken\": not a well-formed address\n"))
+        << broken.err.toStdString();
     // No $BROWSER, no application for the default handler to name, and no xdg-open.
     for (const char* variable :
          {"PATH", "BROWSER", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"})
         env.insert(variable, home.path("no-such-folder"));
-    const Outcome noOpener = run({"--search", "word", "--site", "Good"});
+    const Outcome noOpener = run({"--search", "hushed", "--site", "Good"});
     EXPECT_EQ(noOpener.exitCode, 3);
-    EXPECT_TRUE(noOpener.err.contains("xdg-open"));
+    EXPECT_TRUE(noOpener.err.contains("could not start xdg-open"));
+    // The log says which site and why, never what was searched.
+    for (const Outcome& failed : {broken, noOpener})
+        EXPECT_FALSE(failed.err.contains("hushed")) << failed.err.toStdString();
+}
+
+// A browser of $BROWSER that fails at once gives way to the next; the first that starts ends the
+// hand-off.
+TEST_F(CommandLineRun, BrowserCommandsAreTriedUntilOneStarts) {
+    env.insert("BROWSER", "/bin/false:" + home.path("browser") + ":" + home.path("browser"));
+    const Outcome result = run({"--search", "a b"});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains("] /bin/false from $BROWSER failed at once\n"));
+    waitUntil([&] { return !home.opened().isEmpty(); });
+    EXPECT_EQ(home.opened(), QStringList{kSearchOnWeb + "a%20b"});
 }
 
 // A damaged stored list gives the defaults and is left alone.
@@ -158,6 +174,24 @@ TEST_F(CommandLineRun, ExportedSitesAreValidXmlAndImportOnceIntoAFreshConfigurat
             xml.readNext();
         EXPECT_FALSE(xml.hasError()) << file.toStdString();
     }
+    // Again, and into a folder whose names are links: nothing is written over or through.
+    const QDir trap(home.path("trap"));
+    ASSERT_TRUE(writeFile(home.path("victim.txt"), "mine"));
+    ASSERT_TRUE(trap.mkpath("."));
+    QFile::link(home.path("victim.txt"), trap.filePath("Web.xml"));
+    QFile::link(home.path("outside.xml"), trap.filePath("Directory.xml"));
+    const Outcome twice = run({"--export-sites", home.path("export")});
+    EXPECT_EQ(twice.exitCode, 1);
+    EXPECT_EQ(twice.err.count(": it is there already\n"), 6);
+    EXPECT_TRUE(twice.out.isEmpty());
+    const Outcome trapped = run({"--export-sites", trap.path()});
+    EXPECT_EQ(trapped.exitCode, 1);
+    EXPECT_EQ(trapped.err, "skerrin: skipped " + trap.filePath("Web.xml") +
+                               ": it is there already\nskerrin: skipped " +
+                               trap.filePath("Directory.xml") + ": it is there already\n");
+    EXPECT_EQ(trapped.out.count('\n'), 4);
+    EXPECT_EQ(readFile(home.path("victim.txt")), "mine");
+    EXPECT_FALSE(QFileInfo::exists(home.path("outside.xml")));
     QString listed = run({"--list-sites"}).out;
 
     env.insert("XDG_CONFIG_HOME", home.path("fresh"));

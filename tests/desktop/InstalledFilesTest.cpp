@@ -41,3 +41,25 @@ TEST(InstalledFiles, EachFileIsInItsPlaceAndTheBusAndLauncherNameTheInstalledPro
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out + result.err, QStringLiteral("skerrin " SKERRIN_VERSION "\n"));
 }
+
+// The bus reads the activation file's Exec as a desktop entry's: under a prefix that holds
+// spaces, quotes, $, ` and %, it still names the program, which starts (and, with no display to
+// show the window on, ends with 2).
+TEST(InstalledFiles, TheBusStartsSkerrinInstalledUnderAnyPrefix) {
+    const TestHome home;
+    const QString prefix = home.path("odd prefix 100% \"q\" $HOME `x`");
+    ASSERT_EQ(runProgram(home.environment(), CMAKE_BIN,
+                         {"--install", SKERRIN_BUILD_DIR, "--prefix", prefix}, 60000)
+                  .exitCode,
+              0);
+    QProcessEnvironment env = home.environment();
+    env.insert("XDG_DATA_DIRS", prefix + "/share");
+    const Outcome started =
+        runProgram(env, "dbus-run-session",
+                   {"--", "dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                    "/org/freedesktop/DBus", "org.freedesktop.DBus.StartServiceByName",
+                    "string:" + kAppId, "uint32:0"},
+                   30000);
+    EXPECT_TRUE(started.err.contains("Process " + kAppId + " exited with status 2"))
+        << started.err.toStdString();
+}

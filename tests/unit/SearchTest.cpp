@@ -1,6 +1,8 @@
 #include "PercentEscaping.h"
 #include "Searcher.h"
+#include "TestHome.h"
 #include "TestSupport.h"
+#include "XdgUrlOpener.h"
 
 namespace {
 
@@ -30,7 +32,9 @@ TEST(Escaping, EscapesTheQueryAsTheSitesEncodingAndSpacesSay) {
         {QString::fromUtf8("é日"), latin1, percent20, "%C3%A9%E6%97%A5"},
         {"\"<>#{}|\\^[]`\x7f", latin1, percent20, "%22%3C%3E%23%7B%7D%7C%5C%5E%5B%5D%60%7F"},
         {"-_.!~*'()", latin1, percent20, "-_.!~*'()"},
-        {";/?:@&=+$,", latin1, percent20, ";/?:@&=+$,"},
+        // The text's own & = + # never split the query, on any site.
+        {";/?:@&=+$,", latin1, percent20, ";/?:@%26%3D%2B$,"},
+        {"C++ AT&T", latin1, percent20, "C%2B%2B%20AT%26T"},
         {cafe, utf8, plus, "caf%C3%A9+au+lait"},
         {cafe, utf8, percent20, "caf%C3%A9%20au%20lait"},
         // Form encoding keeps a typed + or & inside the text.
@@ -73,14 +77,31 @@ TEST(Escaping, UrlCheckAcceptsOnlyWellFormedAbsoluteAddresses) {
         EXPECT_FALSE(UrlOpener::isWellFormed(QString::fromUtf8(bad))) << bad;
 }
 
+// A browser of $BROWSER that fails at once gives way to the next, and the caller's event loop
+// goes on meanwhile.
+TEST(BrowserHandOff, TheNextBrowserIsTriedOffTheCallersThread) {
+    const TestHome home;
+    const QByteArray saved = qgetenv("BROWSER");
+    qputenv("BROWSER", ("sh -c \"sleep 0.5; exit 1\":" + home.path("browser")).toUtf8());
+    XdgUrlOpener opener;
+    EXPECT_TRUE(opener.open("http://example.org/?q=x"));
+    EXPECT_FALSE(QFile::exists(home.recordFile()));
+    EXPECT_TRUE(opener.settle());
+    EXPECT_EQ(home.opened(), QStringList{"http://example.org/?q=x"});
+    qputenv("BROWSER", saved);
+}
+
 TEST_F(Search, OpensWebAddressesOrSearchesByEnding) {
     const Pairs table = {
         {"example.com", "http://example.com"},
         {"example.edu", "http://example.edu"},
         {"example.org", "http://example.org"},
         {"http://example.org", "http://example.org"},
-        {"my example.com", "http://myexample.com"},
         {"  example.com \n", "http://example.com"},
+        {"www.exam\n+ple.com", "http://www.example.com"},
+        // Words around an address are a sentence to search for.
+        {"visit paypal.com", kSearchOnWeb + "visit%20paypal.com"},
+        {"my\texample.com", kSearchOnWeb + "my%09example.com"},
         {"example.COM", kSearchOnWeb + "example.COM"},
         {"example.de", kSearchOnWeb + "example.de"},
         {QString::fromUtf8("exämple.com"), kSearchOnWeb + "ex%E4mple.com"},

@@ -28,6 +28,8 @@ protected:
                          &Searcher::searchOnSite);
         QObject::connect(&service, &SkerrinService::selectionSearchRequested, &searcher,
                          [this] { ++selectionSearches; });
+        QObject::connect(&service, &SkerrinService::bringToFrontRequested, &searcher,
+                         [this] { ++comingForward; });
         searcher.setSelectedTitle("Web");
         service.setSiteTitles([] { return QStringList{"Web", "Usenet"}; });
     }
@@ -68,34 +70,48 @@ protected:
     Searcher searcher{prefs, opener, alert};
     SkerrinService service;
     int selectionSearches = 0;
+    int comingForward = 0;
 };
 
 } // namespace
 
+// A text under the cap whose address is longer than a browser is handed goes no further either,
+// and the log names the site, never the text.
 TEST_F(ServiceLimits, TextOverTheCapIsRefusedAndNothingOpenedOrKept) {
     const QString mebibyte(1024 * 1024, 'a');
     const QString justUnder(Prefs::maxTextBytes - 1, 'b');
+    const QString longest(UrlOpener::maxAddressLength - kSearchOnWeb.size(), 'c');
     EXPECT_EQ(answer("doServiceSearch", {mebibyte}), SkerrinService::tooLongError);
     EXPECT_EQ(answer("searchOnSite", {mebibyte, "Usenet"}), SkerrinService::tooLongError);
-    EXPECT_EQ(answer("doServiceSearch", {justUnder}), "");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return opener.opened.size() == 1; }, 5000));
-    EXPECT_EQ(opener.opened.first().size(), justUnder.size() + 31); // Search on Web's template
-    EXPECT_EQ(searcher.searchHistory(), QStringList{justUnder});
+    const QString log = logOf([&] {
+        EXPECT_EQ(answer("doServiceSearch", {justUnder}), "");
+        EXPECT_EQ(answer("doServiceSearch", {longest}), "");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return opener.opened.size() == 1; }, 5000));
+    });
+    EXPECT_EQ(opener.opened, QStringList{kSearchOnWeb + longest});
+    EXPECT_EQ(searcher.searchHistory(), QStringList{longest});
+    EXPECT_TRUE(log.contains("] not searching on \"Web\": too long to hand to the browser\n"))
+        << log.left(200).toStdString();
+    EXPECT_FALSE(log.contains("bbbb") || log.contains("cccc"));
 }
 
 TEST_F(ServiceLimits, AFloodGetsTwentyHandOffsAndBusyAtOnceForTheRest) {
-    // A request to search the selection carries no text, but may end in the browser all the same.
+    // A request to search the selection carries no text, but may end in the browser all the same;
+    // one to come forward raises the window over what the person is doing.
     QList<QDBusPendingCall> calls;
     for (int i = 0; i < 200; ++i)
-        calls.append(i % 3 == 0   ? call("doServiceSearch", {QString("w%1").arg(i)})
-                     : i % 3 == 1 ? call("searchOnSite", {QString("w%1").arg(i), "Usenet"})
-                                  : call("searchSelection", {}));
+        calls.append(i % 4 == 0   ? call("doServiceSearch", {QString("w%1").arg(i)})
+                     : i % 4 == 1 ? call("searchOnSite", {QString("w%1").arg(i), "Usenet"})
+                     : i % 4 == 2 ? call("searchSelection", {})
+                                  : call("doBringToFront", {}));
     const QStringList names = answers(calls);
     EXPECT_EQ(names.count(""), SkerrinService::maxHandOffs);
     EXPECT_EQ(names.count(SkerrinService::busyError), 200 - SkerrinService::maxHandOffs);
     QTest::qWait(100); // a queued request would surface within the event loop's next turns
-    EXPECT_EQ(opener.opened.size() + selectionSearches, SkerrinService::maxHandOffs);
+    EXPECT_EQ(opener.opened.size() + selectionSearches + comingForward,
+              SkerrinService::maxHandOffs);
     EXPECT_GT(selectionSearches, 0);
+    EXPECT_GT(comingForward, 0);
     EXPECT_EQ(answer("searchOnSite", {"x", "No Such Site"}), SkerrinService::unknownSiteError);
 }
 

@@ -127,16 +127,21 @@ TEST(SiteImport, KeepsWhatIsThereAndSaysWhy) {
     EXPECT_EQ(found.withoutAddress, 6); // five built-in engines and one sent by POST
     SiteImporter::Found withTwin = found;
     withTwin.engines.append({"Images", "https://img.example.org/?q={searchTerms}", "", "", ""});
+    // The report is printed: a title is no terminal's command.
+    withTwin.engines.append({QString::fromLatin1("\x1b[2J\0Red", 8),
+                             "https://red.example/?q={searchTerms}", "r\x07", "", ""});
     const SiteImporter::Report first = SiteImporter::merge(list, withTwin);
-    EXPECT_EQ(first.addedCount, 3);
+    EXPECT_EQ(first.addedCount, 4);
+    EXPECT_EQ(first.added.last(),
+              "added \"\\x1b[2J\\x00Red\" (keyword r\\x07): https://red.example/?q=%@");
     EXPECT_EQ(first.notes, QStringList{"keyword \"wp\" is taken: \"Wikipedia (en) mine\" added "
                                        "without it"});
-    EXPECT_EQ(list.searchUrls().last().title(), "Images (2)");
+    EXPECT_EQ(list.searchUrls()[8].title(), "Images (2)");
 
     const SiteImporter::Report again = SiteImporter::merge(list, withTwin);
     EXPECT_EQ(again.addedCount, 0);
-    EXPECT_TRUE(again.skipped.contains("skipped 3: already in the list"));
-    EXPECT_EQ(list.searchUrls().size(), 9);
+    EXPECT_TRUE(again.skipped.contains("skipped 4: already in the list"));
+    EXPECT_EQ(list.searchUrls().size(), 10);
 }
 
 TEST(SiteImport, RefusesWhatItCannotRead) {
