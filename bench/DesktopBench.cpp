@@ -69,11 +69,9 @@ QString recordFile;
 // takes hundreds of milliseconds and varies by tens; this one goes straight to $BROWSER, so
 // that skerrin's own share is not lost in that noise.
 QProcessEnvironment withDirectXdgOpen(QProcessEnvironment env, const TestHome& home) {
-    QDir().mkpath(home.path("direct"));
-    QFile script(home.path("direct/xdg-open"));
-    script.open(QIODevice::WriteOnly);
-    script.write("#!/bin/sh\nexec \"$BROWSER\" \"$1\"\n");
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    writeFile(home.path("direct/xdg-open"), "#!/bin/sh\nexec \"$BROWSER\" \"$1\"\n");
+    QFile::setPermissions(home.path("direct/xdg-open"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     env.insert("PATH", home.path("direct") + ':' + env.value("PATH"));
     return env;
 }
@@ -156,9 +154,7 @@ std::map<QString, long> contextSwitches(qint64 pid) {
     const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
     for (const QString& tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         const QString status = tasks.filePath(tid + "/status");
-        QFile comm(tasks.filePath(tid + "/comm"));
-        comm.open(QIODevice::ReadOnly);
-        const QString name = QString::fromUtf8(comm.readAll()).trimmed();
+        const QString name = QString::fromUtf8(readFile(tasks.filePath(tid + "/comm"))).trimmed();
         switches[name + '/' + tid] = statusField(status, "voluntary_ctxt_switches") +
                                      statusField(status, "nonvoluntary_ctxt_switches");
     }
@@ -249,9 +245,7 @@ std::optional<double> timeUntilRecorded(const QString& record, const QString& ex
         return std::nullopt;
     if (!ms)
         loop.exec();
-    QFile file(record);
-    file.open(QIODevice::ReadOnly);
-    const QString recorded = QString::fromUtf8(file.readAll()).trimmed();
+    const QString recorded = QString::fromUtf8(readFile(record)).trimmed();
     if (recorded != expected) {
         std::fprintf(stderr, "the browser got \"%s\", not \"%s\"\n", qPrintable(recorded),
                      qPrintable(expected));

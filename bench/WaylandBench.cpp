@@ -85,7 +85,7 @@ int main() {
         std::printf("sway benchmark left out: %s is missing\n", qPrintable(missing));
         return 0;
     }
-    SwaySession session(INSTALLED_SKERRIN, INSTALLED_DATADIR);
+    SwaySession session;
     if (const QString failed = session.start(); !failed.isEmpty()) {
         std::fprintf(stderr, "sway benchmark: %s\n", qPrintable(failed));
         return 1;

@@ -51,6 +51,9 @@ public:
         env.insert("XDG_RUNTIME_DIR", path("runtime"));
         env.insert("XDG_DATA_DIRS", (dataDirs + QStringList{path("system-data")}).join(':'));
         env.insert("XDG_CONFIG_DIRS", path("system-config"));
+        // GIO modules of the machine (glib-networking's proxy, dconf) abort without the system's
+        // schemas; the settings themselves still come from this home.
+        env.insert("GSETTINGS_SCHEMA_DIR", "/usr/share/glib-2.0/schemas");
         env.insert("BROWSER", path("browser"));
     }
 

@@ -38,7 +38,7 @@ QString escapeControls(const QString& text) {
             break;
         default:
             if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-                escaped += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+                escaped += QStringLiteral("\\x%1").arg(uint(c.unicode()), 2, 16, QLatin1Char('0'));
             else
                 escaped += c;
         }

@@ -1,8 +1,10 @@
 #include "PreferenceFile.h"
+#include "PlistCompat.h"
 
 #include <QDateTime>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QTimeZone>
 
 #include <algorithm>
 #include <cstdlib>
@@ -18,7 +20,7 @@ constexpr int maxDepth = 64;
 // Checked on the bytes before parsing, because freeing an over-deep tree would already overflow.
 constexpr qsizetype maxContainerTags = 10000;
 
-const QDateTime referenceDate(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
+const QDateTime referenceDate(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc());
 
 // Text in the file. XML 1.0 carries every character but the C0 controls other than tab, line
 // feed and carriage return, U+FFFE, U+FFFF and lone surrogates, yet a search may hold any of
@@ -129,7 +131,7 @@ template <typename Visit> void forEachRawEntry(plist_t dict, Visit visit) {
         plist_dict_next_item(dict, iter, &key, &value);
         if (value)
             visit(QByteArray(key), value);
-        std::free(key);
+        PlistCompat::free(key);
         if (!value)
             break;
     }
@@ -188,10 +190,8 @@ QVariant toVariant(plist_t node) {
         return QByteArray(bytes, qsizetype(length));
     }
     case PLIST_DATE: {
-        int32_t seconds = 0;
-        int32_t microseconds = 0;
-        plist_get_date_val(node, &seconds, &microseconds);
-        return referenceDate.addMSecs(qint64(seconds) * 1000 + microseconds / 1000);
+        const PlistCompat::Date date = PlistCompat::dateOf(node);
+        return referenceDate.addMSecs(date.seconds * 1000 + date.microseconds / 1000);
     }
     case PLIST_ARRAY: {
         QVariantList items;
@@ -317,7 +317,7 @@ plist_t toNode(const QVariant& value) {
         if (!date.isValid() || seconds < std::numeric_limits<int32_t>::min() ||
             seconds > std::numeric_limits<int32_t>::max())
             return nullptr;
-        return plist_new_date(int32_t(seconds), int32_t(milliseconds % 1000 * 1000));
+        return PlistCompat::newDate({seconds, int32_t(milliseconds % 1000 * 1000)});
     }
     default:
         return nullptr;
@@ -393,7 +393,7 @@ QByteArray PreferenceFile::serialise() const {
     if (!xml)
         return {};
     QByteArray bytes(xml, qsizetype(length));
-    plist_to_xml_free(xml);
+    PlistCompat::free(xml);
     // Only text can hold a carriage return: the layout and base64 data never do.
     return bytes.replace('\r', "&#13;");
 }

@@ -3,9 +3,11 @@
 #include "Desktop.h"
 
 #include <QDBusConnectionInterface>
+#include <QHash>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <memory>
 #include <vector>
@@ -130,9 +132,10 @@ protected:
     // earlier ones keep running. The others below concern the latest.
     bool startSource(const QString& text) {
         const QString title = QStringLiteral("selection source %1").arg(++sources);
-        const QString reports = home.path(QStringLiteral("source-%1").arg(sources));
+        const QString folder = QStringLiteral("source-%1").arg(sources);
+        const QString reports = home.path(folder);
         QDir().mkpath(reports);
-        startProgram(SELECTION_SOURCE_BIN, {title, text, reports}, reports + "/stderr");
+        startProgram(SELECTION_SOURCE_BIN, {title, text, reports}, folder + "/stderr");
         return (waitUntil([&] {
                     return QFile::exists(reports + "/text") && !findWindow(title).isEmpty();
                 }) ||
@@ -176,13 +179,22 @@ protected:
     }
 
     // Presses and releases at once, or holds the keys down for about as long as a person does.
+    // By key, not through xdotool: xdotool 3.20160805 holds the first modifier a layout lists for
+    // a key's base level, and xkeyboard-config 2.48 lists Alt for the function keys, which turns
+    // "super+F11" into Super+Alt+F11.
     bool press(const QString& keys, bool likeAPerson = false) {
-        bool pressed = xdotool({likeAPerson ? "keydown" : "key", keys});
-        if (pressed && likeAPerson) {
+        static const QHash<QString, QString> modifiers = {
+            {"super", "Super_L"}, {"alt", "Alt_L"}, {"ctrl", "Control_L"}, {"shift", "Shift_L"}};
+        std::vector<xcb_keysym_t> keysyms;
+        for (const QString& key : keys.split('+'))
+            keysyms.push_back(xkb_keysym_from_name(modifiers.value(key, key).toUtf8().constData(),
+                                                   XKB_KEYSYM_NO_FLAGS));
+        XClient keyboard;
+        const bool pressed = keyboard.press(keysyms);
+        if (pressed && likeAPerson)
             QThread::msleep(150); // a person holds a combination about this long
-            pressed = xdotool({"keyup", keys});
-        }
-        return pressed || failed("xdotool could not press " + keys);
+        keyboard.release();
+        return pressed || failed("could not press " + keys);
     }
 
     bool focusWindow(const QString& name) {

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 
 #include <QRandomGenerator>
+#include <QTimeZone>
 
 #include <csignal>
 #include <sys/wait.h>
@@ -257,7 +258,11 @@ TEST_F(Defaults, SettingsAndASearchSurviveARestartAsRealsBesideUnknownKeys) {
     ASSERT_TRUE(writeFile(path(), original));
     const QString typed = "\x1b[1mbold\x1b[0m\rover";
     QVariantMap expected = PreferenceFile::parse(original)->values();
+    // Dates count from 2001 in UTC, before it too.
+    const auto utc = [](QDate day, QTime time) { return QDateTime(day, time, QTimeZone::utc()); };
+    EXPECT_EQ(expected.value("lastRun"), utc(QDate(2024, 2, 29), QTime(12, 34, 56)));
     expected.insert({{"keyCode", 122.0},
+                     {"firstRun", utc(QDate(1999, 12, 31), QTime(23, 59, 59))},
                      {"copyText", 0.0},
                      {"pasteText", 1.0},
                      {"name", QString::fromUtf8("caf\xc3\xa9 & <tags> \x01")},
@@ -272,6 +277,7 @@ TEST_F(Defaults, SettingsAndASearchSurviveARestartAsRealsBesideUnknownKeys) {
         prefs.setFloat("ratio", 0.1f);
         defaults.setObject(expected.value("name"), "name");
         defaults.setObject(expected.value("searchList"), "searchList");
+        defaults.setObject(expected.value("firstRun"), "firstRun");
         RecordingUrlOpener opener;
         RecordingAlert alert;
         Searcher searcher(prefs, opener, alert);
@@ -281,6 +287,7 @@ TEST_F(Defaults, SettingsAndASearchSurviveARestartAsRealsBesideUnknownKeys) {
     }
     const QByteArray bytes = readFile(path());
     EXPECT_TRUE(bytes.contains("<date>2024-02-29T12:34:56Z</date>"));
+    EXPECT_TRUE(bytes.contains("<date>1999-12-31T23:59:59Z</date>"));
     // What python's plistlib, a strict standard reader, makes of the file: it takes no
     // character XML forbids.
     const Outcome python =

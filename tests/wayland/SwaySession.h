@@ -10,7 +10,9 @@
 #include <vector>
 
 // A headless sway with a session bus of its own and no X server, in a home of its own, where
-// Super+Alt+F11 runs the installed `skerrin --search-selection` as a person binds it.
+// Super+Alt+F11 runs the installed `skerrin --search-selection` as a person binds it. Skerrin is
+// installed into the home: the session's user may not enter the build folder (root's checkout
+// in /root is closed to others).
 class SwaySession {
 public:
     // sway refuses to run as root; the session then belongs to the unprivileged "nobody".
@@ -26,11 +28,6 @@ public:
         }
         return {};
     }
-
-    // `skerrin` is the installed program, `dataDir` the data folder installed beside it.
-    SwaySession(const QString& skerrin, const QString& dataDir)
-        : home({dataDir})
-        , skerrin(skerrin) {}
 
     ~SwaySession() {
         // Its bus ends with sway; killing the bus's runner instead would leave both behind.
@@ -53,7 +50,11 @@ public:
     // Empty once sway and its bus are up, else why not.
     QString start() {
         const QString ready = home.path("ready");
-        if (!writeFile(home.path("sway.config"),
+        env.insert("XDG_DATA_DIRS", home.path("install/share:") + env.value("XDG_DATA_DIRS"));
+        if (runProgram(env, CMAKE_COMMAND_BIN,
+                       {"--install", SKERRIN_BUILD_DIR, "--prefix", home.path("install")})
+                    .exitCode != 0 ||
+            !writeFile(home.path("sway.config"),
                        QStringLiteral("exec sh -c 'dbus-update-activation-environment "
                                       "WAYLAND_DISPLAY SWAYSOCK && touch %1'\nbindsym "
                                       "Mod4+Mod1+F11 exec %2 --search-selection\n")
@@ -125,7 +126,7 @@ public:
     }
 
     TestHome home;
-    const QString skerrin;
+    const QString skerrin = home.path("install/bin/skerrin");
     QProcessEnvironment env = home.environment();
 
 private:

@@ -14,7 +14,7 @@ protected:
         ASSERT_EQ(session.start(), "");
     }
 
-    SwaySession session{SKERRIN_INSTALLED_BIN, SKERRIN_INSTALLED_DATADIR};
+    SwaySession session;
 };
 
 TEST_F(WaylandSession, BoundCommandSearchesTheHighlightWhenTheBusStartsSkerrinAndWhenItRuns) {
@@ -41,7 +41,7 @@ TEST_F(WaylandSession, NothingHighlightedSearchesNothingWhileTheClipboardHoldsAS
         return session.home.read("skerrin.log").count(QRegularExpression(how));
     };
     QProcess& skerrin = session.client(
-        "env", {"XDG_ACTIVATION_TOKEN=from-the-launcher", SKERRIN_INSTALLED_BIN}, "skerrin.log");
+        "env", {"XDG_ACTIVATION_TOKEN=from-the-launcher", session.skerrin}, "skerrin.log");
     ASSERT_TRUE(waitUntil([&] { return session.skerrinServes(); }, session.capMs));
     session.client("wl-copy", {"--foreground", "s3cret-passw0rd"});
     ASSERT_TRUE(waitUntil([&] { return session.run("wl-paste", {"-n"}) == "s3cret-passw0rd"; },
@@ -54,8 +54,8 @@ TEST_F(WaylandSession, NothingHighlightedSearchesNothingWhileTheClipboardHoldsAS
 
     // A command launched with the desktop's leave to come forward hands it on.
     const qsizetype before = cameForward(withToken);
-    session.run("env", {"XDG_ACTIVATION_TOKEN=from-the-launcher", SKERRIN_INSTALLED_BIN,
-                        "--bring-to-front"});
+    session.run("env",
+                {"XDG_ACTIVATION_TOKEN=from-the-launcher", session.skerrin, "--bring-to-front"});
     EXPECT_TRUE(waitUntil([&] { return cameForward(withToken) == before + 1; }, session.capMs));
     EXPECT_TRUE(waitUntil(
         [&] { return session.skerrinProcesses() == QList<qint64>{skerrin.processId()}; }, 5000));
