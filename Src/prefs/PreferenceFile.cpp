@@ -259,6 +259,9 @@ void makeWritable(plist_t node) {
 
 // The dictionary the bytes hold; null when they hold none, or one nested too deep.
 plist_t parseTree(QByteArrayView bytes) {
+    // Editors on some systems start a UTF-8 file with a byte order mark; the parser does not.
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
     if (bytes.isEmpty() || bytes.size() > qsizetype(std::numeric_limits<uint32_t>::max()) ||
         containerTags(bytes) > maxContainerTags)
         return nullptr;

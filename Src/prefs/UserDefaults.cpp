@@ -84,11 +84,21 @@ bool moveAside(const QString& path) {
 }
 
 // The file as it is now: an empty dictionary when there is none, or when it was damaged and has
-// been moved aside. Nothing (logged) when it could not be read or a damaged file had to stay.
+// been moved aside. Nothing (logged) when it could not be read, is no regular file (never
+// replaced) or a damaged file had to stay.
 std::optional<PreferenceFile> readFile(const QString& path) {
-    const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking: opening a FIFO for reading would otherwise wait for a writer forever.
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0 && errno == ENOENT)
         return PreferenceFile();
+    struct stat status {};
+    if (fd >= 0 && (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
+        ::close(fd);
+        logLine(QStringLiteral("preferences %1 is not a regular file; using the defaults and "
+                               "leaving it as it is")
+                    .arg(path));
+        return std::nullopt;
+    }
     QByteArray bytes;
     int error = fd < 0 ? errno : 0;
     char buffer[65536];

@@ -6,6 +6,7 @@
 #include <QTimeZone>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -80,6 +81,24 @@ TEST_F(Defaults, DamagedFilesAreMovedAsideAndNeverLost) {
     std::sort(kept.begin(), kept.end());
     std::sort(damaged.begin(), damaged.end());
     EXPECT_EQ(kept, damaged);
+}
+
+// A byte order mark is XML's own; a FIFO would block the reader and is not ours to replace.
+TEST_F(Defaults, AByteOrderMarkIsReadAndAFifoIsLeftAloneUnblocked) {
+    const QByteArray plist = plistText("\t<key>keyCode</key>\n\t<real>12</real>\n");
+    for (const bool fifo : {false, true}) {
+        QFile::remove(path());
+        ASSERT_TRUE(fifo ? QDir().mkpath(folder()) && ::mkfifo(QFile::encodeName(path()), 0600) == 0
+                         : writeFile(path(), "\xEF\xBB\xBF" + plist));
+        std::optional<UserDefaults> defaults;
+        const QString log = logOf([&] { defaults.emplace(path()); });
+        EXPECT_EQ(log.contains("not a regular file"), fifo) << log.toStdString();
+        EXPECT_EQ(defaults->objectForKey("keyCode"), fifo ? QVariant() : QVariant(12.0));
+        defaults->setObject(1.0, "keyCode");
+        EXPECT_NE(defaults->synchronize(), fifo);
+        EXPECT_EQ(QFileInfo(path()).isFile(), !fifo);
+        EXPECT_TRUE(QDir(folder()).entryList({fileName + ".damaged-*"}).isEmpty());
+    }
 }
 
 TEST_F(Defaults, SteadyChangesReachTheDiskWithoutSynchronize) {
