@@ -98,7 +98,10 @@ SelectionCapture::~SelectionCapture() {
 
 void SelectionCapture::start(std::function<void(std::optional<QString>)> whenDone,
                              std::function<void(const QString&)> confirm) {
-    if (done)
+    // A bouncing key or one held to repeat is one request, however soon the first capture ended.
+    const bool sameBurst = lastPress.isValid() && !lastPress.hasExpired(burstMs);
+    lastPress.start();
+    if (done || sameBurst)
         return;
     if (!reader.readsPrimary()) {
         // The clipboard may hold anything, a secret among it: it is shown, never searched.

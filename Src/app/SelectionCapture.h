@@ -2,6 +2,7 @@
 
 #include "SelectionReader.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -29,6 +30,8 @@ public:
     };
     // How long a copy may take to reach the clipboard.
     static constexpr int clipboardWaitMs = 500;
+    // Presses this close to the one before are one burst and one search.
+    static constexpr int burstMs = 100;
 
     // The terminals Skerrin knows by their WM_CLASS names.
     static const QStringList knownTerminals;
@@ -41,7 +44,8 @@ public:
                      std::function<void()> postCopy, QObject* parent = nullptr);
     ~SelectionCapture() override;
 
-    // Reads the selection unless a capture is under way, which then serves this request too.
+    // Reads the selection unless a capture is under way, which then serves this request too, or
+    // the press before came less than burstMs ago.
     // `done` gets the text, or nothing when nothing is selected. Where the highlight cannot be
     // read, `confirm` gets the clipboard's text instead, for the person to search or not.
     void start(std::function<void(std::optional<QString>)> done,
@@ -65,5 +69,6 @@ private:
     Mode mode = Mode::Automatic;
     QTimer copyWait;
     bool restoring = false;
+    QElapsedTimer lastPress;
     std::unique_ptr<QMimeData> before;
 };

@@ -25,12 +25,19 @@ protected:
     void frontCopies(const QString& text) {
         poster.onCopy = [text] { setClipboard(text); };
     }
-    // Presses the open-URL key (unless a press is under way) and waits for the capture to end.
+    // Presses the open-URL key (unless a press is under way) once the burst of the last press
+    // is over, and waits for the capture to end.
     bool pressOpenUrl(bool press = true) {
-        if (press)
+        if (press) {
+            if (sincePress.isValid())
+                QTest::qWait(
+                    std::max(0, SelectionCapture::burstMs + 1 - int(sincePress.elapsed())));
+            sincePress.start();
             controller.openUrlHotKey(&center);
+        }
         return QTest::qWaitFor([this] { return !controller.captureUnderWay(); }, 5000);
     }
+    QElapsedTimer sincePress;
 };
 
 struct RunningController : Controller {
@@ -129,6 +136,19 @@ TEST_F(RunningController, SecondPressDuringACaptureGivesOneCopyAndOneSearch) {
     EXPECT_EQ(opener.opened, QStringList{kSearchOnWeb + "hello%20world"});
     EXPECT_EQ(controller.searchHistory(), QStringList{"hello world"});
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "hello world");
+}
+
+// A press 20 ms after a capture that already ended is the same burst; a later one is not.
+TEST_F(RunningController, PressesWithinATenthOfASecondGiveOneSearch) {
+    frontCopies("hello world");
+    ASSERT_TRUE(pressOpenUrl());
+    QTest::qWait(std::max(0, 20 - int(sincePress.elapsed())));
+    sincePress.start();
+    controller.openUrlHotKey(&center);
+    ASSERT_TRUE(pressOpenUrl(false));
+    EXPECT_EQ(opener.opened.size(), 1);
+    ASSERT_TRUE(pressOpenUrl());
+    EXPECT_EQ(opener.opened.size(), 2);
 }
 
 // The application in front copies nothing (the clipboard keeps an older secret), a picture, or
