@@ -76,6 +76,25 @@ std::optional<float> floatValue(const QVariant& value) {
     return std::nullopt;
 }
 
+// This process's new searches, the ones after what it had, added to the history on disk.
+QVariantMap mergedHistory(const QVariantMap& had, const QVariantMap& has,
+                          const QVariantMap& onDisk) {
+    const QStringList before = had.value(historyKey).toStringList();
+    QStringList added;
+    qsizetype next = 0;
+    for (const QString& entry : has.value(historyKey).toStringList()) {
+        const qsizetype found = added.isEmpty() ? before.indexOf(entry, next) : -1;
+        if (found >= 0)
+            next = found + 1;
+        else
+            added.append(entry);
+    }
+    QStringList merged = onDisk.value(historyKey).toStringList();
+    merged.removeIf([&](const QString& entry) { return added.contains(entry); });
+    merged += added;
+    return {{historyKey, merged.mid(std::max<qsizetype>(0, merged.size() - historyCap))}};
+}
+
 } // namespace
 
 Prefs& Prefs::sharedInstance() {
@@ -85,7 +104,9 @@ Prefs& Prefs::sharedInstance() {
 }
 
 Prefs::Prefs(UserDefaults& defaults)
-    : store(defaults) {}
+    : store(defaults) {
+    store.setMerge({historyKey}, mergedHistory);
+}
 
 QVariant Prefs::get(const QString& key) const {
     const auto found = dict.constFind(key);

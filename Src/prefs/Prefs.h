@@ -2,12 +2,13 @@
 
 #include "ArchiveObject.h"
 #include "PrefKeys.h"
+#include "UserDefaults.h"
 
 #include <QStringList>
 #include <QVariant>
 #include <QVariantMap>
 
-class UserDefaults;
+#include <type_traits>
 
 // Settings of the whole program: a per-run scratch dictionary read first, the user's
 // persistent store second. Typed setters write both, numbers always as single-precision reals.
@@ -45,11 +46,16 @@ public:
 
     // Any list that archives itself (the search list); the store never needs to know its class.
     // Fields the archive cannot hold go beside it, under their own key.
+    // Another process's sites survive: only what this process changed is applied to them.
     void saveSearchList(const auto& list, const QString& key) {
         setArchivedObject(list.encodeWithCoder(), key);
-        if constexpr (requires { list.siteFields(); })
-            setStringList(list.siteFields(), QLatin1String(PrefKeys::searchListFields));
+        if constexpr (requires { list.siteFields(); }) {
+            const QString fieldsKey = QLatin1String(PrefKeys::searchListFields);
+            store.setMerge({key, fieldsKey}, &std::remove_cvref_t<decltype(list)>::mergeStored);
+            setStringList(list.siteFields(), fieldsKey);
+        }
     }
+    // Another process's searches survive: this process's new entries are added to them.
     void setHistory(const QStringList& history);
     // The stored history, newest 10 at most, as a list the caller owns.
     QStringList getHistory() const;

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QScopeGuard>
+#include <QSet>
 
 #include <cerrno>
 #include <chrono>
@@ -144,6 +145,16 @@ int lockFile(const QString& path) {
     return fd;
 }
 
+// Read under the writers' lock, so that a file another process has just put in place of a
+// damaged one is not mistaken for the damaged one.
+std::optional<PreferenceFile> readLocked(const QString& target) {
+    const int lock = QFileInfo(QFileInfo(target).absolutePath()).isDir() ? lockFile(target) : -1;
+    auto file = readFile(target);
+    if (lock >= 0)
+        ::close(lock);
+    return file;
+}
+
 // A new skerrin folder is private to the user, like the preferences in it.
 bool makeFolder(const QString& folder) {
     if (QFileInfo(folder).isDir())
@@ -243,14 +254,8 @@ UserDefaults::UserDefaults(QString path, QObject* parent)
     connect(&saveTimer, &QTimer::timeout, this, [this] { synchronize(); });
     if (const auto* app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, [this] { synchronize(); });
-    // Read under the writers' lock, so that a file another process has just put in place of a
-    // damaged one is not mistaken for the damaged one.
-    const QString target = resolvedPath(filePath);
-    const int lock = QFileInfo(QFileInfo(target).absolutePath()).isDir() ? lockFile(target) : -1;
-    if (auto file = readFile(target))
+    if (auto file = readLocked(resolvedPath(filePath)))
         values = file->values();
-    if (lock >= 0)
-        ::close(lock);
 }
 
 UserDefaults::~UserDefaults() {
@@ -274,20 +279,37 @@ void UserDefaults::setObject(const QVariant& value, const QString& key) {
                     .arg(QString::fromLatin1(value.metaType().name()), key));
         return;
     }
+    if (!had.contains(key))
+        had.insert(key, values.value(key));
     if (value.isValid())
         values.insert(key, value);
     else
         values.remove(key);
-    changedKeys.insert(key);
     if (!QCoreApplication::instance())
         synchronize(); // no event loop to defer the write to
     else if (!saveTimer.isActive())
         saveTimer.start();
 }
 
+void UserDefaults::setMerge(const QStringList& keys, Merge merge) {
+    const auto same = std::find_if(merges.begin(), merges.end(),
+                                   [&](const MergedKeys& group) { return group.keys == keys; });
+    if (same != merges.end())
+        same->merge = std::move(merge);
+    else
+        merges.append({keys, std::move(merge)});
+}
+
+QVariantMap UserDefaults::pick(const QStringList& keys, const QVariantMap& from) const {
+    QVariantMap picked;
+    for (const QString& key : keys)
+        picked.insert(key, from.value(key));
+    return picked;
+}
+
 bool UserDefaults::synchronize() {
     saveTimer.stop();
-    if (changedKeys.isEmpty())
+    if (had.isEmpty())
         return true;
     const QString target = resolvedPath(filePath);
     if (!makeFolder(QFileInfo(target).absolutePath()))
@@ -298,28 +320,45 @@ bool UserDefaults::synchronize() {
         return false;
     }
     const auto unlock = qScopeGuard([lock] { ::close(lock); });
-    // Start from the file as it is now, so keys another process changed meanwhile survive.
+    // Start from the file as it is now, so that what another process wrote meanwhile survives.
     std::optional<PreferenceFile> file = readFile(target);
     if (!file)
         return false;
-    for (const QString& key : std::as_const(changedKeys)) {
-        const auto value = values.constFind(key);
-        if (value == values.cend())
-            file->remove(key);
-        else
-            file->setValue(key, *value);
+    const QVariantMap onDisk = file->values();
+    QList<MergedKeys> groups;
+    QSet<qsizetype> mergesUsed;
+    for (const QString& key : had.keys()) {
+        const auto merge =
+            std::find_if(merges.cbegin(), merges.cend(),
+                         [&](const MergedKeys& group) { return group.keys.contains(key); });
+        if (merge == merges.cend())
+            groups.append({{key}, {}});
+        else if (!mergesUsed.contains(merge - merges.cbegin())) {
+            mergesUsed.insert(merge - merges.cbegin());
+            groups.append(*merge);
+        }
     }
-    if (!writeAtomically(target, file->serialise()))
+    bool changed = false;
+    for (const MergedKeys& group : std::as_const(groups)) {
+        QVariantMap before;
+        for (const QString& key : group.keys)
+            before.insert(key, had.contains(key) ? had.value(key) : values.value(key));
+        const QVariantMap now = pick(group.keys, values);
+        const QVariantMap there = pick(group.keys, onDisk);
+        if (now == before)
+            continue;
+        const QVariantMap written =
+            there == before || !group.merge ? now : group.merge(before, now, there);
+        for (const auto& [key, value] : written.asKeyValueRange()) {
+            if (value.isValid())
+                file->setValue(key, value);
+            else
+                file->remove(key);
+        }
+        changed = true;
+    }
+    if (changed && !writeAtomically(target, file->serialise()))
         return false;
-    QVariantMap merged = file->values();
-    for (const QString& key : std::as_const(changedKeys)) {
-        const auto value = values.constFind(key);
-        if (value == values.cend())
-            merged.remove(key);
-        else
-            merged.insert(key, *value);
-    }
-    values = std::move(merged);
-    changedKeys.clear();
+    had.clear();
     return true;
 }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QTimer>
 #include <QVariant>
 #include <QVariantMap>
+
+#include <functional>
 
 // The per-user persistent store: an XML property list in the user's config folder.
 // Values keep their kinds: real (double), string (QString), array of strings (QStringList),
@@ -27,13 +29,32 @@ public:
     // Stores or replaces the value; an invalid QVariant removes the key.
     void setObject(const QVariant& value, const QString& key);
 
-    // Writes pending changes now (re-reading the file first so that another process's changes
-    // to other keys survive). False when the file could not be written; the failure is logged.
+    // Writes pending changes now, under a lock shared with other processes, onto the file as it
+    // is then: keys this process did not change keep what another process wrote, and a value
+    // set back to what this process had is not written. False when the file could not be
+    // written; the failure is logged.
     bool synchronize();
 
+    // How this process's change to `keys` is applied when another process changed them too
+    // since this one read them: from what this process had, what it has now and what is on
+    // disk, the values to write. Without one the newer change wins.
+    using Merge = std::function<QVariantMap(const QVariantMap& had, const QVariantMap& has,
+                                            const QVariantMap& onDisk)>;
+    void setMerge(const QStringList& keys, Merge merge);
+
 private:
+    struct MergedKeys {
+        QStringList keys;
+        Merge merge;
+    };
+    QVariantMap pick(const QStringList& keys, const QVariantMap& from) const;
+
     QString filePath;
+    // What this process sees: what it read, with its own changes. Another process's changes
+    // are not taken in behind the back of those who read these values.
     QVariantMap values;
-    QSet<QString> changedKeys;
+    // The values of the changed keys before their first change since the last write.
+    QVariantMap had;
+    QList<MergedKeys> merges;
     QTimer saveTimer;
 };

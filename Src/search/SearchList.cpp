@@ -1,6 +1,8 @@
 #include "SearchList.h"
 
+#include "Archiver.h"
 #include "Log.h"
+#include "PrefKeys.h"
 #include "Unarchiver.h"
 
 #include <QRegularExpression>
@@ -258,4 +260,43 @@ std::unique_ptr<SearchList> SearchList::initWithCoder(const ArchiveObject& coded
 std::unique_ptr<SearchList> SearchList::fromArchivedData(QByteArrayView data) {
     const ArchiveObjectRef root = Unarchiver::unarchiveObjectWithData(data);
     return root ? initWithCoder(*root) : nullptr;
+}
+
+std::unique_ptr<SearchList> SearchList::fromStored(const QVariant& archive,
+                                                   const QVariant& fields) {
+    auto list = fromArchivedData(archive.toByteArray());
+    if (list && fields.typeId() == QMetaType::QStringList)
+        list->applySiteFields(fields.toStringList());
+    return list;
+}
+
+QList<SearchUrl> SearchList::storedSites(const QVariantMap& stored) {
+    const auto list = fromStored(stored.value(QLatin1String(PrefKeys::searchList)),
+                                 stored.value(QLatin1String(PrefKeys::searchListFields)));
+    return list ? list->list : SearchList().list;
+}
+
+QVariantMap SearchList::mergeStored(const QVariantMap& had, const QVariantMap& has,
+                                    const QVariantMap& onDisk) {
+    SearchList merged = empty();
+    merged.list = mergedSites(storedSites(had), storedSites(has), storedSites(onDisk));
+    return {{QLatin1String(PrefKeys::searchList),
+             Archiver::archivedDataWithRootObject(merged.encodeWithCoder())},
+            {QLatin1String(PrefKeys::searchListFields), merged.siteFields()}};
+}
+
+QList<SearchUrl> SearchList::mergedSites(const QList<SearchUrl>& had, const QList<SearchUrl>& has,
+                                         const QList<SearchUrl>& onDisk) {
+    QList<SearchUrl> merged = onDisk;
+    merged.removeIf(
+        [&](const SearchUrl& site) { return had.contains(site) && !has.contains(site); });
+    // A site added or edited here goes after the site it follows here.
+    qsizetype at = 0;
+    for (const SearchUrl& site : has) {
+        if (const qsizetype found = merged.indexOf(site); found >= 0)
+            at = found + 1;
+        else if (!had.contains(site))
+            merged.insert(at++, site);
+    }
+    return merged;
 }

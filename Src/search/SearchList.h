@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <QStringList>
+#include <QVariantMap>
 
 #include <memory>
 #include <optional>
@@ -93,6 +94,18 @@ public:
     static std::unique_ptr<SearchList> initWithCoder(const ArchiveObject& coded);
     // The list stored as archive bytes, or nothing when they are absent or damaged.
     static std::unique_ptr<SearchList> fromArchivedData(QByteArrayView data);
+    // The list as the settings keep it (the archive and the site fields), or nothing when the
+    // archive is absent or damaged.
+    static std::unique_ptr<SearchList> fromStored(const QVariant& archive, const QVariant& fields);
+    // The sites of a list as the settings keep it, the default ones where none is readable.
+    static QList<SearchUrl> storedSites(const QVariantMap& stored);
+    // The settings' list that another process changed since this one read it (`had`): what
+    // this process changed on the way to `has` (sites added, edited or removed) applied to
+    // `onDisk`; the other process's sites stay.
+    static QVariantMap mergeStored(const QVariantMap& had, const QVariantMap& has,
+                                   const QVariantMap& onDisk);
+    static QList<SearchUrl> mergedSites(const QList<SearchUrl>& had, const QList<SearchUrl>& has,
+                                        const QList<SearchUrl>& onDisk);
 
 private:
     struct Empty {};

@@ -68,13 +68,9 @@ void Searcher::setSearchList(std::unique_ptr<SearchList> list) {
 std::unique_ptr<SearchList> Searcher::loadSearchList(UserDefaults& defaults) {
     const QVariant stored = defaults.objectForKey(QLatin1String(PrefKeys::searchList));
     if (stored.isValid()) {
-        if (auto list = SearchList::fromArchivedData(stored.toByteArray())) {
-            const QVariant fields =
-                defaults.objectForKey(QLatin1String(PrefKeys::searchListFields));
-            if (fields.typeId() == QMetaType::QStringList)
-                list->applySiteFields(fields.toStringList());
+        if (auto list = SearchList::fromStored(
+                stored, defaults.objectForKey(QLatin1String(PrefKeys::searchListFields))))
             return list;
-        }
         logLine("the stored search list cannot be read; using the default sites");
     }
     return std::make_unique<SearchList>();

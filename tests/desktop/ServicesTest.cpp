@@ -1,4 +1,5 @@
 #include "DesktopTest.h"
+#include "SearchList.h"
 #include "UserDefaults.h"
 
 using Services = DesktopTest;
@@ -34,4 +35,39 @@ TEST_F(Services, BlankSearchCallAnswersAtOnceAndShowsTheAlert) {
     ASSERT_TRUE(windowShows(alertTitle, false));
     ASSERT_TRUE(callSkerrin("doServiceSearch", {"after"}));
     EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "after"});
+}
+
+// While the window runs, two imports at once, a search made by the command line itself (on a
+// named site) and one the window serves: every site and search reaches the file.
+TEST_F(Services, ImportsAndSearchesMadeElsewhereAreKeptBesideTheWindowsOwn) {
+    ASSERT_TRUE(startSkerrin());
+    QList<QProcess*> imports;
+    for (const QString title : {"Alpha", "Beta"}) {
+        const QString file = home.path(title + ".xml");
+        ASSERT_TRUE(writeFile(
+            file, QStringLiteral("<OpenSearchDescription xmlns=\"http://a9.com/-/spec/opensearch/"
+                                 "1.1/\"><ShortName>%1</ShortName><Url type=\"text/html\" "
+                                 "template=\"http://%1.example/?q={searchTerms}\"/>"
+                                 "</OpenSearchDescription>")
+                      .arg(title)
+                      .toUtf8()));
+        imports.append(
+            &startProgram(SKERRIN_INSTALLED_BIN, {"--import-sites", file}, title + ".log"));
+    }
+    for (QProcess* import : imports)
+        ASSERT_TRUE(import->waitForFinished(kProcessCapMs) && import->exitCode() == 0);
+    EXPECT_TRUE(runSkerrin({"--search", "command", "--site", "Web"}));
+    ASSERT_TRUE(callSkerrin("doServiceSearch", {"bus"}));
+    EXPECT_EQ(waitForOpened(2).size(), 2);
+    ASSERT_TRUE(quitSkerrin());
+    UserDefaults stored(home.prefsFile());
+    EXPECT_EQ(stored.objectForKey("history").toStringList(), QStringList({"command", "bus"}));
+    QStringList titles;
+    for (const SearchUrl& site :
+         SearchList::storedSites({{"searchList", stored.objectForKey("searchList")},
+                                  {"searchListFields", stored.objectForKey("searchListFields")}}))
+        titles.append(site.title());
+    QStringList imported = titles.mid(6);
+    imported.sort();
+    EXPECT_EQ(imported, QStringList({"Alpha", "Beta"})) << titles.join(',').toStdString();
 }

@@ -126,6 +126,41 @@ TEST_F(Defaults, TwoWritersKeepEachOthersChangesAndRemovals) {
     EXPECT_EQ(onDisk(path()), QVariantMap({{"keyCode", 122.0}, {"keyCodeMod", 256.0}}));
 }
 
+// Three processes read the same file; each one's sites and searches reach it whatever the order,
+// and one that saves its list unchanged writes nothing over the others'.
+TEST_F(Defaults, WritersApplyTheirOwnSiteAndHistoryChangesToWhatIsOnDisk) {
+    UserDefaults one(path()), other(path()), unchanged(path());
+    Prefs onePrefs(one), otherPrefs(other), unchangedPrefs(unchanged);
+    const auto save = [](Prefs& prefs, const std::function<void(SearchList&)>& change) {
+        auto list = Searcher::loadSearchList(prefs.defaults());
+        change(*list);
+        prefs.saveSearchList(*list, "searchList");
+        return prefs.defaults().synchronize();
+    };
+    const auto add = [](const QString& title) {
+        return [title](SearchList& list) {
+            list.searchUrls().append(SearchUrl("http://" + title + ".example/?q=%@", title, "7",
+                                               InputEncoding::Utf8, SpaceStyle::Plus, title));
+        };
+    };
+    ASSERT_TRUE(save(onePrefs, add("one")) && save(otherPrefs, add("other")));
+    ASSERT_TRUE(save(unchangedPrefs, [](SearchList&) {}));
+    ASSERT_TRUE(save(onePrefs, [](SearchList& list) { list.searchUrls()[0].setTitle("Web!"); }));
+    QStringList titles = titlesOf(SearchList());
+    titles[0] = "Web!";
+    UserDefaults reader(path());
+    const auto stored = Searcher::loadSearchList(reader);
+    EXPECT_EQ(titlesOf(*stored), titles + QStringList({"other", "one"}));
+    EXPECT_EQ(stored->siteForKeyword("one x")->first->title(), "one");
+
+    onePrefs.setHistory({"a", "one"});
+    otherPrefs.setHistory({"other"});
+    ASSERT_TRUE(one.synchronize() && other.synchronize());
+    onePrefs.setHistory({"one", "a"}); // searched again: the newest
+    ASSERT_TRUE(one.synchronize());
+    EXPECT_EQ(onDisk(path()).value("history"), QStringList({"one", "other", "a"}));
+}
+
 TEST_F(Defaults, FailedWriteIsLoggedAndKeptPending) {
     ASSERT_TRUE(writeFile(folder(), "a file where the folder should be"));
     UserDefaults defaults(path());
