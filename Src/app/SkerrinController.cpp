@@ -10,9 +10,11 @@
 #include "Prefs.h"
 #include "PrefsWindowController.h"
 #include "SearchList.h"
+#include "SearchListModel.h"
 #include "SelectionCapture.h"
 #include "SelectionReader.h"
 #include "UrlOpener.h"
+#include "UserDefaults.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -79,6 +81,24 @@ void SkerrinController::awakeFromNib(MainWindow& mainWindow, HotKeyCenter& hotKe
                         QVariant::fromValue(searchList.get()));
     window->showPicture();
     updateList();
+    connect(&prefs.defaults(), &UserDefaults::changedOnDisk, this,
+            &SkerrinController::takeInChangesOnDisk);
+}
+
+void SkerrinController::takeInChangesOnDisk(const QVariantMap& before) {
+    QVariantMap now;
+    for (const char* key : {PrefKeys::searchList, PrefKeys::searchListFields})
+        now.insert(QLatin1String(key), prefs.defaults().objectForKey(QLatin1String(key)));
+    const QList<SearchUrl> had = SearchList::storedSites(before);
+    const QList<SearchUrl> stored = SearchList::storedSites(now);
+    // Through a model, so that every open preferences window shows the list as it now is.
+    if (stored != had) {
+        SearchListModel(*searchList)
+            .replaceSites(SearchList::mergedSites(had, searchList->searchUrls(), stored));
+        updateList();
+    }
+    if (const QStringList searches = prefs.getHistory(); searches != history.stringList())
+        history.setStringList(searches);
 }
 
 void SkerrinController::showHotKeyNotice() {

@@ -92,6 +92,8 @@ signals:
 
 private:
     void showHotKeyNotice();
+    // Another process's sites and searches join this window's; edits not yet saved here stay.
+    void takeInChangesOnDisk(const QVariantMap& before);
     bool copyAllowed() const;
     KeyComboRef storedCombo(const PrefKey<int>& codeKey, const PrefKey<int>& modifiersKey) const;
     void registerHotKey(const QString& name, const KeyComboRef& combo, const char* action,

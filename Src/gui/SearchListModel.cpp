@@ -174,10 +174,14 @@ bool SearchListModel::moveSite(int from, int to) {
 }
 
 void SearchListModel::restoreDefaults() {
+    replaceSites(SearchList().searchUrls());
+}
+
+void SearchListModel::replaceSites(const QList<SearchUrl>& sites) {
     const QList<SearchListModel*> models = modelsOfList();
     for (SearchListModel* model : models)
         model->beginResetModel();
-    list.searchUrls() = SearchList().searchUrls();
+    list.searchUrls() = sites;
     for (SearchListModel* model : models)
         model->endResetModel();
 }

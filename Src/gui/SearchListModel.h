@@ -45,6 +45,8 @@ public:
     bool moveSite(int from, int to);
     // The six default sites replace the list.
     void restoreDefaults();
+    // These sites replace the list; every table of the list shows them.
+    void replaceSites(const QList<SearchUrl>& sites);
     // Appends sites (an import); every table of the list shows them.
     void appendSites(const QList<SearchUrl>& sites);
     void addNewBlankSearchUrl();

@@ -30,6 +30,7 @@ namespace {
 constexpr int saveDelayMs = 200;
 // Writers hold the lock for a few milliseconds; a holder stuck longer must not freeze the UI.
 constexpr int lockWaitMs = 2000;
+constexpr int reloadDelayMs = 50;
 
 QString errorText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -254,8 +255,48 @@ UserDefaults::UserDefaults(QString path, QObject* parent)
     connect(&saveTimer, &QTimer::timeout, this, [this] { synchronize(); });
     if (const auto* app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, [this] { synchronize(); });
-    if (auto file = readLocked(resolvedPath(filePath)))
+    // Another process's writes arrive in bursts of events: one reading follows each burst.
+    reloadTimer.setSingleShot(true);
+    reloadTimer.setInterval(reloadDelayMs);
+    connect(&reloadTimer, &QTimer::timeout, this, &UserDefaults::reload);
+    const auto changed = [this] {
+        if (!reloadTimer.isActive())
+            reloadTimer.start();
+    };
+    connect(&watcher, &QFileSystemWatcher::directoryChanged, this, changed);
+    connect(&watcher, &QFileSystemWatcher::fileChanged, this, changed);
+    const QString target = resolvedPath(filePath);
+    watch(target);
+    if (auto file = readLocked(target))
         values = file->values();
+}
+
+// The folder tells of a file renamed into place, the file of one written where it stands.
+void UserDefaults::watch(const QString& target) {
+    for (const QString& path : {QFileInfo(target).absolutePath(), target}) {
+        if (QFileInfo::exists(path) && !watcher.files().contains(path) &&
+            !watcher.directories().contains(path))
+            watcher.addPath(path);
+    }
+}
+
+void UserDefaults::reload() {
+    const QString target = resolvedPath(filePath);
+    watch(target);
+    const std::optional<PreferenceFile> file = readLocked(target);
+    if (!file)
+        return;
+    QVariantMap fresh = file->values();
+    for (const QString& key : had.keys()) {
+        if (values.contains(key))
+            fresh.insert(key, values.value(key));
+        else
+            fresh.remove(key);
+    }
+    if (fresh == values)
+        return;
+    const QVariantMap before = std::exchange(values, std::move(fresh));
+    emit changedOnDisk(before);
 }
 
 UserDefaults::~UserDefaults() {
@@ -314,6 +355,7 @@ bool UserDefaults::synchronize() {
     const QString target = resolvedPath(filePath);
     if (!makeFolder(QFileInfo(target).absolutePath()))
         return false;
+    watch(target);
     const int lock = lockFile(target);
     if (lock < 0) {
         logLine(QStringLiteral("could not lock %1.lock: %2").arg(target, errorText(errno)));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileSystemWatcher>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -42,7 +43,14 @@ public:
                                             const QVariantMap& onDisk)>;
     void setMerge(const QStringList& keys, Merge merge);
 
+signals:
+    // Another process changed the file: every value now reads as it is there, except those this
+    // process changed and has not written yet. `before` holds the values as they were.
+    void changedOnDisk(const QVariantMap& before);
+
 private:
+    void watch(const QString& target);
+    void reload();
     struct MergedKeys {
         QStringList keys;
         Merge merge;
@@ -51,10 +59,12 @@ private:
 
     QString filePath;
     // What this process sees: what it read, with its own changes. Another process's changes
-    // are not taken in behind the back of those who read these values.
+    // come in only with changedOnDisk, so that those who read these values can take them in.
     QVariantMap values;
     // The values of the changed keys before their first change since the last write.
     QVariantMap had;
     QList<MergedKeys> merges;
     QTimer saveTimer;
+    QFileSystemWatcher watcher;
+    QTimer reloadTimer;
 };

@@ -217,6 +217,27 @@ TEST_F(PrefsWindow, AddedSiteIsSelectedEditedAndKeptButOnlyOkStoresTheList) {
     EXPECT_EQ(titlesOf(*SkerrinController::loadSearchList(defaults)), expected);
 }
 
+// Another process adds a site while a preferences window is open: its table and the pop-up show
+// it, and OK with nothing changed here keeps it.
+TEST_F(PrefsWindow, ASiteAddedElsewhereIsShownAndKeptByOk) {
+    PrefsWindowController& prefsWindow = open();
+    {
+        UserDefaults other(defaults.path());
+        auto list = SkerrinController::loadSearchList(other);
+        list->searchUrls().append(SearchUrl("http://other.example/?q=%@", "Other", "7"));
+        Prefs(other).saveSearchList(*list, "searchList");
+        ASSERT_TRUE(other.synchronize());
+    }
+    const QStringList expected = defaultTitles + QStringList{"Other"};
+    auto& table = child<QTableView>(prefsWindow, "urlList");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return table.model()->rowCount() == expected.size(); }));
+    EXPECT_EQ(popUpTitles(window), expected);
+    click(prefsWindow, "okButton");
+    ASSERT_TRUE(defaults.synchronize());
+    UserDefaults reader(defaults.path());
+    EXPECT_EQ(titlesOf(*SkerrinController::loadSearchList(reader)), expected);
+}
+
 TEST_F(PrefsWindow, EveryWindowsTableFollowsADeleteOfTheSiteSelectedInOneAndAnAdd) {
     PrefsWindowController& first = open();
     PrefsWindowController& second = open();
