@@ -25,7 +25,8 @@ const QString kSkerrinNs = QStringLiteral("https://skerrin.org/opensearch/1.0/")
 const QString kTakesNoText = QStringLiteral("without a search address");
 const QString kNotWeb = QStringLiteral("not a web address");
 const QString kAlreadyThere = QStringLiteral("already in the list");
-constexpr qint64 kMaxFileSize = 256 << 20;
+// Engine lists are kilobytes; a file of this size is something else.
+constexpr qint64 kMaxFileSize = 16 << 20;
 
 // A "%" that fillTemplate() would read as "%@" or "%%" is doubled so that it stays itself;
 // so is one before a brace, which the text's place ("%@"), a value or "%7B" replaces.
@@ -103,24 +104,28 @@ QString fileNameFor(const QString& title, QSet<QString>& taken) {
     return name;
 }
 
+EngineFile refused(const QString& reason) {
+    return EngineFile{{}, 0, reason};
+}
+
 EngineFile readFile(const QString& file) {
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly))
-        return EngineFile{{}, 0, QStringLiteral("cannot be read: ") + in.errorString()};
-    // Engine lists are kilobytes; a file of this size is something else.
-    if (in.size() > kMaxFileSize)
-        return EngineFile{{}, 0, QStringLiteral("too large for a list of search engines")};
-    const QByteArray head = in.peek(16);
-    if (head.startsWith(QByteArrayView("SQLite format 3\0", 16))) {
-        in.close();
+    QFile in;
+    if (const QString error = openRegularFile(file, in); !error.isEmpty())
+        return refused(error);
+    if (in.peek(16).startsWith(QByteArrayView("SQLite format 3\0", 16)))
         return readChromiumWebData(file);
-    }
-    const QByteArray bytes = in.readAll();
+    QByteArray bytes;
+    const QString error = readAtMost(in, kMaxFileSize, [&](QByteArrayView chunk) {
+        bytes += chunk;
+        return true;
+    });
+    if (!error.isEmpty())
+        return refused(error);
     if (bytes.startsWith("mozLz40"))
         return readMozLz4Engines(bytes);
     if (bytes.trimmed().startsWith('<') || bytes.startsWith("\xEF\xBB\xBF<"))
         return readOpenSearch(bytes);
-    return EngineFile{{}, 0, QStringLiteral("not a kind of file Skerrin can import from")};
+    return refused(QStringLiteral("not a kind of file Skerrin can import from"));
 }
 
 } // namespace
