@@ -5,12 +5,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QMap>
 #include <QRegularExpression>
 #include <QSet>
 #include <QUrl>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -226,6 +228,10 @@ Report merge(SearchList& list, const Found& found) {
     }
     Report report;
     QMap<QString, int> skipped;
+    QHash<QString, int> nextNumber;
+    const auto numbered = [](const QString& title, int n) {
+        return QStringLiteral("%1 (%2)").arg(title, QString::number(n));
+    };
     if (found.withoutAddress > 0)
         skipped[kTakesNoText] = found.withoutAddress;
     for (const FoundEngine& engine : found.engines) {
@@ -245,10 +251,16 @@ Report merge(SearchList& list, const Found& found) {
                     .arg(escapeControls(site.keyword()), escapeControls(site.title())));
             site.setKeyword(QString());
         }
-        // Titles name one site each: the menu and --site find sites by title.
+        // Titles name one site each: the menu and --site find sites by title. The numbering
+        // goes on from the last one given, so that many twins take linear time.
         const QString title = site.title();
-        for (int n = 2; titles.contains(site.title()); ++n)
-            site.setTitle(QStringLiteral("%1 (%2)").arg(title).arg(n));
+        if (titles.contains(title)) {
+            int& n = nextNumber[title];
+            n = std::max(n, 2);
+            while (titles.contains(numbered(title, n)))
+                ++n;
+            site.setTitle(numbered(title, n++));
+        }
         templates.insert(site.url());
         titles.insert(site.title());
         if (!site.keyword().isEmpty())
