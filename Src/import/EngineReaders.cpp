@@ -23,7 +23,7 @@ namespace {
 constexpr char kMozLz4Magic[] = "mozLz40"; // and its terminating zero: 8 bytes
 constexpr qsizetype kMozLz4Header = 12;
 // Far above any real engine list; a size field above it is damage, not a reason to allocate.
-constexpr quint32 kMaxJsonSize = 16u << 20;
+constexpr quint32 kMaxJsonSize = 8u << 20;
 // Limits no real engine or engine list comes near: beyond them a file is refused, not trimmed.
 constexpr qsizetype kMaxTitle = 256;
 constexpr qsizetype kMaxKeyword = 64;
@@ -212,6 +212,10 @@ EngineFile readOpenSearch(QByteArrayView xml) {
         } else if (text && (token == QXmlStreamReader::Characters ||
                             token == QXmlStreamReader::EntityReference)) {
             *text += reader.text();
+            // Beyond every field's limit: no use reading it all.
+            if (text->size() > kMaxTemplate)
+                return failure(QStringLiteral("an element's text longer than %1 characters")
+                                   .arg(kMaxTemplate));
         }
     }
     if (reader.hasError())

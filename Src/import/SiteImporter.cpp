@@ -28,7 +28,7 @@ const QString kTakesNoText = QStringLiteral("without a search address");
 const QString kNotWeb = QStringLiteral("not a web address");
 const QString kAlreadyThere = QStringLiteral("already in the list");
 // Engine lists are kilobytes; a file of this size is something else.
-constexpr qint64 kMaxFileSize = 16 << 20;
+constexpr qint64 kMaxFileSize = 4 << 20;
 
 // A "%" that fillTemplate() would read as "%@" or "%%" is doubled so that it stays itself;
 // so is one before a brace, which the text's place ("%@"), a value or "%7B" replaces.

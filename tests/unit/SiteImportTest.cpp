@@ -203,6 +203,8 @@ TEST(SiteImport, RefusesWhatItCannotRead) {
          "elements nested deeper than 64"},
         {write("title.xml", openSearch(QString(257, 'T'), "", web)),
          "a title longer than 256 characters"},
+        {write("long.xml", openSearch(QString(9000, 'T'), "", "")),
+         "an element's text longer than 8192 characters"},
         {write("keyword.xml", openSearch("T", QString(65, 'k'), web)),
          "a keyword longer than 64 characters"},
         {write("address.xml", openSearch("T", "", web + QString(8192, 'a'))),
