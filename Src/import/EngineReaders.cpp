@@ -192,6 +192,8 @@ EngineFile readOpenSearch(QByteArrayView xml) {
                        : name == u"Keyword"       ? &engine.keyword
                        : name == u"Spaces"        ? &engine.spaces
                                                   : nullptr;
+                if (text) // the last of twin elements counts
+                    text->clear();
                 const bool post = attributes.value(QLatin1String("method"))
                                       .compare(u"POST", Qt::CaseInsensitive) == 0;
                 if (name == u"Url" && !post &&
