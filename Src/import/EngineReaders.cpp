@@ -1,7 +1,8 @@
 #include "EngineReaders.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -9,21 +10,53 @@
 #include <QUrlQuery>
 #include <QXmlStreamReader>
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <lz4.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr char kMozLz4Magic[] = "mozLz40"; // and its terminating zero: 8 bytes
 constexpr qsizetype kMozLz4Header = 12;
 // Far above any real engine list; a size field above it is damage, not a reason to allocate.
-constexpr quint32 kMaxJsonSize = 64u << 20;
+constexpr quint32 kMaxJsonSize = 8u << 20;
+// Limits no real engine or engine list comes near: beyond them a file is refused, not trimmed.
+constexpr qsizetype kMaxTitle = 256;
+constexpr qsizetype kMaxKeyword = 64;
+constexpr qsizetype kMaxTemplate = 8 << 10;
+constexpr qsizetype kMaxEngines = 1000;
+constexpr int kMaxDepth = 64;
+// A Web Data holds autofill and more beside the engines.
+constexpr qint64 kMaxDatabaseSize = 64 << 20;
+// Far above the longest value an engine keeps, yet no value bigger is ever built.
+constexpr int kMaxSqliteValue = 1 << 20;
+constexpr int kMaxSqliteMilliseconds = 1000;
 
 EngineFile failure(const QString& reason) {
     EngineFile file;
     file.error = reason;
     return file;
+}
+
+QString tooMany(qsizetype engines) {
+    return engines > kMaxEngines ? QStringLiteral("more than %1 search engines").arg(kMaxEngines)
+                                 : QString();
+}
+
+// Adds the engine, or makes the file a refusal when a field is beyond any real engine's.
+void keep(EngineFile& file, const FoundEngine& engine) {
+    if (engine.title.size() > kMaxTitle)
+        file.error = QStringLiteral("a title longer than %1 characters").arg(kMaxTitle);
+    else if (engine.keyword.size() > kMaxKeyword)
+        file.error = QStringLiteral("a keyword longer than %1 characters").arg(kMaxKeyword);
+    else if (engine.urlTemplate.size() > kMaxTemplate)
+        file.error = QStringLiteral("a search address longer than %1 characters").arg(kMaxTemplate);
+    else
+        file.engines.append(engine);
 }
 
 // A template with its GET parameters put into the query.
@@ -105,8 +138,11 @@ EngineFile readFirefoxSearchJson(QByteArrayView json) {
     const QJsonValue engines = document.object().value(QLatin1String("engines"));
     if (!engines.isArray())
         return failure(QStringLiteral("no engine list in it"));
+    const QJsonArray list = engines.toArray();
+    if (const QString many = tooMany(list.size()); !many.isEmpty())
+        return failure(many);
     EngineFile file;
-    for (const QJsonValue& value : engines.toArray()) {
+    for (const QJsonValue& value : list) {
         const QJsonObject engine = value.toObject();
         const auto address = firefoxAddress(engine.value(QLatin1String("_urls")).toArray());
         if (!address) {
@@ -124,50 +160,64 @@ EngineFile readFirefoxSearchJson(QByteArrayView json) {
         const QJsonArray defined = engine.value(QLatin1String("_definedAliases")).toArray();
         if (found.keyword.isEmpty() && !defined.isEmpty())
             found.keyword = defined.first().toString();
-        file.engines.append(found);
+        keep(file, found);
+        if (!file.error.isEmpty())
+            break;
     }
     return file;
 }
 
+// One pass over the tokens, the depth counted: reading an element's text with its children
+// would recurse once per level.
 EngineFile readOpenSearch(QByteArrayView xml) {
     QXmlStreamReader reader(xml.toByteArray());
-    if (!reader.readNextStartElement())
-        return failure(reader.hasError() ? QStringLiteral("not valid XML: ") + reader.errorString()
-                                         : QStringLiteral("empty"));
-    const QStringView root = reader.name();
-    if (root != u"OpenSearchDescription" && root != u"SearchPlugin")
-        return failure(QStringLiteral("not an OpenSearch description"));
     FoundEngine engine;
     std::optional<QString> address;
-    while (reader.readNextStartElement()) {
-        const QStringView name = reader.name();
-        if (name == u"ShortName") {
-            engine.title = reader.readElementText(QXmlStreamReader::IncludeChildElements);
-        } else if (name == u"InputEncoding") {
-            engine.encoding = reader.readElementText(QXmlStreamReader::IncludeChildElements);
-        } else if (name == u"Keyword") {
-            engine.keyword = reader.readElementText(QXmlStreamReader::IncludeChildElements);
-        } else if (name == u"Spaces") {
-            engine.spaces = reader.readElementText(QXmlStreamReader::IncludeChildElements);
-        } else if (name == u"Url") {
+    QString* text = nullptr;    // the field the text of the element in hand goes to
+    std::optional<QString> url; // the <Url> in hand: its template, while it is usable
+    QList<std::pair<QString, QString>> params;
+    int depth = 0;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            const QStringView name = reader.name();
             const QXmlStreamAttributes attributes = reader.attributes();
-            const QString urlTemplate = attributes.value(QLatin1String("template")).toString();
-            const bool page = isPageType(attributes.value(QLatin1String("type")).toString());
-            const bool post =
-                attributes.value(QLatin1String("method")).compare(u"POST", Qt::CaseInsensitive) ==
-                0;
-            QList<std::pair<QString, QString>> params;
-            while (reader.readNextStartElement()) {
-                if (reader.name() == u"Param")
-                    params.append({reader.attributes().value(QLatin1String("name")).toString(),
-                                   reader.attributes().value(QLatin1String("value")).toString()});
-                reader.skipCurrentElement();
+            if (++depth > kMaxDepth) {
+                reader.raiseError(QStringLiteral("elements nested deeper than %1").arg(kMaxDepth));
+            } else if (depth == 1 && name != u"OpenSearchDescription" && name != u"SearchPlugin") {
+                return failure(QStringLiteral("not an OpenSearch description"));
+            } else if (depth == 2) {
+                text = name == u"ShortName"       ? &engine.title
+                       : name == u"InputEncoding" ? &engine.encoding
+                       : name == u"Keyword"       ? &engine.keyword
+                       : name == u"Spaces"        ? &engine.spaces
+                                                  : nullptr;
+                if (text) // the last of twin elements counts
+                    text->clear();
+                const bool post = attributes.value(QLatin1String("method"))
+                                      .compare(u"POST", Qt::CaseInsensitive) == 0;
+                if (name == u"Url" && !post &&
+                    isPageType(attributes.value(QLatin1String("type")).toString()))
+                    url = attributes.value(QLatin1String("template")).toString();
+                params.clear();
+            } else if (depth == 3 && url && name == u"Param") {
+                params.append({attributes.value(QLatin1String("name")).toString(),
+                               attributes.value(QLatin1String("value")).toString()});
             }
-            const QString full = withParams(urlTemplate, params);
-            if (!address && page && !post && takesText(full))
-                address = full;
-        } else {
-            reader.skipCurrentElement();
+        } else if (token == QXmlStreamReader::EndElement) {
+            if (depth-- == 2) {
+                if (url && !address && takesText(withParams(*url, params)))
+                    address = withParams(*url, params);
+                url.reset();
+                text = nullptr;
+            }
+        } else if (text && (token == QXmlStreamReader::Characters ||
+                            token == QXmlStreamReader::EntityReference)) {
+            *text += reader.text();
+            // Beyond every field's limit: no use reading it all.
+            if (text->size() > kMaxTemplate)
+                return failure(QStringLiteral("an element's text longer than %1 characters")
+                                   .arg(kMaxTemplate));
         }
     }
     if (reader.hasError())
@@ -175,47 +225,129 @@ EngineFile readOpenSearch(QByteArrayView xml) {
     EngineFile file;
     if (address) {
         engine.urlTemplate = *address;
-        file.engines.append(engine);
+        keep(file, engine);
     } else {
         file.withoutAddress = 1;
     }
     return file;
 }
 
+namespace {
+
+// Copies a regular file: the database, or one of the files SQLite keeps beside it.
+QString copyRegularFile(const QString& from, const QString& to) {
+    QFile in;
+    QFile out(to);
+    if (QString error = openRegularFile(from, in); !error.isEmpty())
+        return error;
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return QStringLiteral("cannot be copied to read it");
+    return readAtMost(in, kMaxDatabaseSize, [&](QByteArrayView chunk) {
+        return out.write(chunk.data(), chunk.size()) == chunk.size();
+    });
+}
+
+int pastDeadline(void* deadline) {
+    return static_cast<QDeadlineTimer*>(deadline)->hasExpired();
+}
+
+} // namespace
+
 EngineFile readChromiumWebData(const QString& path) {
     QTemporaryDir copyDir;
     const QString copy = copyDir.filePath(QStringLiteral("Web Data"));
-    if (!copyDir.isValid() || !QFile::copy(path, copy))
+    if (!copyDir.isValid())
         return failure(QStringLiteral("cannot be copied to read it"));
+    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-journal")}) {
+        if (!suffix.isEmpty() && !QFileInfo::exists(path + suffix))
+            continue;
+        if (const QString error = copyRegularFile(path + suffix, copy + suffix); !error.isEmpty())
+            return failure(suffix.isEmpty() ? error : path + suffix + QStringLiteral(": ") + error);
+    }
+    // Read-write only so that SQLite can finish or undo, in the copy, the change the browser
+    // left in its -wal or -journal; no statement may write.
     sqlite3* db = nullptr;
     const QByteArray name = QFile::encodeName(copy);
-    if (sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
+    const int opened = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    const std::unique_ptr<sqlite3, int (*)(sqlite3*)> closer(db, sqlite3_close);
+    if (opened != SQLITE_OK)
         return failure(QStringLiteral("not a database"));
-    }
-    sqlite3_stmt* query = nullptr;
-    const char* sql = "SELECT short_name, keyword, url, input_encodings FROM keywords ORDER BY id";
-    if (sqlite3_prepare_v2(db, sql, -1, &query, nullptr) != SQLITE_OK) {
-        const QString reason = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_close(db);
-        return failure(QStringLiteral("no search engines in it (") + reason + ')');
-    }
+    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, kMaxSqliteValue);
+    QDeadlineTimer deadline(kMaxSqliteMilliseconds);
+    sqlite3_progress_handler(db, 1000, pastDeadline, &deadline);
+    sqlite3_exec(db, "PRAGMA query_only = ON", nullptr, nullptr, nullptr);
+    using Statement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
+    const auto prepare = [&](const char* sql) {
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+        return Statement(statement, sqlite3_finalize);
+    };
+    const auto why = [&] {
+        return sqlite3_errcode(db) == SQLITE_INTERRUPT ? QStringLiteral("too slow to read")
+                                                       : QString::fromUtf8(sqlite3_errmsg(db));
+    };
+    // A view or a virtual table could compute anything, for ever.
+    const Statement kind =
+        prepare("SELECT type FROM pragma_table_list WHERE schema = 'main' AND name = 'keywords'");
+    const int found = kind ? sqlite3_step(kind.get()) : SQLITE_ERROR;
+    if (found == SQLITE_DONE)
+        return failure(QStringLiteral("no search engines in it"));
+    if (found != SQLITE_ROW)
+        return failure(QStringLiteral("cannot be read (") + why() + ')');
+    if (qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(kind.get(), 0)), "table") != 0)
+        return failure(QStringLiteral("its keywords are not a table"));
+    const Statement query =
+        prepare("SELECT short_name, keyword, url, input_encodings FROM keywords ORDER BY id");
+    if (!query)
+        return failure(QStringLiteral("cannot be read (") + why() + ')');
+    // SQLite has the files open: a kill from here on leaves no copy behind.
+    copyDir.remove();
     const auto text = [&](int column) {
-        const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(query, column));
-        return value ? QString::fromUtf8(value, sqlite3_column_bytes(query, column)) : QString();
+        const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(query.get(), column));
+        return value ? QString::fromUtf8(value, sqlite3_column_bytes(query.get(), column))
+                     : QString();
     };
     EngineFile file;
     int step = SQLITE_ROW;
-    while ((step = sqlite3_step(query)) == SQLITE_ROW) {
+    while (file.error.isEmpty() && (step = sqlite3_step(query.get())) == SQLITE_ROW) {
         FoundEngine engine{text(0), text(2), text(1), text(3).section(';', 0, 0), {}};
-        if (takesText(engine.urlTemplate))
-            file.engines.append(engine);
-        else
+        if (!takesText(engine.urlTemplate))
             ++file.withoutAddress;
+        else
+            keep(file, engine);
+        if (file.error.isEmpty())
+            file.error = tooMany(file.engines.size() + file.withoutAddress);
     }
-    if (step != SQLITE_DONE)
-        file.error = QStringLiteral("damaged database (") + sqlite3_errmsg(db) + ')';
-    sqlite3_finalize(query);
-    sqlite3_close(db);
+    if (file.error.isEmpty() && step != SQLITE_DONE)
+        file.error = QStringLiteral("cannot be read (") + why() + ')';
     return file;
+}
+
+QString openRegularFile(const QString& path, QFile& file) {
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return QStringLiteral("cannot be read: ") + QString::fromLocal8Bit(std::strerror(errno));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return QStringLiteral("not a regular file");
+    }
+    file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    return {};
+}
+
+QString readAtMost(QFile& file, qint64 maxBytes, const std::function<bool(QByteArrayView)>& take) {
+    QByteArray chunk(64 << 10, Qt::Uninitialized);
+    for (qint64 total = 0;;) {
+        const qint64 got = file.read(chunk.data(), chunk.size());
+        if (got < 0)
+            return QStringLiteral("cannot be read: ") + file.errorString();
+        if (got == 0)
+            return {};
+        if ((total += got) > maxBytes)
+            return QStringLiteral("too large for a list of search engines");
+        if (!take(QByteArrayView(chunk.constData(), got)))
+            return QStringLiteral("cannot be copied to read it");
+    }
 }

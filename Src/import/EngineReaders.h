@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QFile>
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // A search engine as a browser or an OpenSearch description keeps it, before it becomes a site.
@@ -28,8 +30,15 @@ EngineFile readMozLz4Engines(QByteArrayView bytes);
 EngineFile readFirefoxSearchJson(QByteArrayView json);
 // An OpenSearch description (or Firefox's older form of it).
 EngineFile readOpenSearch(QByteArrayView xml);
-// A Chromium-family `Web Data` database, read from a copy: the browser may hold it locked.
+// A Chromium-family `Web Data` database, read from a copy (with its -wal and -journal): the
+// browser may hold it locked, or have its latest change still beside it.
 EngineFile readChromiumWebData(const QString& path);
+
+// Opens a regular file without waiting: a FIFO or a device gives the reason instead.
+QString openRegularFile(const QString& path, QFile& file);
+// Hands the file's bytes over in chunks; more than maxBytes, counted as read (size() is 0 for
+// some files that never end), or a chunk refused, gives the reason.
+QString readAtMost(QFile& file, qint64 maxBytes, const std::function<bool(QByteArrayView)>& take);
 
 // The part of a search address that takes the text.
 inline constexpr QStringView kSearchTerms = u"{searchTerms}";

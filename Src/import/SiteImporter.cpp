@@ -5,12 +5,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QMap>
 #include <QRegularExpression>
 #include <QSet>
 #include <QUrl>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -25,7 +27,8 @@ const QString kSkerrinNs = QStringLiteral("https://skerrin.org/opensearch/1.0/")
 const QString kTakesNoText = QStringLiteral("without a search address");
 const QString kNotWeb = QStringLiteral("not a web address");
 const QString kAlreadyThere = QStringLiteral("already in the list");
-constexpr qint64 kMaxFileSize = 256 << 20;
+// Engine lists are kilobytes; a file of this size is something else.
+constexpr qint64 kMaxFileSize = 4 << 20;
 
 // A "%" that fillTemplate() would read as "%@" or "%%" is doubled so that it stays itself;
 // so is one before a brace, which the text's place ("%@"), a value or "%7B" replaces.
@@ -103,24 +106,28 @@ QString fileNameFor(const QString& title, QSet<QString>& taken) {
     return name;
 }
 
+EngineFile refused(const QString& reason) {
+    return EngineFile{{}, 0, reason};
+}
+
 EngineFile readFile(const QString& file) {
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly))
-        return EngineFile{{}, 0, QStringLiteral("cannot be read: ") + in.errorString()};
-    // Engine lists are kilobytes; a file of this size is something else.
-    if (in.size() > kMaxFileSize)
-        return EngineFile{{}, 0, QStringLiteral("too large for a list of search engines")};
-    const QByteArray head = in.peek(16);
-    if (head.startsWith(QByteArrayView("SQLite format 3\0", 16))) {
-        in.close();
+    QFile in;
+    if (const QString error = openRegularFile(file, in); !error.isEmpty())
+        return refused(error);
+    if (in.peek(16).startsWith(QByteArrayView("SQLite format 3\0", 16)))
         return readChromiumWebData(file);
-    }
-    const QByteArray bytes = in.readAll();
+    QByteArray bytes;
+    const QString error = readAtMost(in, kMaxFileSize, [&](QByteArrayView chunk) {
+        bytes += chunk;
+        return true;
+    });
+    if (!error.isEmpty())
+        return refused(error);
     if (bytes.startsWith("mozLz40"))
         return readMozLz4Engines(bytes);
     if (bytes.trimmed().startsWith('<') || bytes.startsWith("\xEF\xBB\xBF<"))
         return readOpenSearch(bytes);
-    return EngineFile{{}, 0, QStringLiteral("not a kind of file Skerrin can import from")};
+    return refused(QStringLiteral("not a kind of file Skerrin can import from"));
 }
 
 } // namespace
@@ -221,6 +228,10 @@ Report merge(SearchList& list, const Found& found) {
     }
     Report report;
     QMap<QString, int> skipped;
+    QHash<QString, int> nextNumber;
+    const auto numbered = [](const QString& title, int n) {
+        return QStringLiteral("%1 (%2)").arg(title, QString::number(n));
+    };
     if (found.withoutAddress > 0)
         skipped[kTakesNoText] = found.withoutAddress;
     for (const FoundEngine& engine : found.engines) {
@@ -240,10 +251,16 @@ Report merge(SearchList& list, const Found& found) {
                     .arg(escapeControls(site.keyword()), escapeControls(site.title())));
             site.setKeyword(QString());
         }
-        // Titles name one site each: the menu and --site find sites by title.
+        // Titles name one site each: the menu and --site find sites by title. The numbering
+        // goes on from the last one given, so that many twins take linear time.
         const QString title = site.title();
-        for (int n = 2; titles.contains(site.title()); ++n)
-            site.setTitle(QStringLiteral("%1 (%2)").arg(title).arg(n));
+        if (titles.contains(title)) {
+            int& n = nextNumber[title];
+            n = std::max(n, 2);
+            while (titles.contains(numbered(title, n)))
+                ++n;
+            site.setTitle(numbered(title, n++));
+        }
         templates.insert(site.url());
         titles.insert(site.title());
         if (!site.keyword().isEmpty())

@@ -7,6 +7,7 @@
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 // Runs the built program as a person would, in a home of its own, without a display or a
 // session bus, so that no Skerrin of the developer's takes the search.
@@ -145,7 +146,13 @@ TEST_F(CommandLineRun, AFileThatCannotBeReadChangesNothing) {
     const QByteArray before = readFile(prefsFile());
     const QString good = SKERRIN_SOURCE_DIR "/tests/data/import/opensearch-wiki.xml";
     const QString damaged = SKERRIN_SOURCE_DIR "/tests/data/import/opensearch-truncated.xml";
-    for (const QString& bad : {damaged, home.path("missing.xml"), home.path("")}) {
+    // Each crashed or hung: a ShortName of 100 000 nested elements, a FIFO, a device.
+    const QString deep = home.path("deep.xml");
+    ASSERT_TRUE(writeFile(deep, "<OpenSearchDescription><ShortName>" +
+                                    QByteArray("<a>").repeated(100000) + "</ShortName>"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(home.path("fifo")).constData(), 0600), 0);
+    for (const QString& bad : {damaged, home.path("missing.xml"), home.path(""), deep,
+                               home.path("fifo"), QStringLiteral("/dev/zero")}) {
         const Outcome result = run({"--import-sites", good, bad});
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_TRUE(result.err.startsWith("skerrin: " + bad + ": ")) << result.err.toStdString();

@@ -4,6 +4,12 @@
 #include "SiteImporter.h"
 #include "TestSupport.h"
 
+#include <QElapsedTimer>
+
+#include <lz4.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
 namespace {
 
 QString sample(const char* name) {
@@ -15,6 +21,31 @@ QStringList column(const SearchList& list, auto field) {
     for (const SearchUrl& site : list.searchUrls())
         values.append((site.*field)());
     return values;
+}
+
+QByteArray mozLz4(const QByteArray& json) {
+    QByteArray block(LZ4_compressBound(int(json.size())), Qt::Uninitialized);
+    block.resize(
+        LZ4_compress_default(json.constData(), block.data(), int(json.size()), int(block.size())));
+    const quint32 size = quint32(json.size());
+    return QByteArray("mozLz40", 8) + char(size) + char(size >> 8) + char(size >> 16) +
+           char(size >> 24) + block;
+}
+
+QByteArray openSearch(const QString& title, const QString& keyword, const QString& url) {
+    return QStringLiteral("<OpenSearchDescription><ShortName>%1</ShortName><Keyword>%2</Keyword>"
+                          "<Url type=\"text/html\" template=\"%3\"/></OpenSearchDescription>")
+        .arg(title, keyword, url)
+        .toUtf8();
+}
+
+// A Web Data written by SQLite itself; the connection stays open, so that a change it has not
+// finished or checkpointed stays in its -journal or -wal.
+std::unique_ptr<sqlite3, int (*)(sqlite3*)> webData(const QString& path, const char* script) {
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    EXPECT_EQ(sqlite3_exec(db, script, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    return {db, sqlite3_close};
 }
 
 SearchList imported(const QStringList& paths) {
@@ -144,6 +175,7 @@ TEST(SiteImport, KeepsWhatIsThereAndSaysWhy) {
     EXPECT_EQ(list.searchUrls().size(), 10);
 }
 
+// Nothing is imported from a refused file: one line names it and says why.
 TEST(SiteImport, RefusesWhatItCannotRead) {
     QTemporaryDir dir;
     const auto write = [&](const char* name, const QByteArray& bytes) {
@@ -153,21 +185,138 @@ TEST(SiteImport, RefusesWhatItCannotRead) {
     const QByteArray mozlz4 = readFile(sample("firefox-search.json.mozlz4"));
     QByteArray bigger = mozlz4;
     bigger[9] = char(0x7f); // a size the block cannot fill
-    const QStringList bad = {
-        write("cut.mozlz4", mozlz4.left(40)),
-        write("size.mozlz4", bigger),
-        write("cut.xml", readFile(sample("opensearch-truncated.xml"))),
-        write("other.xml", "<rss><channel/></rss>"),
-        write("notes.txt", "just words"),
-        write("db", QByteArray("SQLite format 3\0", 16) + QByteArray(2000, 'x')),
-        dir.filePath("missing"),
-        dir.path(),
+    const QString web = "https://x.org/?q={searchTerms}";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
+    const QList<std::pair<QString, QString>> bad = {
+        {write("cut.mozlz4", mozlz4.left(40)), "damaged mozLz4 data"},
+        {write("size.mozlz4", bigger), "damaged mozLz4 data"},
+        {write("many.mozlz4",
+               mozLz4("{\"engines\":[" +
+                      QByteArray("{\"_name\":\"e\",\"_urls\":[]},").repeated(1000) + "{}]}")),
+         "more than 1000 search engines"},
+        {write("cut.xml", readFile(sample("opensearch-truncated.xml"))), "not valid XML"},
+        {write("other.xml", "<rss><channel/></rss>"), "not an OpenSearch description"},
+        // Each level was one more call, and the stack ran out.
+        {write("deep.xml",
+               openSearch(QString("<a>").repeated(100000) + QString("</a>").repeated(100000), "",
+                          web)),
+         "elements nested deeper than 64"},
+        {write("title.xml", openSearch(QString(257, 'T'), "", web)),
+         "a title longer than 256 characters"},
+        {write("long.xml", openSearch(QString(9000, 'T'), "", "")),
+         "an element's text longer than 8192 characters"},
+        {write("keyword.xml", openSearch("T", QString(65, 'k'), web)),
+         "a keyword longer than 64 characters"},
+        {write("address.xml", openSearch("T", "", web + QString(8192, 'a'))),
+         "a search address longer than 8192 characters"},
+        {write("notes.txt", "just words"), "not a kind of file"},
+        {write("db", QByteArray("SQLite format 3\0", 16) + QByteArray(2000, 'x')),
+         "file is not a database"},
+        {dir.filePath("missing"), "no such file or folder"},
+        {dir.path(), "no Firefox or Chromium profile"},
+        // Opening waited for a writer; a device was read until memory ran out.
+        {dir.filePath("fifo"), "not a regular file"},
+        {"/dev/zero", "not a regular file"},
+        // Its size is 0 and it reads for ever.
+        {"/proc/self/pagemap", "too large for a list of search engines"},
     };
-    for (const QString& path : bad) {
+    for (const auto& [path, reason] : bad) {
         const SiteImporter::Found found =
             SiteImporter::readPaths({sample("opensearch-wiki.xml"), path});
-        EXPECT_TRUE(found.error.startsWith(path + ": ")) << found.error.toStdString();
+        EXPECT_TRUE(found.error.startsWith(path + ": ") && found.error.contains(reason))
+            << found.error.toStdString();
     }
+    EXPECT_TRUE(imported({write("fits.xml", openSearch(QString(256, 'T'), QString(64, 'k'),
+                                                       web + QString(8000, 'a')))})
+                    .searchUrls()
+                    .size() == 1);
+}
+
+// What a Web Data holds is read as its browser would read it, and no more: the copy made to
+// read it is gone whatever happened.
+TEST(SiteImport, ReadsAWebDataAsItsBrowserWouldAndNoMore) {
+    QTemporaryDir tmp;
+    const QByteArray oldTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+    const char* columns =
+        "CREATE TABLE keywords(id INTEGER PRIMARY KEY, short_name, keyword, url, input_encodings";
+    const char* rows = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ";
+    const QList<std::pair<QString, QString>> table = {
+        // It took 6.6 GB.
+        {"CREATE VIEW keywords AS SELECT 1 AS id, printf('%.*c', 500000000, 'x') AS short_name, "
+         "'' AS keyword, 'https://x.org/?q={searchTerms}' AS url, '' AS input_encodings",
+         "its keywords are not a table"},
+        // It never ended and filled $TMPDIR.
+        {QString("CREATE VIEW keywords AS %1 1e18) SELECT i AS id, 'x' AS short_name, '' AS "
+                 "keyword, 'https://x.org/?q={searchTerms}' AS url, '' AS input_encodings FROM n")
+             .arg(rows),
+         "its keywords are not a table"},
+        // A real table whose title is computed.
+        {"CREATE TABLE keywords(id INTEGER PRIMARY KEY, keyword, url, input_encodings, "
+         "short_name AS (hex(zeroblob(250000000))));"
+         "INSERT INTO keywords(id, url) VALUES (1, 'https://x.org/?q={searchTerms}')",
+         "cannot be read (string or blob too big)"},
+        {QString("%1); %2 1001) INSERT INTO keywords SELECT i, 'e', '', 'https://x.org/"
+                 "?q={searchTerms}', '' FROM n")
+             .arg(columns, rows),
+         "more than 1000 search engines"},
+        {QString("%1); INSERT INTO keywords VALUES (1, printf('%.*c', 257, 'T'), '', "
+                 "'https://x.org/?q={searchTerms}', '')")
+             .arg(columns),
+         "a title longer than 256 characters"},
+        {"CREATE TABLE other(a)", "no search engines in it"},
+    };
+    for (const auto& [script, reason] : table) {
+        const QString path = tmp.filePath("Web Data");
+        QFile::remove(path);
+        webData(path, script.toUtf8().constData());
+        const SiteImporter::Found found = SiteImporter::readPaths({path});
+        EXPECT_EQ(found.error, path + ": " + reason) << script.toStdString();
+    }
+
+    // The browser running: its last change still in the -wal, or half made with the -journal.
+    const QString wal = tmp.filePath("wal/Web Data");
+    const QString journal = tmp.filePath("journal/Web Data");
+    QDir(tmp.path()).mkpath("wal");
+    QDir(tmp.path()).mkpath("journal");
+    const auto walWriter =
+        webData(wal, (QString("PRAGMA journal_mode = WAL; %1); INSERT INTO keywords VALUES (1, "
+                              "'W', '', 'https://x.org/?q={searchTerms}', '')")
+                          .arg(columns))
+                         .toUtf8()
+                         .constData());
+    const auto journalWriter = webData(
+        journal, (QString("%1, pad); %2 50) INSERT INTO keywords SELECT i, 'Before', '', "
+                          "'https://x.org/?q={searchTerms}', '', zeroblob(5000) FROM n;"
+                          "PRAGMA cache_size = 1; BEGIN; UPDATE keywords SET short_name = 'After'")
+                      .arg(columns, rows))
+                     .toUtf8()
+                     .constData());
+    ASSERT_TRUE(QFile::exists(journal + "-journal"));
+    EXPECT_EQ(titlesOf(imported({wal})), QStringList{"W"});
+    const SiteImporter::Found before = SiteImporter::readPaths({journal});
+    ASSERT_EQ(before.engines.size(), 50);
+    for (const FoundEngine& engine : before.engines)
+        EXPECT_EQ(engine.title, "Before");
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList({"journal", "wal", "Web Data"}));
+    oldTmp.isEmpty() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", oldTmp);
+}
+
+// Numbering went through every number taken for each twin: 20 000 of them took 133 s.
+TEST(SiteImport, NumbersTwinTitlesInLinearTime) {
+    SearchList list = SearchList::empty();
+    list.searchUrls().append(SearchUrl("https://x.org/?q=%@", "Twin (3)", ""));
+    SiteImporter::Found found;
+    for (int i = 0; i < 8000; ++i)
+        found.engines.append(
+            {"Twin", QString("https://x.org/%1?q={searchTerms}").arg(i), "", "", ""});
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(SiteImporter::merge(list, found).addedCount, 8000);
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_EQ(titlesOf(list).mid(1, 3), QStringList({"Twin", "Twin (2)", "Twin (4)"}));
+    EXPECT_EQ(list.searchUrls().last().title(), "Twin (8001)");
 }
 
 TEST(SiteImport, FindsTheEngineFileInAProfileFolder) {
