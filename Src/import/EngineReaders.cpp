@@ -333,7 +333,10 @@ QString openRegularFile(const QString& path, QFile& file) {
         ::close(fd);
         return QStringLiteral("not a regular file");
     }
-    file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return QStringLiteral("cannot be read: ") + file.errorString();
+    }
     return {};
 }
 
