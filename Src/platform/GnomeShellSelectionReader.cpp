@@ -6,7 +6,13 @@
 
 GnomeShellSelectionReader::GnomeShellSelectionReader(const QDBusConnection& bus)
     : ClipboardSelectionReader(true, false)
-    , bus(bus) {}
+    , bus(bus)
+    , watcher(QLatin1String(serviceName), bus, QDBusServiceWatcher::WatchForOwnerChange) {
+    connect(&watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& newOwner) {
+                onBus = !newOwner.isEmpty();
+            });
+}
 
 QDBusMessage GnomeShellSelectionReader::ask(const char* interface, const char* method) const {
     QDBusMessage question =
@@ -19,7 +25,8 @@ QDBusMessage GnomeShellSelectionReader::ask(const char* interface, const char* m
 
 bool GnomeShellSelectionReader::readsPrimary() const {
     const bool answers =
-        ask("org.freedesktop.DBus.Peer", "Ping").type() == QDBusMessage::ReplyMessage;
+        onBus || ask("org.freedesktop.DBus.Peer", "Ping").type() == QDBusMessage::ReplyMessage;
+    onBus = answers;
     if (answered != answers)
         logLine(answers ? QStringLiteral("reading the highlighted text through Skerrin's GNOME "
                                          "Shell extension")
@@ -36,6 +43,7 @@ std::optional<QString> GnomeShellSelectionReader::text(Selection selection) {
         return ClipboardSelectionReader::text(selection);
     const QDBusMessage answer = ask(interfaceName, "PrimaryText");
     if (answer.type() != QDBusMessage::ReplyMessage) {
+        onBus = false; // asked again at the next capture
         logLine(QStringLiteral("Skerrin's GNOME Shell extension did not give the highlighted "
                                "text: %1")
                     .arg(answer.errorMessage()));

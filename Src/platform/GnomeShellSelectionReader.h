@@ -3,6 +3,7 @@
 #include "ClipboardSelectionReader.h"
 
 #include <QDBusConnection>
+#include <QDBusServiceWatcher>
 
 #include <optional>
 
@@ -23,7 +24,8 @@ public:
 
     explicit GnomeShellSelectionReader(const QDBusConnection& bus);
 
-    // Asked at every capture, so that turning the extension on needs no restart.
+    // Known from the bus's notices while the extension is on it; otherwise asked at every
+    // capture, so that turning the extension on needs no restart.
     bool readsPrimary() const override;
     // Wayland tells nobody which window is in front: the highlight is the person's latest.
     bool ownedByFront(Selection, const FrontWindow&) override { return true; }
@@ -34,6 +36,9 @@ private:
     QDBusMessage ask(const char* interface, const char* method) const;
 
     QDBusConnection bus;
+    // The extension's name on the bus, followed so that a capture needs no extra round trip.
+    QDBusServiceWatcher watcher;
+    mutable bool onBus = false;
     // Whether the extension answered last time: a change is logged.
     mutable std::optional<bool> answered;
 };
