@@ -247,6 +247,20 @@ QString copyRegularFile(const QString& from, const QString& to) {
     });
 }
 
+const QString kCopyPattern = QStringLiteral("skerrin-web-data-");
+
+// A kill while a copy was made leaves it behind; the next import takes away those surely
+// nobody's any more (a copy lives for milliseconds).
+void removeStaleCopies() {
+    const QDateTime hourAgo = QDateTime::currentDateTimeUtc().addSecs(-3600);
+    const QDir tmp(QDir::tempPath());
+    for (const QFileInfo& old :
+         tmp.entryInfoList({kCopyPattern + '*'}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        if (!old.isSymLink() && old.ownerId() == ::getuid() && old.lastModified() < hourAgo)
+            QDir(old.filePath()).removeRecursively();
+    }
+}
+
 int pastDeadline(void* deadline) {
     return static_cast<QDeadlineTimer*>(deadline)->hasExpired();
 }
@@ -254,7 +268,8 @@ int pastDeadline(void* deadline) {
 } // namespace
 
 EngineFile readChromiumWebData(const QString& path) {
-    QTemporaryDir copyDir;
+    removeStaleCopies();
+    QTemporaryDir copyDir(QDir::tempPath() + '/' + kCopyPattern + QStringLiteral("XXXXXX"));
     const QString copy = copyDir.filePath(QStringLiteral("Web Data"));
     if (!copyDir.isValid())
         return failure(QStringLiteral("cannot be copied to read it"));
@@ -283,8 +298,9 @@ EngineFile readChromiumWebData(const QString& path) {
         return Statement(statement, sqlite3_finalize);
     };
     const auto why = [&] {
-        return sqlite3_errcode(db) == SQLITE_INTERRUPT ? QStringLiteral("too slow to read")
-                                                       : QString::fromUtf8(sqlite3_errmsg(db));
+        return sqlite3_errcode(db) == SQLITE_INTERRUPT
+                   ? QStringLiteral("too slow to read")
+                   : QStringLiteral("cannot be read (%1)").arg(QString::fromUtf8(sqlite3_errmsg(db)));
     };
     // A view or a virtual table could compute anything, for ever.
     const Statement kind =
@@ -293,13 +309,13 @@ EngineFile readChromiumWebData(const QString& path) {
     if (found == SQLITE_DONE)
         return failure(QStringLiteral("no search engines in it"));
     if (found != SQLITE_ROW)
-        return failure(QStringLiteral("cannot be read (") + why() + ')');
+        return failure(why());
     if (qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(kind.get(), 0)), "table") != 0)
         return failure(QStringLiteral("its keywords are not a table"));
     const Statement query =
         prepare("SELECT short_name, keyword, url, input_encodings FROM keywords ORDER BY id");
     if (!query)
-        return failure(QStringLiteral("cannot be read (") + why() + ')');
+        return failure(why());
     // SQLite has the files open: a kill from here on leaves no copy behind.
     copyDir.remove();
     const auto text = [&](int column) {
@@ -319,7 +335,7 @@ EngineFile readChromiumWebData(const QString& path) {
             file.error = tooMany(file.engines.size() + file.withoutAddress);
     }
     if (file.error.isEmpty() && step != SQLITE_DONE)
-        file.error = QStringLiteral("cannot be read (") + why() + ')';
+        file.error = why();
     return file;
 }
 

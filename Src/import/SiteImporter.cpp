@@ -27,6 +27,8 @@ const QString kSkerrinNs = QStringLiteral("https://skerrin.org/opensearch/1.0/")
 const QString kTakesNoText = QStringLiteral("without a search address");
 const QString kNotWeb = QStringLiteral("not a web address");
 const QString kAlreadyThere = QStringLiteral("already in the list");
+const QString kListFull =
+    QStringLiteral("the list holds %1 sites, its most").arg(SearchList::maxImportedSites);
 // Engine lists are kilobytes; a file of this size is something else.
 constexpr qint64 kMaxFileSize = 4 << 20;
 
@@ -212,7 +214,9 @@ Found readPaths(const QStringList& paths) {
             found.error = file + QStringLiteral(": ") + read.error;
             return found;
         }
-        found.engines += read.engines;
+        const qsizetype room = SearchList::maxImportedSites - found.engines.size();
+        found.engines += read.engines.first(std::min(room, read.engines.size()));
+        found.beyondTheCap += int(std::max<qsizetype>(0, read.engines.size() - room));
         found.withoutAddress += read.withoutAddress;
     }
     return found;
@@ -234,7 +238,13 @@ Report merge(SearchList& list, const Found& found) {
     };
     if (found.withoutAddress > 0)
         skipped[kTakesNoText] = found.withoutAddress;
+    if (found.beyondTheCap > 0)
+        skipped[kListFull] = found.beyondTheCap;
     for (const FoundEngine& engine : found.engines) {
+        if (list.searchUrls().size() >= SearchList::maxImportedSites) {
+            ++skipped[kListFull];
+            continue;
+        }
         auto made = siteFromEngine(engine);
         if (made.index() == 1) {
             ++skipped[std::get<1>(made)];

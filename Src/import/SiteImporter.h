@@ -23,8 +23,9 @@ std::variant<SearchUrl, QString> siteFromEngine(const FoundEngine& engine);
 QString engineFileOf(const QString& path);
 // Every engine of every path; on the first path that cannot be read, "PATH: reason" instead.
 struct Found {
-    QList<FoundEngine> engines;
+    QList<FoundEngine> engines; // SearchList::maxImportedSites at most
     int withoutAddress = 0;
+    int beyondTheCap = 0; // engines left unread past that
     QString error;
 };
 Found readPaths(const QStringList& paths);
@@ -36,7 +37,8 @@ struct Report {
     QStringList skipped; // a summary line per reason
     int addedCount = 0;
 };
-// Adds the engines whose template the list does not hold yet.
+// Adds the engines whose template the list does not hold yet, while the list holds fewer than
+// SearchList::maxImportedSites.
 Report merge(SearchList& list, const Found& found);
 
 // One OpenSearch description per site, each file made new: a name already taken in the folder,

@@ -58,6 +58,9 @@ class SearchList {
 public:
     // The six default sites.
     SearchList();
+    // What an import adds up to: more sites than a person could pick from a menu would only make
+    // every search that reads the list slow.
+    static constexpr qsizetype maxImportedSites = 1000;
     static SearchList empty();
 
     // The first default site, searched when the chosen title finds none.

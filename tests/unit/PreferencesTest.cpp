@@ -124,6 +124,14 @@ TEST_F(Defaults, TwoWritersKeepEachOthersChangesAndRemovals) {
     one.setObject(256.0, "keyCodeMod");
     ASSERT_TRUE(other.synchronize() && one.synchronize());
     EXPECT_EQ(onDisk(path()), QVariantMap({{"keyCode", 122.0}, {"keyCodeMod", 256.0}}));
+
+    // An option this process set follows the other's later change once the file is reread.
+    Prefs onePrefs(one), otherPrefs(other);
+    onePrefs.setBool("pasteText", true);
+    ASSERT_TRUE(one.synchronize());
+    otherPrefs.setBool("pasteText", false);
+    ASSERT_TRUE(other.synchronize());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !onePrefs.getBool("pasteText", true); }, 3000));
 }
 
 // Three processes read the same file; each one's sites and searches reach it whatever the order,
