@@ -48,7 +48,15 @@ QString tooMany(qsizetype engines) {
 }
 
 // Adds the engine, or makes the file a refusal when a field is beyond any real engine's.
-void keep(EngineFile& file, const FoundEngine& engine) {
+// A lone surrogate (a damaged UTF-7 or UTF-16 file gives them) makes every regular expression
+// fail on the whole text, so that "{searchTerms}" beside it went unseen; it becomes U+FFFD.
+QString wellFormed(const QString& text) {
+    return text.isValidUtf16() ? text : QString::fromUtf8(text.toUtf8());
+}
+
+void keep(EngineFile& file, FoundEngine engine) {
+    for (QString* field : {&engine.title, &engine.urlTemplate, &engine.keyword, &engine.encoding})
+        *field = wellFormed(*field);
     if (engine.title.size() > kMaxTitle)
         file.error = QStringLiteral("a title longer than %1 characters").arg(kMaxTitle);
     else if (engine.keyword.size() > kMaxKeyword)
@@ -254,8 +262,8 @@ const QString kCopyPattern = QStringLiteral("skerrin-web-data-");
 void removeStaleCopies() {
     const QDateTime hourAgo = QDateTime::currentDateTimeUtc().addSecs(-3600);
     const QDir tmp(QDir::tempPath());
-    for (const QFileInfo& old :
-         tmp.entryInfoList({kCopyPattern + '*'}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+    for (const QFileInfo& old : tmp.entryInfoList(
+             {kCopyPattern + '*'}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
         if (!old.isSymLink() && old.ownerId() == ::getuid() && old.lastModified() < hourAgo)
             QDir(old.filePath()).removeRecursively();
     }
@@ -300,7 +308,8 @@ EngineFile readChromiumWebData(const QString& path) {
     const auto why = [&] {
         return sqlite3_errcode(db) == SQLITE_INTERRUPT
                    ? QStringLiteral("too slow to read")
-                   : QStringLiteral("cannot be read (%1)").arg(QString::fromUtf8(sqlite3_errmsg(db)));
+                   : QStringLiteral("cannot be read (%1)")
+                         .arg(QString::fromUtf8(sqlite3_errmsg(db)));
     };
     // A view or a virtual table could compute anything, for ever.
     const Statement kind =

@@ -78,6 +78,19 @@ bool isDroppedPair(const QString& segment, const QString& encoding) {
     return m.hasMatch() && !usualValue(m.capturedView(1), encoding);
 }
 
+// Whether fillTemplate() finds a place for the text: a "%@" that is not the end of a "%%".
+bool hasTextPlace(const QString& t) {
+    for (qsizetype i = 0; i + 1 < t.size(); ++i) {
+        if (t.at(i) != '%')
+            continue;
+        if (t.at(i + 1) == '@')
+            return true;
+        if (t.at(i + 1) == '%')
+            ++i;
+    }
+    return false;
+}
+
 QString xmlSafe(const QString& text) {
     QString out;
     out.reserve(text.size());
@@ -160,6 +173,8 @@ std::variant<QString, QString> siteTemplate(const QString& sourceTemplate,
     t = fillParams(head, encoding) + (q < 0 ? QString() : '?' + kept.join('&')) +
         fillParams(fragment, encoding);
     t.replace('{', QLatin1String("%7B")).replace('}', QLatin1String("%7D"));
+    if (!hasTextPlace(t))
+        return std::variant<QString, QString>(std::in_place_index<1>, kTakesNoText);
     const QUrl url(QString(t).replace(QLatin1String("%@"), QLatin1String("x")));
     if ((url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")) ||
         url.host().isEmpty())

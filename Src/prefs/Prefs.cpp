@@ -108,17 +108,18 @@ Prefs::Prefs(UserDefaults& defaults)
     store.setMerge({historyKey}, mergedHistory);
     // A setting this process set follows another process's later change to it; a scratch value
     // of its own (one the store never held) stays.
-    QObject::connect(&store, &UserDefaults::changedOnDisk, &store, [this](const QVariantMap& before) {
-        for (auto entry = dict.begin(); entry != dict.end();) {
-            const QVariant now = store.objectForKey(entry.key());
-            if (*entry != before.value(entry.key()) || *entry == now)
-                ++entry;
-            else if (now.isValid())
-                *entry++ = now;
-            else
-                entry = dict.erase(entry);
-        }
-    });
+    QObject::connect(&store, &UserDefaults::changedOnDisk, &store,
+                     [this](const QVariantMap& before) {
+                         for (auto entry = dict.begin(); entry != dict.end();) {
+                             const QVariant now = store.objectForKey(entry.key());
+                             if (*entry != before.value(entry.key()) || *entry == now)
+                                 ++entry;
+                             else if (now.isValid())
+                                 *entry++ = now;
+                             else
+                                 entry = dict.erase(entry);
+                         }
+                     });
 }
 
 QVariant Prefs::get(const QString& key) const {
