@@ -16,7 +16,8 @@ int runWindow(int argc, char* argv[]) {
                                      dir + QStringLiteral("/" SKERRIN_WINDOW_MODULE_FROM_BIN)}) {
         if (!QFileInfo::exists(candidate))
             continue;
-        void* module = dlopen(QFile::encodeName(candidate).constData(), RTLD_NOW | RTLD_LOCAL);
+        // Lazily bound: of the Qt functions the window refers to, most are never called at start.
+        void* module = dlopen(QFile::encodeName(candidate).constData(), RTLD_LAZY | RTLD_LOCAL);
         if (!module) {
             logLine(QStringLiteral("cannot load the window: %1")
                         .arg(QString::fromLocal8Bit(dlerror())));

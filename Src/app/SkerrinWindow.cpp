@@ -51,7 +51,6 @@ int runWindow(int argc, char* argv[]) {
     SBApplication app(argc, argv);
     display.reset();
     QGuiApplication::setDesktopFileName(QStringLiteral(SKERRIN_APP_ID));
-    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/" SKERRIN_APP_ID ".png")));
     QuitSignals quitSignals;
     // Started at login: the window waits, hidden, behind the icon in the panel.
     const bool inPanel = app.arguments().contains(Autostart::hiddenArgument);
@@ -109,7 +108,14 @@ int runWindow(int argc, char* argv[]) {
     }
     PanelIcon panelIcon;
     const auto showPanelIcon = [&] { panelIcon.setShown(prefs.getBool(PrefKeys::showPanelIcon)); };
-    showPanelIcon();
+    // The icon's picture and the panel wait until the window is up: its first frame needs
+    // neither, and a start that the person waits for shows the window sooner.
+    const auto dressUp = [&] {
+        QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/" SKERRIN_APP_ID ".png")));
+        showPanelIcon();
+    };
+    if (inPanel)
+        dressUp();
     QObject::connect(&controller, &SkerrinController::panelIconChanged, &panelIcon, showPanelIcon);
     QObject::connect(&panelIcon, &PanelIcon::searchClipboardRequested, &controller,
                      &SkerrinController::searchClipboard);
@@ -140,6 +146,8 @@ int runWindow(int argc, char* argv[]) {
         else
             window.showBehind();
     }
+    if (!inPanel)
+        QTimer::singleShot(0, &controller, dressUp);
     QTimer::singleShot(0, &controller, &SkerrinController::applicationDidFinishLaunching);
 
     const int status = app.exec();
