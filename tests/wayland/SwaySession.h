@@ -12,7 +12,8 @@
 // A headless sway with a session bus of its own and no X server, in a home of its own, where
 // Super+Alt+F11 runs the installed `skerrin --search-selection` as a person binds it. Skerrin is
 // installed into the home: the session's user may not enter the build folder (root's checkout
-// in /root is closed to others).
+// in /root is closed to others). Run as root, the session sees the source and build folders
+// closed to it wherever they are, so that every run proves it needs neither.
 class SwaySession {
 public:
     // sway refuses to run as root; the session then belongs to the unprivileged "nobody".
@@ -93,13 +94,21 @@ public:
         process.setWorkingDirectory(home.path(""));
         if (!log.isEmpty())
             process.setStandardErrorFile(home.path(log));
-        if (geteuid() == 0)
-            process.start("setpriv", QStringList{QString("--reuid=%1").arg(sessionUser),
-                                                 QString("--regid=%1").arg(sessionUser),
-                                                 "--clear-groups", "--", program} +
-                                         args);
-        else
+        const QStringList asUser = {"setpriv",
+                                    QString("--reuid=%1").arg(sessionUser),
+                                    QString("--regid=%1").arg(sessionUser),
+                                    "--clear-groups",
+                                    "--",
+                                    program};
+        if (geteuid() != 0)
             process.start(program, args);
+        else if (canCloseFolders())
+            process.start("unshare",
+                          QStringList{"--mount", "--propagation", "private", "--", "sh", "-c",
+                                      kCloseFolders, "sh", SKERRIN_BUILD_DIR, SKERRIN_SOURCE_DIR} +
+                              asUser + args);
+        else
+            process.start(asUser.first(), asUser.mid(1) + args);
         process.waitForStarted();
         return process;
     }
@@ -130,5 +139,15 @@ public:
     QProcessEnvironment env = home.environment();
 
 private:
+    // Empty root-only folders over the two given, as a checkout in /root is to others.
+    static constexpr const char* kCloseFolders =
+        "for d in \"$1\" \"$2\"; do mount -t tmpfs -o mode=0700 closed \"$d\" || exit 1; done; "
+        "shift 2; exec \"$@\"";
+    // A container may not allow a mount namespace; the session then runs without the proof.
+    static bool canCloseFolders() {
+        static const bool can = QProcess::execute("unshare", {"--mount", "true"}) == 0;
+        return can;
+    }
+
     std::vector<std::unique_ptr<QProcess>> clients;
 };
