@@ -42,9 +42,6 @@ public:
     void setDefaults();
     void updateList();
 
-    KeyComboRef bringToFrontCombo() const { return mCombo; }
-    KeyComboRef openUrlCombo() const { return urlCombo; }
-
     // The open-URL hot key's capture; null before awakeFromNib().
     SelectionCapture* selectionCapture() const { return capture; }
     std::optional<QString> getClip() const;
