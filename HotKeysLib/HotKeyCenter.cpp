@@ -77,7 +77,7 @@ bool HotKeyCenter::addHotKey(const QString& name, const KeyComboRef& combo, QObj
 
     removeHotKey(name);
 
-    auto hk = std::make_shared<_HotKeyData>();
+    auto hk = std::make_shared<HotKeyData>();
     hk->mCombo = combo;
     hk->mTarget = target;
     hk->mAction = action;
@@ -97,7 +97,7 @@ void HotKeyCenter::removeHotKey(const QString& name) {
     const auto found = mHotKeys.constFind(name);
     if (found == mHotKeys.cend())
         return;
-    const std::shared_ptr<_HotKeyData> hk = *found;
+    const std::shared_ptr<HotKeyData> hk = *found;
     _unregisterHotKeyIfNeeded(hk.get());
     byId.remove(hk->mId);
     mHotKeys.remove(name);
@@ -142,7 +142,7 @@ qint32 HotKeyCenter::handleHotKeyEvent(const HotKeyEvent& event) {
     hotKeyAssert(event.id->signature == signature, "Got unknown hot key");
     hotKeyAssert(event.id->id != 0, "Got bad hot key");
     // An id whose record was removed meanwhile is ignored, never followed.
-    _HotKeyData* hk = byId.value(event.id->id);
+    HotKeyData* hk = byId.value(event.id->id);
     if (!hk)
         return noError;
     if (event.kind == HotKeyEvent::pressed)
@@ -154,7 +154,7 @@ qint32 HotKeyCenter::handleHotKeyEvent(const HotKeyEvent& event) {
 
 void HotKeyCenter::hotKeySettled(quintptr ref, bool bound) {
     for (auto it = mHotKeys.cbegin(); it != mHotKeys.cend(); ++it) {
-        _HotKeyData* hk = it.value().get();
+        HotKeyData* hk = it.value().get();
         if (!hk->mRegistered || hk->mRef != ref)
             continue;
         if (!bound) {
@@ -167,7 +167,7 @@ void HotKeyCenter::hotKeySettled(quintptr ref, bool bound) {
 }
 
 QString HotKeyCenter::desktopTrigger(const QString& name) const {
-    const _HotKeyData* hk = mHotKeys.value(name).get();
+    const HotKeyData* hk = mHotKeys.value(name).get();
     return hk && hk->mRegistered ? service.triggerDescription(hk->mRef).value_or(QString())
                                  : QString();
 }
@@ -180,7 +180,7 @@ bool HotKeyCenter::configureDesktopKeys() {
 }
 
 QString HotKeyCenter::desktopKeyNotice(const QString& name) const {
-    const _HotKeyData* hk = mHotKeys.value(name).get();
+    const HotKeyData* hk = mHotKeys.value(name).get();
     if (!hk || !mEnabled || !service.desktopAssignsKeys() || !hk->mCombo->isValid())
         return {};
     // A registration the desktop refused is let go of; one it answered may have no trigger.
@@ -211,7 +211,7 @@ bool HotKeyCenter::_systemSupportsHotKeys() const {
     return service.deliversIdentity();
 }
 
-bool HotKeyCenter::_registerHotKeyIfNeeded(_HotKeyData* hk) {
+bool HotKeyCenter::_registerHotKeyIfNeeded(HotKeyData* hk) {
     parameterAssert(hk != nullptr, "hk != nil");
     if (!mEnabled || hk->mRegistered || !hk->mCombo->isValid())
         return true;
@@ -225,7 +225,7 @@ bool HotKeyCenter::_registerHotKeyIfNeeded(_HotKeyData* hk) {
     return true;
 }
 
-void HotKeyCenter::_unregisterHotKeyIfNeeded(_HotKeyData* hk) {
+void HotKeyCenter::_unregisterHotKeyIfNeeded(HotKeyData* hk) {
     parameterAssert(hk != nullptr, "hk != nil");
     if (!hk->mRegistered || hk->mRef == 0)
         return;
@@ -234,7 +234,7 @@ void HotKeyCenter::_unregisterHotKeyIfNeeded(_HotKeyData* hk) {
     hk->mRef = 0;
 }
 
-void HotKeyCenter::_hotKeyDown(_HotKeyData* hk) {
+void HotKeyCenter::_hotKeyDown(HotKeyData* hk) {
     // The action may remove its own hot key, so nothing of the record is used after the call.
     QObject* target = hk->mTarget;
     const char* action = hk->mAction;
@@ -243,16 +243,16 @@ void HotKeyCenter::_hotKeyDown(_HotKeyData* hk) {
                target->metaObject()->className());
 }
 
-void HotKeyCenter::_hotKeyUp(_HotKeyData*) {}
+void HotKeyCenter::_hotKeyUp(HotKeyData*) {}
 
 void HotKeyCenter::_hotKeyDownWithRef(quintptr ref) {
-    if (_HotKeyData* hk = _findHotKeyWithRef(ref))
+    if (HotKeyData* hk = _findHotKeyWithRef(ref))
         _hotKeyDown(hk);
 }
 
 void HotKeyCenter::_hotKeyUpWithRef(quintptr) {}
 
-_HotKeyData* HotKeyCenter::_findHotKeyWithRef(quintptr ref) const {
+HotKeyData* HotKeyCenter::_findHotKeyWithRef(quintptr ref) const {
     for (const auto& hk : mHotKeys) {
         if (hk->mRef == ref)
             return hk.get();

@@ -21,30 +21,8 @@ public:
     using std::logic_error::logic_error;
 };
 
-// A press or release delivered as an application event carrying the registration's handle.
-class SystemDefinedEvent : public QEvent {
-public:
-    static constexpr int systemDefinedType = 14;
-    static constexpr int hotKeyPressed = 6;
-    static constexpr int hotKeyReleased = 9;
-    static QEvent::Type eventType();
-
-    SystemDefinedEvent(int type, int subtype, quintptr data1)
-        : QEvent(eventType())
-        , type_(type)
-        , subtype_(subtype)
-        , data1_(data1) {}
-    int type() const { return type_; }
-    int subtype() const { return subtype_; }
-    quintptr data1() const { return data1_; }
-
-private:
-    int type_;
-    int subtype_;
-    quintptr data1_;
-};
-
-struct _HotKeyData {
+// One named registration.
+struct HotKeyData {
     bool mRegistered = false;
     quintptr mRef = 0;
     KeyComboRef mCombo;
@@ -107,8 +85,6 @@ public:
     static void setIgnoreEvents(bool ignore);
     static bool ignoreEvents();
 
-    // Delivery with the handle: called by SBApplication for every event.
-    void sendEvent(const QEvent* event);
     // Delivery with the identity: called by the backend.
     bool acceptsHotKeys() const override { return !ignoreEvents(); }
     qint32 handleHotKeyEvent(const HotKeyEvent& event) override;
@@ -116,13 +92,10 @@ public:
     void hotKeyActivationToken(const QString& token) override { emit activationTokenGiven(token); }
 
     bool _systemSupportsHotKeys() const;
-    bool _registerHotKeyIfNeeded(_HotKeyData* hk);
-    void _unregisterHotKeyIfNeeded(_HotKeyData* hk);
-    void _hotKeyDown(_HotKeyData* hk);
-    void _hotKeyUp(_HotKeyData* hk);
-    void _hotKeyDownWithRef(quintptr ref);
-    void _hotKeyUpWithRef(quintptr ref);
-    _HotKeyData* _findHotKeyWithRef(quintptr ref) const;
+    bool _registerHotKeyIfNeeded(HotKeyData* hk);
+    void _unregisterHotKeyIfNeeded(HotKeyData* hk);
+    void _hotKeyDown(HotKeyData* hk);
+    void _hotKeyUp(HotKeyData* hk);
 
 signals:
     // A registration the desktop answered late or whose trigger it changed; a refused one is no
@@ -134,7 +107,41 @@ signals:
 private:
     HotKeyService& service;
     bool mEnabled = true;
-    QHash<QString, std::shared_ptr<_HotKeyData>> mHotKeys;
-    QHash<quint32, _HotKeyData*> byId; // a press's id is looked up, never trusted
+    QHash<QString, std::shared_ptr<HotKeyData>> mHotKeys;
+    QHash<quint32, HotKeyData*> byId; // a press's id is looked up, never trusted
     quint32 lastId = 0;
+
+public:
+    // Kept for callers of the library's interface; nothing in Skerrin calls these.
+    // The second delivery path, by handle: SBApplication hands every event to sendEvent, which
+    // acts only on a SystemDefinedEvent (below) where the backend delivers no identity; no
+    // backend of Skerrin's posts one.
+    void sendEvent(const QEvent* event);
+    void _hotKeyDownWithRef(quintptr ref);
+    void _hotKeyUpWithRef(quintptr ref);
+    HotKeyData* _findHotKeyWithRef(quintptr ref) const;
+};
+
+// Of the same path: a press or release delivered as an application event carrying the
+// registration's handle.
+class SystemDefinedEvent : public QEvent {
+public:
+    static constexpr int systemDefinedType = 14;
+    static constexpr int hotKeyPressed = 6;
+    static constexpr int hotKeyReleased = 9;
+    static QEvent::Type eventType();
+
+    SystemDefinedEvent(int type, int subtype, quintptr data1)
+        : QEvent(eventType())
+        , type_(type)
+        , subtype_(subtype)
+        , data1_(data1) {}
+    int type() const { return type_; }
+    int subtype() const { return subtype_; }
+    quintptr data1() const { return data1_; }
+
+private:
+    int type_;
+    int subtype_;
+    quintptr data1_;
 };

@@ -31,13 +31,11 @@ public:
         : mKeyCode(keyCode)
         , mModifiers(modifiers) {}
 
-    static KeyComboRef keyCombo();
     static KeyComboRef clearKeyCombo();
     static KeyComboRef keyComboWithKeyCode(qint16 keyCode, qint32 modifiers);
 
     // Display names by decimal key code; null while the table cannot be loaded.
     static const QHash<QString, QString>* keyCodesDictionary();
-    static QString _stringForModifiers(qint32 modifiers);
     static QString _stringForKeyCode(qint16 keyCode);
 
     qint16 keyCode() const { return mKeyCode; }
@@ -46,11 +44,8 @@ public:
     qint32 modifierMask() const { return mModifiers; }
     bool isValid() const { return mKeyCode >= 0 && mModifiers >= 0; }
 
-    QString userDisplayRep() const;
     // What a person reads on Linux: "Super+Alt+F11", "Ctrl+Shift+1", "(None)" when cleared.
     QString linuxDisplayText() const;
-    QString description() const { return userDisplayRep(); }
-    bool isEqual(const KeyCombo* other) const;
 
     ArchiveObjectRef encodeWithCoder() const;
     // Nothing when the object does not hold a key code and a mask.
@@ -59,6 +54,16 @@ public:
 private:
     qint16 mKeyCode;
     qint32 mModifiers;
+
+public:
+    // Kept for callers of the library's interface; nothing in Skerrin calls these, nor anything
+    // from here to the end of the file: the person reads linuxDisplayText, and Skerrin stores
+    // its keys as two numbers.
+    static KeyComboRef keyCombo();
+    QString userDisplayRep() const;
+    static QString _stringForModifiers(qint32 modifiers);
+    QString description() const { return userDisplayRep(); }
+    bool isEqual(const KeyCombo* other) const;
 };
 
 // The application's settings store as the library uses it: it never includes the store itself.

@@ -28,9 +28,6 @@ public:
     KeyComboRef keyCombo() const { return mKeyCombo; }
     // A null combination shows empty text.
     void setKeyCombo(const KeyComboRef& combo);
-    // Accepted so callers may name the hot key; the panel does not show it.
-    void setKeyName(const QString& name);
-
     // 1 when the user ended with OK, 0 with Cancel (or by closing the window).
     int runModal();
 
@@ -55,4 +52,9 @@ private:
     std::unique_ptr<Ui::KeyComboPanel> ui;
     QLineEdit* mTextField = nullptr;
     KeyComboRef mKeyCombo;
+
+public:
+    // Kept for callers of the library's interface; nothing in Skerrin calls these.
+    // Accepted so callers may name the hot key; the panel does not show it.
+    void setKeyName(const QString& name);
 };

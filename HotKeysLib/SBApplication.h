@@ -12,5 +12,8 @@ public:
     static void setIgnoreEvents(bool ignore);
     static bool ignoreEvents();
 
+    // Kept for callers of the library's interface; nothing in Skerrin calls these.
+    // The center's second delivery path (HotKeyCenter::sendEvent): Qt calls it for every event,
+    // and no backend of Skerrin's posts an event it would act on.
     bool notify(QObject* receiver, QEvent* event) override;
 };

@@ -1,7 +1,9 @@
 #include "SelectionCapture.h"
 
 #include "KeystrokePoster.h"
+#include "Log.h"
 #include "Prefs.h"
+#include "Searcher.h"
 
 #include <QMimeData>
 
@@ -81,12 +83,12 @@ SelectionCapture::Mode SelectionCapture::storedMode(int value) {
 }
 
 SelectionCapture::SelectionCapture(Prefs& prefs, SelectionReader& reader, KeystrokePoster& poster,
-                                   std::function<void()> postCopy, QObject* parent)
+                                   Searcher& searcher, QObject* parent)
     : QObject(parent)
     , prefs(prefs)
     , reader(reader)
     , poster(poster)
-    , postCopy(std::move(postCopy)) {
+    , searcher(searcher) {
     copyWait.setSingleShot(true);
     copyWait.setTimerType(Qt::PreciseTimer);
     connect(&copyWait, &QTimer::timeout, this, &SelectionCapture::copyMissed);
@@ -96,30 +98,23 @@ SelectionCapture::~SelectionCapture() {
     reader.stopWatching();
 }
 
-void SelectionCapture::start(std::function<void(std::optional<QString>)> whenDone,
-                             std::function<void(const QString&)> confirm) {
+void SelectionCapture::openUrlHotKey(QObject*) {
     // A bouncing key or one held to repeat is one request, however soon the first capture ended.
     const bool sameBurst = lastPress.isValid() && !lastPress.hasExpired(burstMs);
     lastPress.start();
-    if (done || sameBurst)
+    if (capturing || sameBurst)
         return;
     if (!reader.readsPrimary()) {
         // The clipboard may hold anything, a secret among it: it is shown, never searched.
-        const std::optional<QString> text = reader.text(SelectionReader::Selection::Clipboard);
-        if (confirm && text && !text->isEmpty())
-            confirm(*text);
-        else
-            whenDone(std::nullopt);
+        emit leftToPerson(reader.text(SelectionReader::Selection::Clipboard).value_or(QString()));
         return;
     }
-    done = std::move(whenDone);
+    capturing = true;
     mode = storedMode(prefs.getInt(PrefKeys::readSelection));
     front = reader.frontWindow();
     const bool terminal = isTerminal(
         front.classes, prefs.get(QLatin1String(PrefKeys::terminalClasses)).toStringList());
-    const bool copyAllowed = !prefs.getTempObject(QLatin1String(PrefKeys::noPostCopy)).isValid() &&
-                             prefs.getBool(PrefKeys::copyText);
-    switch (route(mode, terminal, copyAllowed)) {
+    switch (route(mode, terminal, copyAllowed())) {
     case Route::Primary:
         // Asked for by the user, the highlighted text is read whoever holds it.
         finish(mode == Mode::PrimaryOnly ? reader.text(SelectionReader::Selection::Primary)
@@ -140,13 +135,48 @@ void SelectionCapture::start(std::function<void(std::optional<QString>)> whenDon
     }
 }
 
+void SelectionCapture::searchClipboard() {
+    deliver(reader.text(SelectionReader::Selection::Clipboard));
+}
+
+bool SelectionCapture::copyAllowed() const {
+    return !prefs.getTempObject(QLatin1String(PrefKeys::noPostCopy)).isValid() &&
+           prefs.getBool(PrefKeys::copyText);
+}
+
 void SelectionCapture::copyNow() {
+    saveOldPasteboard();
+    reader.whenClipboardChanges([this] { copied(); });
+    copyWait.start(clipboardWaitMs);
+    tryToCopy();
+}
+
+void SelectionCapture::saveOldPasteboard() {
     restoring = prefs.getBool(PrefKeys::restoreClipboard);
     if (restoring)
         before = reader.clipboardContents();
-    reader.whenClipboardChanges([this] { copied(); });
-    copyWait.start(clipboardWaitMs);
-    postCopy();
+}
+
+void SelectionCapture::tryToCopy() {
+    // Checked again: a key panel may have opened while the hot key was held.
+    if (!copyAllowed() || !poster.canPost())
+        return;
+    poster.inhibitLocalEvents(true);
+    poster.enableEventStateCombining(false);
+    const struct {
+        int charCode;
+        int keyCode;
+        bool down;
+    } keystroke[] = {{0, copyModifierKeyCode, true},
+                     {copyKeyChar, copyKeyCode, true},
+                     {copyKeyChar, copyKeyCode, false},
+                     {0, copyModifierKeyCode, false}};
+    for (const auto& event : keystroke) {
+        if (const int error = poster.postKeyboardEvent(event.charCode, event.keyCode, event.down))
+            logLine(QStringLiteral("err- %1").arg(error));
+    }
+    poster.enableEventStateCombining(true);
+    poster.inhibitLocalEvents(false);
 }
 
 void SelectionCapture::copied() {
@@ -175,7 +205,15 @@ void SelectionCapture::finish(std::optional<QString> text) {
     // An empty selection is no selection; blank text still reaches the search, which says so.
     if (text && text->isEmpty())
         text.reset();
-    // Taken first: the receiver may start the next capture.
-    const auto receiver = std::exchange(done, nullptr);
-    receiver(std::move(text));
+    // Over first: the search may start the next capture.
+    capturing = false;
+    deliver(text);
+}
+
+void SelectionCapture::deliver(const std::optional<QString>& text) {
+    if (text)
+        searcher.openOrSearch(*text);
+    else
+        // Whatever the search field held belongs to an earlier search.
+        emit leftToPerson(QString());
 }

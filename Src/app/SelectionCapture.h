@@ -6,18 +6,18 @@
 #include <QObject>
 #include <QTimer>
 
-#include <functional>
 #include <memory>
 #include <optional>
 
 class KeystrokePoster;
 class Prefs;
 class QMimeData;
+class Searcher;
 
-// Reads what the user selected in the window in front, in the order that harms nothing: a
-// terminal is never sent a copy keystroke (Ctrl+C interrupts its program), a copy counts only
-// when the clipboard really changed, and the clipboard's old text is never taken for the
-// selection.
+// The whole capture of the open-URL hot key, from the press to the one search call: it reads
+// what the user selected in the window in front, in the order that harms nothing: a terminal is
+// never sent a copy keystroke (Ctrl+C interrupts its program), a copy counts only when the
+// clipboard really changed, and the clipboard's old text is never taken for the selection.
 class SelectionCapture : public QObject {
     Q_OBJECT
 public:
@@ -32,6 +32,10 @@ public:
     static constexpr int clipboardWaitMs = 500;
     // Presses this close to the one before are one burst and one search.
     static constexpr int burstMs = 100;
+    // Key codes of the posted copy keystroke: the desktop's copy shortcut is Control+C.
+    static constexpr int copyModifierKeyCode = 59;
+    static constexpr int copyKeyCode = 8;
+    static constexpr int copyKeyChar = 99;
 
     // The terminals Skerrin knows by their WM_CLASS names.
     static const QStringList knownTerminals;
@@ -39,32 +43,46 @@ public:
     static Route route(Mode mode, bool terminal, bool copyAllowed);
     static Mode storedMode(int value);
 
-    // `postCopy` posts the copy keystroke where the poster can post one.
+    // The captured text goes to `searcher`.
     SelectionCapture(Prefs& prefs, SelectionReader& reader, KeystrokePoster& poster,
-                     std::function<void()> postCopy, QObject* parent = nullptr);
+                     Searcher& searcher, QObject* parent = nullptr);
     ~SelectionCapture() override;
 
-    // Reads the selection unless a capture is under way, which then serves this request too, or
-    // the press before came less than burstMs ago.
-    // `done` gets the text, or nothing when nothing is selected. Where the highlight cannot be
-    // read, `confirm` gets the clipboard's text instead, for the person to search or not.
-    void start(std::function<void(std::optional<QString>)> done,
-               std::function<void(const QString&)> confirm = {});
-    bool underWay() const { return static_cast<bool>(done); }
+    bool underWay() const { return capturing; }
+    // What the open-URL hot key does with the clipboard's text, without reading the selection.
+    void searchClipboard();
+
+public slots:
+    // The open-URL hot key's action (the sender is the hot key center): reads the selection
+    // unless a capture is under way, which then serves this press too, or the press before came
+    // less than burstMs ago.
+    void openUrlHotKey(QObject* sender);
+
+signals:
+    // Nothing is searched: the window comes forward with `text` in its search field, selected.
+    // Empty when nothing was selected; where the highlight cannot be read, the clipboard's text,
+    // for the person to search or not.
+    void leftToPerson(const QString& text);
 
 private:
+    bool copyAllowed() const;
     void copyNow();
+    // Keeps what the clipboard offers, to put it back after the copy, when the person asked so.
+    void saveOldPasteboard();
+    // Posts the copy keystroke where the options and the desktop allow it.
+    void tryToCopy();
     void copied();
     void copyMissed();
     // The highlighted text, only when the window in front owns it.
     std::optional<QString> frontPrimary() const;
     void finish(std::optional<QString> text);
+    void deliver(const std::optional<QString>& text);
 
     Prefs& prefs;
     SelectionReader& reader;
     KeystrokePoster& poster;
-    std::function<void()> postCopy;
-    std::function<void(std::optional<QString>)> done;
+    Searcher& searcher;
+    bool capturing = false;
     SelectionReader::FrontWindow front;
     Mode mode = Mode::Automatic;
     QTimer copyWait;

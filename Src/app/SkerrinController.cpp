@@ -4,7 +4,6 @@
 #include "Alert.h"
 #include "HotKeyCenter.h"
 #include "KeyComboPanel.h"
-#include "KeystrokePoster.h"
 #include "Log.h"
 #include "MainWindow.h"
 #include "Prefs.h"
@@ -40,10 +39,9 @@ void SkerrinController::awakeFromNib(MainWindow& mainWindow, HotKeyCenter& hotKe
                                      SelectionReader& selectionReader) {
     window = &mainWindow;
     center = &hotKeyCenter;
-    poster = &keystrokePoster;
     reader = &selectionReader;
-    capture = new SelectionCapture(
-        prefs, selectionReader, keystrokePoster, [this] { tryToCopy(); }, this);
+    capture = new SelectionCapture(prefs, selectionReader, keystrokePoster, *this, this);
+    connect(capture, &SelectionCapture::leftToPerson, window, &MainWindow::bringToFrontWithText);
     connect(window, &MainWindow::titleChosen, this,
             [this](const QString& title) { setSelectedTitle(title); });
     connect(window, &MainWindow::searchRequested, this, &SkerrinController::search);
@@ -67,13 +65,13 @@ void SkerrinController::awakeFromNib(MainWindow& mainWindow, HotKeyCenter& hotKe
     connect(window, &MainWindow::desktopKeysRequested, center, &HotKeyCenter::configureDesktopKeys);
 
     mCombo = storedCombo(PrefKeys::keyCode, PrefKeys::keyCodeMod);
-    registerHotKey(kBringToFrontHotKey, mCombo, "hotKeyDown", kBringToFrontFailure);
+    registerHotKey(kBringToFrontHotKey, mCombo, this, "hotKeyDown", kBringToFrontFailure);
     prefs.setTempObject(QLatin1String(PrefKeys::bringToFrontCombo), QVariant::fromValue(mCombo));
     urlCombo = storedCombo(PrefKeys::openUrlKey, PrefKeys::openUrlKeyMod);
-    registerHotKey(kOpenUrlHotKey, urlCombo, "openUrlHotKey", kOpenUrlKeyFailure);
+    registerHotKey(kOpenUrlHotKey, urlCombo, capture, "openUrlHotKey", kOpenUrlKeyFailure);
     prefs.setTempObject(QLatin1String(PrefKeys::openUrlCombo), QVariant::fromValue(urlCombo));
     // Registered last so that it wins when both keys are the same combination.
-    registerHotKey(kBringToFrontHotKey, mCombo, "hotKeyDown", kBringToFrontFailure);
+    registerHotKey(kBringToFrontHotKey, mCombo, this, "hotKeyDown", kBringToFrontFailure);
 
     window->centerOnScreen();
     setSearchList(loadSearchList(prefs.defaults()));
@@ -130,8 +128,9 @@ KeyComboRef SkerrinController::storedCombo(const PrefKey<int>& codeKey,
 }
 
 void SkerrinController::registerHotKey(const QString& name, const KeyComboRef& combo,
-                                       const char* action, const QString& failure) {
-    if (!center->addHotKey(name, combo, this, action))
+                                       QObject* target, const char* action,
+                                       const QString& failure) {
+    if (!center->addHotKey(name, combo, target, action))
         logLine(failure);
 }
 
@@ -144,65 +143,9 @@ void SkerrinController::hotKeyDown(QObject*) {
     bringToFront();
 }
 
-void SkerrinController::openUrlHotKey(QObject*) {
+void SkerrinController::openUrlHotKey(QObject* sender) {
     if (capture)
-        capture->start([this](const std::optional<QString>& text) { openUrl(text); },
-                       [this](const QString& text) {
-                           bringToFront();
-                           if (window)
-                               window->setSearchFieldText(text, true);
-                       });
-}
-
-bool SkerrinController::captureUnderWay() const {
-    return capture && capture->underWay();
-}
-
-bool SkerrinController::copyAllowed() const {
-    return !prefs.getTempObject(QLatin1String(PrefKeys::noPostCopy)).isValid() &&
-           prefs.getBool(PrefKeys::copyText);
-}
-
-void SkerrinController::tryToCopy() {
-    if (!copyAllowed() || !poster || !poster->canPost())
-        return;
-    saveOldPasteboard();
-    poster->inhibitLocalEvents(true);
-    poster->enableEventStateCombining(false);
-    const struct {
-        int charCode;
-        int keyCode;
-        bool down;
-    } keystroke[] = {{0, copyModifierKeyCode, true},
-                     {copyKeyChar, copyKeyCode, true},
-                     {copyKeyChar, copyKeyCode, false},
-                     {0, copyModifierKeyCode, false}};
-    for (const auto& event : keystroke) {
-        if (const int error = poster->postKeyboardEvent(event.charCode, event.keyCode, event.down))
-            logLine(QStringLiteral("err- %1").arg(error));
-    }
-    poster->enableEventStateCombining(true);
-    poster->inhibitLocalEvents(false);
-}
-
-void SkerrinController::searchClipboard() {
-    openUrl(getClip());
-}
-
-void SkerrinController::openUrl(const std::optional<QString>& text) {
-    if (!text) {
-        // Whatever the search field held belongs to an earlier search.
-        if (window)
-            window->setSearchFieldText(QString());
-        bringToFront();
-        return;
-    }
-    const QString trimmed = text->trimmed();
-    if ((trimmed.startsWith(QLatin1String("http")) ||
-         trimmed.startsWith(QLatin1String("ftp://"))) &&
-        opener.open(cleanURL(*text)))
-        return;
-    searchForString(*text);
+        capture->openUrlHotKey(sender);
 }
 
 std::optional<QString> SkerrinController::getClip() const {
@@ -215,12 +158,6 @@ std::optional<QString> SkerrinController::getStringFromPasteboard(const QMimeDat
     return pasteboard->text();
 }
 
-void SkerrinController::saveOldPasteboard() {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    logLine(QStringLiteral("got %1").arg(QString::asprintf("%p", static_cast<void*>(clipboard))));
-    oldPb = clipboard;
-}
-
 void SkerrinController::bringToFront() {
     if (window)
         window->bringToFront();
@@ -230,10 +167,6 @@ void SkerrinController::search() {
     if (!window || egg(window->searchFieldText()))
         return;
     searchTypedText(window->searchFieldText());
-}
-
-void SkerrinController::doServiceSearch(const QMimeData* pboard) {
-    searchForString(getStringFromPasteboard(pboard));
 }
 
 void SkerrinController::doBringToFront() {
@@ -279,7 +212,8 @@ void SkerrinController::unregisterHK() {
 void SkerrinController::showPrefs() {
     if (!window || !center)
         return;
-    auto* prefsWindow = new PrefsWindowController(*this, prefs, *center, window);
+    auto* prefsWindow = new PrefsWindowController({.bringToFront = *this, .openUrl = *capture},
+                                                  prefs, *center, window);
     connect(prefsWindow, &PrefsWindowController::searchListChanged, this,
             &SkerrinController::updateList);
     connect(prefsWindow, &PrefsWindowController::panelIconChanged, this,
@@ -301,4 +235,8 @@ void SkerrinController::showAbout() {
     about->show();
     about->raise();
     about->activateWindow();
+}
+
+void SkerrinController::doServiceSearch(const QMimeData* pboard) {
+    searchForString(getStringFromPasteboard(pboard));
 }

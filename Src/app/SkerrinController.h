@@ -18,7 +18,6 @@ class HotKeyCenter;
 class KeystrokePoster;
 class MainWindow;
 class Prefs;
-class QClipboard;
 class QMimeData;
 class SearchList;
 class SelectionCapture;
@@ -26,21 +25,16 @@ class SelectionReader;
 class UrlOpener;
 class UserDefaults;
 
-// The application controller: at start-up it registers the two hot keys and drives the main
-// window; it serves the hot keys, the commands and the services, all searching through
-// searchForString().
+// The application controller: at start-up it registers the two hot keys, wires the selection
+// capture to the window and the search, and drives the main window; it serves the bring-to-front
+// key and the commands, all searching through searchForString(). A capture never enters it.
 class SkerrinController : public Searcher {
     Q_OBJECT
 public:
-    // Key codes of the posted copy keystroke: the desktop's copy shortcut is Control+C.
-    static constexpr int copyModifierKeyCode = 59;
-    static constexpr int copyKeyCode = 8;
-    static constexpr int copyKeyChar = 99;
-
     SkerrinController(Prefs& prefs, UrlOpener& opener, Alert& alert, QObject* parent = nullptr);
     ~SkerrinController() override;
 
-    // Start-up: hot keys, scratch entries, the site list and the window's pop-up.
+    // Start-up: hot keys, the capture, scratch entries, the site list and the window's pop-up.
     // The poster and the reader outlive the controller.
     void awakeFromNib(MainWindow& window, HotKeyCenter& center, KeystrokePoster& poster,
                       SelectionReader& reader);
@@ -48,32 +42,22 @@ public:
     void setDefaults();
     void updateList();
 
-    KeyComboRef bringToFrontCombo() const { return mCombo; }
-    KeyComboRef openUrlCombo() const { return urlCombo; }
-
-    // Selection capture.
-    void tryToCopy();
-    // Opens or searches the captured text; with nothing captured it brings the window forward
-    // with an empty search field.
-    void openUrl(const std::optional<QString>& text);
-    // What the open-URL hot key does with the clipboard's text, without reading the selection.
-    void searchClipboard();
+    // The open-URL hot key's capture; null before awakeFromNib().
+    SelectionCapture* selectionCapture() const { return capture; }
     std::optional<QString> getClip() const;
     static std::optional<QString> getStringFromPasteboard(const QMimeData* pasteboard);
-    void saveOldPasteboard();
     void bringToFront();
-    bool captureUnderWay() const;
 
     // Commands and services.
     void search();
-    void doServiceSearch(const QMimeData* pboard);
     void doBringToFront();
     // A key bound in the desktop's own settings: the open-URL hot key pressed and released.
     void searchSelection();
     void loadServicesMenu();
 
 public slots:
-    // Hot key actions; the sender is the hot key center.
+    // Hot key actions; the sender is the hot key center. The open-URL key's presses go
+    // straight to the capture; this is the same action for those who call the controller.
     void hotKeyDown(QObject* sender);
     void openUrlHotKey(QObject* sender);
 
@@ -94,17 +78,20 @@ private:
     void showHotKeyNotice();
     // Another process's sites and searches join this window's; edits not yet saved here stay.
     void takeInChangesOnDisk(const QVariantMap& before);
-    bool copyAllowed() const;
     KeyComboRef storedCombo(const PrefKey<int>& codeKey, const PrefKey<int>& modifiersKey) const;
-    void registerHotKey(const QString& name, const KeyComboRef& combo, const char* action,
-                        const QString& failure);
+    void registerHotKey(const QString& name, const KeyComboRef& combo, QObject* target,
+                        const char* action, const QString& failure);
 
     MainWindow* window = nullptr;
     HotKeyCenter* center = nullptr;
-    KeystrokePoster* poster = nullptr;
     KeyComboRef mCombo;
     KeyComboRef urlCombo;
     SelectionReader* reader = nullptr;
     SelectionCapture* capture = nullptr;
-    QClipboard* oldPb = nullptr;
+
+public:
+    // Kept for callers of the design's interface; nothing in Skerrin calls these.
+    // The search service with its clipboard: the bus's doServiceSearch hands its text to
+    // searchForString() itself.
+    void doServiceSearch(const QMimeData* pboard);
 };

@@ -11,6 +11,7 @@
 #include "QuitSignals.h"
 #include "SBApplication.h"
 #include "SearchList.h"
+#include "SelectionCapture.h"
 #include "SkerrinController.h"
 #include "SkerrinService.h"
 #include "UserDefaults.h"
@@ -19,7 +20,6 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QIcon>
-#include <QMimeData>
 #include <QTimer>
 
 #include <cstdio>
@@ -77,11 +77,7 @@ int runWindow(int argc, char* argv[]) {
     controller.awakeFromNib(window, center, *platform.keystrokes, *platform.selections);
     SkerrinService service;
     QObject::connect(&service, &SkerrinService::serviceSearchRequested, &controller,
-                     [&controller](const QString& text) {
-                         QMimeData pasteboard;
-                         pasteboard.setText(text);
-                         controller.doServiceSearch(&pasteboard);
-                     });
+                     [&controller](const QString& text) { controller.searchForString(text); });
     QObject::connect(&service, &SkerrinService::siteSearchRequested, &controller,
                      [&controller](const QString& text, const QString& title) {
                          controller.searchOnSite(text, title);
@@ -117,8 +113,8 @@ int runWindow(int argc, char* argv[]) {
     if (inPanel)
         dressUp();
     QObject::connect(&controller, &SkerrinController::panelIconChanged, &panelIcon, showPanelIcon);
-    QObject::connect(&panelIcon, &PanelIcon::searchClipboardRequested, &controller,
-                     &SkerrinController::searchClipboard);
+    QObject::connect(&panelIcon, &PanelIcon::searchClipboardRequested,
+                     controller.selectionCapture(), &SelectionCapture::searchClipboard);
     QObject::connect(&panelIcon, &PanelIcon::showRequested, &controller,
                      &SkerrinController::bringToFront);
     QObject::connect(&panelIcon, &PanelIcon::prefsRequested, &controller,

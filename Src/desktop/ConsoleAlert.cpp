@@ -3,6 +3,5 @@
 #include <cstdio>
 
 void ConsoleAlert::show(const QString& title, const QString& message, const QString&) {
-    shown = true;
     std::fprintf(stderr, "%s\n%s\n", title.toUtf8().constData(), message.toUtf8().constData());
 }

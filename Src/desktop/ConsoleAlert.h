@@ -6,8 +6,4 @@
 class ConsoleAlert : public Alert {
 public:
     void show(const QString& title, const QString& message, const QString& button) override;
-    bool wasShown() const { return shown; }
-
-private:
-    bool shown = false;
 };

@@ -105,10 +105,8 @@ void MainWindow::updateList(const SearchList& searchList) {
     }
 }
 
-void MainWindow::setSearchFieldText(const QString& text, bool selected) {
+void MainWindow::setSearchFieldText(const QString& text) {
     ui->searchText->setEditText(text);
-    if (selected && ui->searchText->lineEdit())
-        ui->searchText->lineEdit()->selectAll();
 }
 
 QString MainWindow::searchFieldText() const {
@@ -141,6 +139,13 @@ void MainWindow::bringToFront() {
     if (activator)
         activator->activate(this);
     ui->searchText->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void MainWindow::bringToFrontWithText(const QString& text) {
+    bringToFront();
+    setSearchFieldText(text);
+    if (ui->searchText->lineEdit())
+        ui->searchText->lineEdit()->selectAll();
 }
 
 void MainWindow::showBehind() {

@@ -26,14 +26,15 @@ public:
     // How the desktop gives the window the focus; without one, Qt's own request is all.
     void setWindowActivator(WindowActivator* a) { activator = a; }
     void updateList(const SearchList& searchList);
-    // `selected`: typing replaces it, Return searches it.
-    void setSearchFieldText(const QString& text, bool selected = false);
+    void setSearchFieldText(const QString& text);
     QString searchFieldText() const;
     QMenu* servicesMenu() const;
     void centerOnScreen();
     void showPicture();
     // Raises and activates the window with the keyboard focus in the search field.
     void bringToFront();
+    // The same with `text` in the search field, selected: typing replaces it, Return searches it.
+    void bringToFrontWithText(const QString& text);
     // Shown, leaving the keyboard focus where it is.
     void showBehind();
     // A short line under the search field about hot keys that do not work (hidden when empty),

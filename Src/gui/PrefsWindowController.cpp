@@ -22,7 +22,7 @@
 
 struct PrefsWindowController::HotKeySetting {
     const char* name;
-    const char* action; // a slot of the hot key target
+    const char* action; // a slot of its target
     const PrefKey<int>* codeKey;
     const PrefKey<int>* modifiersKey;
     const char* scratchKey;
@@ -42,11 +42,11 @@ std::function<QStringList()>& importChooser() {
 
 } // namespace
 
-PrefsWindowController::PrefsWindowController(QObject& hotKeyTarget, Prefs& prefs,
+PrefsWindowController::PrefsWindowController(HotKeyTargets targets, Prefs& prefs,
                                              HotKeyCenter& center, QWidget* parent)
     : QDialog(parent)
     , ui(std::make_unique<Ui::Prefs>())
-    , hotKeyTarget(hotKeyTarget)
+    , targets(targets)
     , prefs(prefs)
     , center(center) {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -205,17 +205,18 @@ void PrefsWindowController::editHotKeyPressed() {
     static const HotKeySetting bringToFront{kBringToFrontName,           "hotKeyDown",
                                             &PrefKeys::keyCode,          &PrefKeys::keyCodeMod,
                                             PrefKeys::bringToFrontCombo, false};
-    changeHotKey(mCombo, bringToFront);
+    changeHotKey(mCombo, bringToFront, targets.bringToFront);
 }
 
 void PrefsWindowController::editAutoSearchPressed() {
     static const HotKeySetting openUrl{kOpenUrlName,           "openUrlHotKey",
                                        &PrefKeys::openUrlKey,  &PrefKeys::openUrlKeyMod,
                                        PrefKeys::openUrlCombo, true};
-    changeHotKey(urlCombo, openUrl);
+    changeHotKey(urlCombo, openUrl, targets.openUrl);
 }
 
-void PrefsWindowController::changeHotKey(KeyComboRef& combo, const HotKeySetting& setting) {
+void PrefsWindowController::changeHotKey(KeyComboRef& combo, const HotKeySetting& setting,
+                                         QObject& target) {
     KeyComboPanel* panel = KeyComboPanel::sharedPanel();
     if (!panel)
         return; // as if cancelled; the panel logged why
@@ -237,7 +238,7 @@ void PrefsWindowController::changeHotKey(KeyComboRef& combo, const HotKeySetting
     }
 
     combo = captured;
-    center.addHotKey(QLatin1String(setting.name), combo, &hotKeyTarget, setting.action);
+    center.addHotKey(QLatin1String(setting.name), combo, &target, setting.action);
     prefs.setInt(*setting.codeKey, float(combo->keyCode()));
     prefs.setInt(*setting.modifiersKey, float(combo->modifierMask()));
     prefs.setTempObject(QLatin1String(setting.scratchKey), QVariant::fromValue(combo));

@@ -16,6 +16,13 @@ class HotKeyCenter;
 class Prefs;
 class SearchListModel;
 
+// Who answers each hot key: `hotKeyDown` of the bring-to-front key, `openUrlHotKey` of the
+// open-URL key.
+struct HotKeyTargets {
+    QObject& bringToFront;
+    QObject& openUrl;
+};
+
 // The preferences window: the options, the two hot keys and the search sites. Options,
 // hot keys and site edits apply at once; only OK stores the site list. A new window per request,
 // deleted when it closes; Escape closes it like Cancel.
@@ -24,8 +31,8 @@ class PrefsWindowController : public QDialog {
 public:
     // Takes the hot key combinations and the live search list from the scratch entries "mCombo",
     // "urlCombo" and "searchList" of `prefs`; new hot keys are registered with `center` and
-    // invoke their slot on `hotKeyTarget`.
-    PrefsWindowController(QObject& hotKeyTarget, Prefs& prefs, HotKeyCenter& center,
+    // invoke their slot on their target.
+    PrefsWindowController(HotKeyTargets targets, Prefs& prefs, HotKeyCenter& center,
                           QWidget* parent = nullptr);
     ~PrefsWindowController() override;
 
@@ -72,7 +79,7 @@ private:
     struct HotKeySetting;
 
     void windowDidLoad();
-    void changeHotKey(KeyComboRef& combo, const HotKeySetting& setting);
+    void changeHotKey(KeyComboRef& combo, const HotKeySetting& setting, QObject& target);
     int selectedRow() const;
     bool siteKeyPressed(int key, Qt::KeyboardModifiers modifiers);
     void moveSelectedSite(int by);
@@ -84,7 +91,7 @@ private:
     std::unique_ptr<Ui::Prefs> ui;
     KeyComboRef mCombo;
     KeyComboRef urlCombo;
-    QObject& hotKeyTarget;
+    HotKeyTargets targets;
     Prefs& prefs;
     HotKeyCenter& center;
     SearchListModel* searchList = nullptr; // none when no live list was published

@@ -14,9 +14,9 @@ QClipboard::Mode modeOf(SelectionReader::Selection selection) {
 
 } // namespace
 
-ClipboardSelectionReader::ClipboardSelectionReader(bool followToolkit, bool primary)
-    : primary(primary) {
-    if (followToolkit)
+ClipboardSelectionReader::ClipboardSelectionReader(ChangeNotices notices, Highlight highlight)
+    : toolkitPrimary(highlight == Highlight::ToolkitPrimary) {
+    if (notices == ChangeNotices::FromToolkit)
         connect(QGuiApplication::clipboard(), &QClipboard::changed, this,
                 [this](QClipboard::Mode mode) {
                     if (mode == QClipboard::Clipboard)
@@ -26,7 +26,7 @@ ClipboardSelectionReader::ClipboardSelectionReader(bool followToolkit, bool prim
 
 std::optional<QString> ClipboardSelectionReader::text(Selection selection) {
     QClipboard* clipboard = QGuiApplication::clipboard();
-    if (selection == Selection::Primary && (!primary || !clipboard->supportsSelection()))
+    if (selection == Selection::Primary && (!toolkitPrimary || !clipboard->supportsSelection()))
         return std::nullopt;
     const QMimeData* data = clipboard->mimeData(modeOf(selection));
     if (!data || !data->hasText())

@@ -9,11 +9,16 @@
 class ClipboardSelectionReader : public QObject, public SelectionReader {
     Q_OBJECT
 public:
-    // `followToolkit`: the toolkit's change signal tells that the clipboard changed.
-    // `primary`: the toolkit's PRIMARY is what the person highlighted.
-    explicit ClipboardSelectionReader(bool followToolkit = true, bool primary = true);
+    // Who tells that the clipboard changed: the toolkit's signal, or the desktop through the
+    // derived reader.
+    enum class ChangeNotices { FromToolkit, FromDesktop };
+    // Whether the toolkit's PRIMARY is what the person highlighted.
+    enum class Highlight { ToolkitPrimary, Unreadable };
 
-    bool readsPrimary() const override { return primary; }
+    explicit ClipboardSelectionReader(ChangeNotices notices = ChangeNotices::FromToolkit,
+                                      Highlight highlight = Highlight::ToolkitPrimary);
+
+    bool readsPrimary() const override { return toolkitPrimary; }
     FrontWindow frontWindow() override { return {}; }
     bool ownedByFront(Selection, const FrontWindow&) override { return false; }
     std::optional<QString> text(Selection selection) override;
@@ -28,5 +33,5 @@ protected:
 
 private:
     std::function<void()> waiting;
-    bool primary;
+    bool toolkitPrimary;
 };

@@ -5,7 +5,7 @@
 #include <QDBusMessage>
 
 GnomeShellSelectionReader::GnomeShellSelectionReader(const QDBusConnection& bus)
-    : ClipboardSelectionReader(true, false)
+    : ClipboardSelectionReader(ChangeNotices::FromToolkit, Highlight::Unreadable)
     , bus(bus)
     , watcher(QLatin1String(serviceName), bus, QDBusServiceWatcher::WatchForOwnerChange) {
     connect(&watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,

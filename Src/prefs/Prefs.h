@@ -35,13 +35,11 @@ public:
     void setInt(const QString& key, float value);
     bool getBool(const QString& key, bool defaultValue) const;
     void setBool(const QString& key, bool value);
-    float getFloat(const QString& key, float defaultValue) const;
     void setFloat(const QString& key, float value);
     bool getBool(const PrefKey<bool>& key) const { return getBool(key.key(), key.defaultValue); }
     void setBool(const PrefKey<bool>& key, bool value) { setBool(key.key(), value); }
     int getInt(const PrefKey<int>& key) const { return getInt(key.key(), key.defaultValue); }
     void setInt(const PrefKey<int>& key, float value) { setInt(key.key(), value); }
-    QVariant getString(const QString& key, const QVariant& defaultValue) const;
     void setString(const QString& key, const QVariant& value);
 
     // Any list that archives itself (the search list); the store never needs to know its class.
@@ -59,6 +57,10 @@ public:
     void setHistory(const QStringList& history);
     // The stored history, newest 10 at most, as a list the caller owns.
     QStringList getHistory() const;
+
+    // Kept for callers of the design's interface; nothing in Skerrin calls these.
+    float getFloat(const QString& key, float defaultValue) const;
+    QVariant getString(const QString& key, const QVariant& defaultValue) const;
 
 private:
     void setArchivedObject(const ArchiveObjectRef& object, const QString& key);

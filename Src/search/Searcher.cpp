@@ -13,12 +13,17 @@ namespace {
 
 constexpr int kHistoryLimit = 10;
 
-bool looksLikeAddress(const QString& text) {
+// The search field's trigger texts and the addresses they open; Skerrin has none.
+const QList<std::pair<QString, QString>> kTriggers;
+
+// The address rules, both here: text naming its scheme is an address; text with a web ending
+// may be one (tryAsUrl), unless it holds a space once its line breaks are gone.
+bool namesScheme(const QString& text) {
     return text.startsWith(QLatin1String("http")) || text.startsWith(QLatin1String("ftp://"));
 }
 
 QString withScheme(const QString& text) {
-    return looksLikeAddress(text) ? text : QStringLiteral("http://") + text;
+    return namesScheme(text) ? text : QStringLiteral("http://") + text;
 }
 
 bool hasWebEnding(const QString& text) {
@@ -92,6 +97,12 @@ Searcher::SearchResult Searcher::searchTypedText(const QString& text) {
     return searchForString(text);
 }
 
+Searcher::SearchResult Searcher::openOrSearch(const QString& text) {
+    if (namesScheme(text.trimmed()) && opener.open(cleanURL(text)))
+        return SearchResult::Opened;
+    return searchForString(text);
+}
+
 Searcher::SearchResult Searcher::searchWithSite(const SearchUrl* site,
                                                 const std::optional<QString>& searchString,
                                                 const std::optional<QString>& typed) {
@@ -157,7 +168,7 @@ void Searcher::openAsURL() {
 }
 
 bool Searcher::egg(const QString& s) {
-    for (const auto& [trigger, address] : eggTable) {
+    for (const auto& [trigger, address] : kTriggers) {
         if (s == trigger) {
             opener.open(address);
             return true;

@@ -1,13 +1,11 @@
 #pragma once
 
-#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringListModel>
 
 #include <memory>
 #include <optional>
-#include <utility>
 
 class Alert;
 class Prefs;
@@ -22,7 +20,6 @@ class Searcher : public QObject {
     Q_OBJECT
 public:
     enum class SearchResult { NoText, Blank, TooLong, Opened, NotOpened };
-    using EggTable = QList<std::pair<QString, QString>>; // trigger text, address
 
     Searcher(Prefs& prefs, UrlOpener& opener, Alert& alert, QObject* parent = nullptr);
     ~Searcher() override;
@@ -37,7 +34,6 @@ public:
     QStringList searchHistory() const { return history.stringList(); }
     void setSelectedTitle(const QString& title) { selectedTitle = title; }
     void setSearchText(const QString& text) { searchText = text; }
-    void setEggTable(EggTable table) { eggTable = std::move(table); }
 
     // No text at all (nullopt) does nothing; blank text shows the alert; text beyond
     // Prefs::maxTextBytes is logged and neither opened nor kept.
@@ -47,6 +43,10 @@ public:
     // Text a person typed: a first word that is a site's keyword searches the rest on that
     // site. A captured selection goes to searchForString() and is never read for keywords.
     SearchResult searchTypedText(const QString& text);
+    // Captured text: one that names its scheme (http, ftp://) opens as an address, cleaned of
+    // the line breaks and spaces a wrapped line left in it; other text, or an address that
+    // does not open, goes to searchForString().
+    SearchResult openOrSearch(const QString& text);
     QString getSelectedURL() const;
     void addToSearchHistory(const QString& s);
     static QString cleanURL(const QString& url);
@@ -67,5 +67,4 @@ private:
 
     QString selectedTitle;
     QString searchText;
-    EggTable eggTable;
 };

@@ -35,7 +35,7 @@ protected:
             sincePress.start();
             controller.openUrlHotKey(&center);
         }
-        return QTest::qWaitFor([this] { return !controller.captureUnderWay(); }, 5000);
+        return QTest::qWaitFor([this] { return !controller.selectionCapture()->underWay(); }, 5000);
     }
     QElapsedTimer sincePress;
 };
@@ -257,7 +257,8 @@ TEST_F(RunningController, NoCopyIsPostedWhenCopyingIsOffOrAKeyIsBeingCaptured) {
 
 TEST_F(RunningController, RefusedKeyEventsAreLoggedAndTheRestStillPosted) {
     poster.answer = 5;
-    EXPECT_EQ(logOf([this] { controller.tryToCopy(); }).count("err- 5"), 4);
+    frontCopies("word");
+    EXPECT_EQ(logOf([this] { ASSERT_TRUE(pressOpenUrl()); }).count("err- 5"), 4);
     EXPECT_EQ(poster.calls, kCopy);
 }
 

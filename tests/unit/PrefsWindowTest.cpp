@@ -2,6 +2,7 @@
 #include "PrefsWindowController.h"
 #include "SearchListModel.h"
 #include "SearchUrlWindowController.h"
+#include "SelectionCapture.h"
 #include "TestSupport.h"
 
 #include <QAccessible>
@@ -33,7 +34,8 @@ protected:
     }
 
     PrefsWindowController& open() {
-        auto* prefsWindow = new PrefsWindowController(controller, prefs, center);
+        auto* prefsWindow =
+            new PrefsWindowController({controller, *controller.selectionCapture()}, prefs, center);
         QObject::connect(prefsWindow, &PrefsWindowController::searchListChanged, &controller,
                          &SkerrinController::updateList);
         opened.append(prefsWindow);
@@ -145,7 +147,7 @@ TEST_P(PrefsHotKey, ConfirmedKeyIsLiveStoredAndShownOutlivesCancelAndCanBeCleare
     // A press of the new combination reaches this key's action.
     const HotKeyId pressed = service.live.value(service.refOf(96, 0x1200)).id;
     const QString log = logOf([&] { center.handleHotKeyEvent({.id = pressed}); });
-    EXPECT_EQ(controller.captureUnderWay(), c.openUrl);
+    EXPECT_EQ(controller.selectionCapture()->underWay(), c.openUrl);
     EXPECT_EQ(log.contains("eh!"), !c.openUrl) << log.toStdString();
     EXPECT_EQ(text(prefsWindow, c.field), newCombo->linuxDisplayText());
 

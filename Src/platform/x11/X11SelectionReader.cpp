@@ -80,7 +80,7 @@ std::unique_ptr<X11SelectionReader> X11SelectionReader::create() {
 }
 
 X11SelectionReader::X11SelectionReader(std::uint8_t xfixesEvent, std::uint32_t resourceIdMask)
-    : ClipboardSelectionReader(false)
+    : ClipboardSelectionReader(ChangeNotices::FromDesktop)
     , selectionNotify(xfixesEvent)
     , clientMask(~resourceIdMask) {
     qGuiApp->installNativeEventFilter(this);
