@@ -6,9 +6,9 @@
 
 #include <QElapsedTimer>
 
+#include <fcntl.h>
 #include <lz4.h>
 #include <sqlite3.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace {
@@ -269,7 +269,8 @@ TEST(SiteImport, ReadsAWebDataAsItsBrowserWouldAndNoMore) {
         {"CREATE TABLE other(a)", "no search engines in it"},
         // Sorting by a computed id computes it for every row first: seconds of work.
         {QString("CREATE TABLE keywords(short_name, keyword, url, input_encodings, id AS "
-                 "(length(hex(zeroblob(500000 + length(url)))))); %1 3000) INSERT INTO keywords(url) SELECT "
+                 "(length(hex(zeroblob(500000 + length(url)))))); %1 3000) INSERT INTO "
+                 "keywords(url) SELECT "
                  "'' FROM n")
              .arg(rows),
          "too slow to read"},
@@ -326,7 +327,8 @@ TEST(SiteImport, NumbersTwinTitlesAndStopsAtTheListsMost) {
                 "input_encodings); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
                 "WHERE i < 700) INSERT INTO keywords SELECT i, 'Twin', '', 'https://x.org/' || "
                 "random() || '?q={searchTerms}', '' FROM n");
-    const SiteImporter::Found found = SiteImporter::readPaths({dir.filePath("one"), dir.filePath("two")});
+    const SiteImporter::Found found =
+        SiteImporter::readPaths({dir.filePath("one"), dir.filePath("two")});
     EXPECT_EQ(found.engines.size(), 1000);
     EXPECT_EQ(found.beyondTheCap, 400);
     SearchList list = SearchList::empty();
