@@ -63,15 +63,14 @@ protected:
     // Starts skerrin and waits until its window is up and its hot keys are set.
     bool startSkerrin() {
         skerrin = &startProgram(SKERRIN_INSTALLED_BIN, {}, "skerrin.log");
+        const auto ended = [&] { return skerrin->state() == QProcess::NotRunning; };
+        // Logged once both hot keys are set and the window is shown.
         return (waitUntil([&] {
-                    return skerrin->state() == QProcess::NotRunning ||
-                           // Logged once both hot keys are set and the window is shown.
-                           (log().contains("] applicationDidFinishLaunching") &&
-                            !findWindow("Skerrin").isEmpty());
+                    return ended() || (log().contains("] applicationDidFinishLaunching") &&
+                                       !findWindow("Skerrin").isEmpty());
                 }) &&
-                skerrin->state() != QProcess::NotRunning) ||
-               failed("skerrin ended at start or showed no window (" + skerrin->errorString() +
-                      "); its log:\n" + log());
+                !ended()) ||
+               failed("skerrin ended at start or showed no window; its log:\n" + log());
     }
 
     // Quits skerrin with SIGTERM, as a logout does, or with `keys` in its window, and waits for
@@ -91,11 +90,9 @@ protected:
 
     // Runs another skerrin with `arguments` to its end; true when it exits 0.
     bool runSkerrin(const QStringList& arguments) {
-        const QString runLog = QStringLiteral("run-%1.log").arg(++otherRuns);
-        QProcess& other = startProgram(SKERRIN_INSTALLED_BIN, arguments, runLog);
-        return (other.waitForFinished(kProcessCapMs) &&
-                other.exitStatus() == QProcess::NormalExit && other.exitCode() == 0) ||
-               failed("skerrin " + arguments.join(' ') + " failed; its log:\n" + home.read(runLog));
+        const Outcome other = runProgram(env, SKERRIN_INSTALLED_BIN, arguments, kProcessCapMs);
+        return other.exitCode == 0 ||
+               failed("skerrin " + arguments.join(' ') + " failed; its log:\n" + other.err);
     }
 
     // Waits until skerrin's window has the keyboard focus.
@@ -131,22 +128,20 @@ protected:
     // Starts another application with `text` selected and gives it the keyboard focus; the
     // earlier ones keep running. The others below concern the latest.
     bool startSource(const QString& text) {
-        const QString title = QStringLiteral("selection source %1").arg(++sources);
-        const QString folder = QStringLiteral("source-%1").arg(sources);
-        const QString reports = home.path(folder);
+        const QString reports = home.path(QStringLiteral("source-%1").arg(++sources));
         QDir().mkpath(reports);
-        startProgram(SELECTION_SOURCE_BIN, {title, text, reports}, folder + "/stderr");
+        startProgram(SELECTION_SOURCE_BIN, {sourceTitle(), text, reports}, "source.log");
         return (waitUntil([&] {
-                    return QFile::exists(reports + "/text") && !findWindow(title).isEmpty();
+                    return QFile::exists(reports + "/text") && !findWindow(sourceTitle()).isEmpty();
                 }) ||
                 failed("the selection source window did not show")) &&
                focusSource();
     }
     bool focusSource() {
-        return (focusWindow(QStringLiteral("selection source %1").arg(sources)) &&
-                waitUntil([&] { return sourceHasFocus(); })) ||
+        return (focusWindow(sourceTitle()) && waitUntil([&] { return sourceHasFocus(); })) ||
                failed("the selection source did not get the keyboard focus");
     }
+    QString sourceTitle() const { return QStringLiteral("selection source %1").arg(sources); }
     QString sourceText() const { return home.read(QStringLiteral("source-%1/text").arg(sources)); }
     bool sourceHasFocus() const {
         return home.read(QStringLiteral("source-%1/focus").arg(sources)) == "in";
@@ -187,8 +182,7 @@ protected:
             {"super", "Super_L"}, {"alt", "Alt_L"}, {"ctrl", "Control_L"}, {"shift", "Shift_L"}};
         std::vector<xcb_keysym_t> keysyms;
         for (const QString& key : keys.split('+'))
-            keysyms.push_back(xkb_keysym_from_name(modifiers.value(key, key).toUtf8().constData(),
-                                                   XKB_KEYSYM_NO_FLAGS));
+            keysyms.push_back(xkb_keysym_from_name(qPrintable(modifiers.value(key, key)), {}));
         XClient keyboard;
         const bool pressed = keyboard.press(keysyms);
         if (pressed && likeAPerson)
@@ -215,12 +209,10 @@ protected:
     bool clickLowerRightButton(const QString& name) {
         const QString window = findWindow(name);
         QString geometry;
-        const QRegularExpressionMatch size =
-            QRegularExpression(QStringLiteral(R"(WIDTH=(\d+)\s+HEIGHT=(\d+))"))
-                .match(xdotool({"getwindowgeometry", "--shell", window}, &geometry) ? geometry
-                                                                                    : "");
+        xdotool({"getwindowgeometry", "--shell", window}, &geometry);
+        const auto size = QRegularExpression(R"(WIDTH=(\d+)\s+HEIGHT=(\d+))").match(geometry);
         // Inside the last button of the bottom row, clear of the window's margins.
-        return (!window.isEmpty() && size.hasMatch() &&
+        return (size.hasMatch() &&
                 xdotool({"mousemove", "--sync", "--window", window,
                          QString::number(size.captured(1).toInt() - 24),
                          QString::number(size.captured(2).toInt() - 18), "click", "1"})) ||
@@ -243,7 +235,7 @@ protected:
 
     // Waits until at least `count` addresses were opened and gives all of them.
     QStringList waitForOpened(int count) {
-        if (!waitUntil([&] { return home.opened().size() >= count; }))
+        waitUntil([&] { return home.opened().size() >= count; }) ||
             failed("too few addresses opened; skerrin's log:\n" + log());
         return home.opened();
     }
@@ -263,7 +255,6 @@ protected:
 
 private:
     QProcess* skerrin = nullptr;
-    int otherRuns = 0;
     int sources = 0;
     std::vector<std::unique_ptr<QProcess>> programs;
 };

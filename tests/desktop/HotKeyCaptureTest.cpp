@@ -1,33 +1,8 @@
 #include "DesktopTest.h"
 
-#include <QThread>
-
 #include <xkbcommon/xkbcommon-keysyms.h>
 
 using HotKeyCapture = DesktopTest;
-
-TEST_F(HotKeyCapture, OpenUrlKeySearchesTheSelectionAndLeavesNoModifierStuck) {
-    ASSERT_TRUE(startSkerrin());
-    XClient keyboard;
-    ASSERT_TRUE(keyboard.connected());
-    QStringList expected;
-    for (const bool likeAPerson : {false, true}) {
-        SCOPED_TRACE(likeAPerson ? "held like a person" : "pressed and released at once");
-        ASSERT_TRUE(startSource("hello world"));
-        ASSERT_TRUE(press(kOpenUrlKey, likeAPerson));
-        expected.append(kSearchOnWeb + "hello%20world");
-        ASSERT_EQ(waitForOpened(expected.size()), expected);
-        // Presses less than 0.1 s apart are one burst to Skerrin: the next is a new press.
-        QThread::msleep(110);
-        // Plain letters typed after the capture arrive as typed.
-        ASSERT_TRUE(focusSource());
-        ASSERT_TRUE(xdotool({"type", "abc"}));
-        EXPECT_TRUE(waitUntil([&] { return sourceText() == "abc"; }))
-            << "the source holds \"" << sourceText().toStdString() << '"';
-        EXPECT_EQ(keyboard.heldModifiers(), 0);
-    }
-    EXPECT_EQ(selectionText(), "hello world");
-}
 
 // Keys that must not capture are pressed over other text than the capture that proves the
 // hot key works, so a wrong capture cannot hide in the right one.

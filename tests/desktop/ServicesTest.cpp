@@ -42,18 +42,10 @@ TEST_F(Services, BlankSearchCallAnswersAtOnceAndShowsTheAlert) {
 TEST_F(Services, ImportsAndSearchesMadeElsewhereAreKeptBesideTheWindowsOwn) {
     ASSERT_TRUE(startSkerrin());
     QList<QProcess*> imports;
-    for (const QString title : {"Alpha", "Beta"}) {
-        const QString file = home.path(title + ".xml");
-        ASSERT_TRUE(writeFile(
-            file, QStringLiteral("<OpenSearchDescription xmlns=\"http://a9.com/-/spec/opensearch/"
-                                 "1.1/\"><ShortName>%1</ShortName><Url type=\"text/html\" "
-                                 "template=\"http://%1.example/?q={searchTerms}\"/>"
-                                 "</OpenSearchDescription>")
-                      .arg(title)
-                      .toUtf8()));
-        imports.append(
-            &startProgram(SKERRIN_INSTALLED_BIN, {"--import-sites", file}, title + ".log"));
-    }
+    for (const QString file : {"opensearch-wiki.xml", "searchplugin-params.xml"})
+        imports.append(&startProgram(
+            SKERRIN_INSTALLED_BIN,
+            {"--import-sites", SKERRIN_SOURCE_DIR "/tests/data/import/" + file}, file + ".log"));
     for (QProcess* import : imports)
         ASSERT_TRUE(import->waitForFinished(kProcessCapMs) && import->exitCode() == 0);
     EXPECT_TRUE(runSkerrin({"--search", "command", "--site", "Web"}));
@@ -69,5 +61,6 @@ TEST_F(Services, ImportsAndSearchesMadeElsewhereAreKeptBesideTheWindowsOwn) {
         titles.append(site.title());
     QStringList imported = titles.mid(6);
     imported.sort();
-    EXPECT_EQ(imported, QStringList({"Alpha", "Beta"})) << titles.join(',').toStdString();
+    EXPECT_EQ(imported, QStringList({"Plugin Search", "Wiki & Co"}))
+        << titles.join(',').toStdString();
 }

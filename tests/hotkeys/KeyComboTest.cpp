@@ -49,7 +49,8 @@ struct MapStore {
 
 TEST(KeyCombo, StoredCombinationReadsBackAndAnythingUnusableAsTheClearedOne) {
     MapStore defaults;
-    for (const auto& [keyCode, mask] : {std::pair{49, 0x0100}, std::pair{-1, -1}}) {
+    for (const auto& [keyCode, mask] :
+         {std::pair{49, 0x0100}, {-1, -1}, {32767, qint32(0x80001B00)}}) {
         setKeyCombo(defaults, KeyCombo::keyComboWithKeyCode(qint16(keyCode), mask), "combo");
         EXPECT_EQ(keyComboForKey(defaults, "combo")->keyCode(), keyCode);
         EXPECT_EQ(keyComboForKey(defaults, "combo")->modifierMask(), mask);

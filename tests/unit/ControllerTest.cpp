@@ -9,7 +9,6 @@
 #include <QImage>
 #include <QLabel>
 #include <QScopeGuard>
-#include <QSignalSpy>
 
 namespace {
 
@@ -76,37 +75,6 @@ TEST_F(Controller, RefusedKeysAreLoggedAtOnceOrLateInTheSameWordsAndStartUpGoesO
                     }).contains(line))
             << line;
     }
-}
-
-// A key the desktop gave no trigger is told under the search field and to the panel icon.
-TEST_F(Controller, AKeyTheDesktopGaveNoTriggerIsToldWithWhereToChangeIt) {
-    service.desktopAssigns = true;
-    start();
-    QSignalSpy told(&controller, &SkerrinController::hotKeyNoticeChanged);
-    const QLabel& line = child<QLabel>(window, "hotKeyNotice");
-    auto& button = child<QPushButton>(window, "desktopKeysButton");
-    const quintptr openUrl = service.refOf(103, 0x900);
-    const QString notSet = "Super+Alt+F11 is not set: your desktop did not approve it.";
-    for (const bool configurable : {false, true}) {
-        service.configurable = configurable;
-        service.triggers[openUrl] = "";
-        center.hotKeySettled(openUrl, true);
-        const QString notice =
-            configurable ? notSet
-                         : notSet + "\nKeys are set in your desktop's keyboard settings: look for "
-                                    "Skerrin among the shortcuts of applications.";
-        EXPECT_EQ(line.text(), notice);
-        EXPECT_EQ(line.accessibleDescription(), notice);
-        EXPECT_TRUE(line.isVisibleTo(&window));
-        EXPECT_EQ(button.isVisibleTo(&window), configurable);
-        EXPECT_EQ(told.takeFirst(), (QVariantList{notice, configurable}));
-    }
-    button.click();
-    EXPECT_EQ(service.configured, 1);
-    service.triggers[openUrl] = "Ctrl+F9";
-    center.hotKeySettled(openUrl, true);
-    EXPECT_FALSE(line.isVisibleTo(&window));
-    EXPECT_EQ(told.takeFirst(), (QVariantList{QString(), true}));
 }
 
 // A stored mode of a later release is automatic; the routes show in the desktop capture tests.
@@ -290,23 +258,6 @@ TEST_F(RunningController, BringToFrontPastesTheClipboardTextOnlyWhenAsked) {
     controller.hotKeyDown(&center);
     EXPECT_EQ(window.searchFieldText(), "word");
     EXPECT_TRUE(opener.opened.isEmpty());
-}
-
-TEST_F(RunningController, ServiceSearchUsesTheChosenSiteLeavesTheFieldAloneAndAlertsWhenBlank) {
-    child<QComboBox>(window, "searchListMenu").setCurrentIndex(2);
-    window.setSearchFieldText("typed");
-    QMimeData selection, picture, blank;
-    selection.setText("cats");
-    picture.setImageData(QImage(2, 2, QImage::Format_RGB32));
-    blank.setText("  ");
-    for (QMimeData* data : {&selection, &picture, &blank})
-        controller.doServiceSearch(data);
-    EXPECT_EQ(opener.opened, QStringList{"http://images.google.com/images?q=cats&hl=en&lr=&ie="
-                                         "UTF-8&sa=N&tab=gi"});
-    EXPECT_EQ(controller.searchHistory(), QStringList{"cats"});
-    EXPECT_EQ(window.searchFieldText(), "typed");
-    ASSERT_EQ(alert.shown.size(), 1);
-    EXPECT_EQ(alert.shown[0][0], "No text given.");
 }
 
 TEST_F(RunningController, OnlyAConfirmedPanelReplacesAndStoresTheBringToFrontKey) {

