@@ -67,15 +67,22 @@ bool stopSkerrin(SwaySession& session) {
         [&] { return session.skerrinProcesses().isEmpty() && !session.skerrinServes(); }, kCapMs);
 }
 
+// Presses less than 0.1 s apart are one burst and one search to Skerrin: a person's separate
+// searches are further apart, and so are these, counted from the last one seen done.
 std::optional<double> searchSelection(SwaySession& session, const QString& word, bool byKey) {
+    static QElapsedTimer sinceLast;
+    if (sinceLast.isValid())
+        QThread::msleep(std::max<qint64>(0, 150 - sinceLast.elapsed()));
     if (!session.highlight(word))
         return std::nullopt;
-    return untilOpened(session, kSearchOnWeb + word, [&] {
+    const auto took = untilOpened(session, kSearchOnWeb + word, [&] {
         if (byKey)
             session.pressSearchKey();
         else
             session.client(session.skerrin, {"--search-selection"}).waitForStarted();
     });
+    sinceLast.start();
+    return took;
 }
 
 } // namespace
