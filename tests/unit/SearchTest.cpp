@@ -4,6 +4,10 @@
 #include "TestSupport.h"
 #include "XdgUrlOpener.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QSignalSpy>
+
 namespace {
 
 // The controller's searches, which every entry point ends in.
@@ -155,6 +159,15 @@ TEST_F(Search, HistoryStartsFromTheStoreKeepsTenDistinctEntriesAndIsStoredAndSho
     for (int i = field.count() - 1; i >= 0; --i)
         items.append(field.itemText(i));
     EXPECT_EQ(items, expected);
+    // Typed text is searched as typed: the history is offered in a list below, never appended.
+    shown.show();
+    QSignalSpy searched(&shown, &MainWindow::searchRequested);
+    QTest::keyClicks(field.lineEdit(), "entry 1");
+    EXPECT_TRUE(field.completer()->popup()->isVisible());
+    QWidget* popup = QApplication::activePopupWidget();
+    QTest::keyClick(popup ? popup : field.lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(searched.size(), 1);
+    EXPECT_EQ(field.currentText(), "entry 1");
     later.searchForString(QString("entry 5\n"));
     EXPECT_EQ(later.searchHistory().last(), "entry 5\n");
     EXPECT_EQ(opener.opened.last(), kSearchOnWeb + "entry%205%0A");
