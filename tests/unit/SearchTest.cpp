@@ -4,10 +4,6 @@
 #include "TestSupport.h"
 #include "XdgUrlOpener.h"
 
-#include <QAbstractItemView>
-#include <QCompleter>
-#include <QSignalSpy>
-
 namespace {
 
 // The controller's searches, which every entry point ends in.
@@ -161,13 +157,14 @@ TEST_F(Search, HistoryStartsFromTheStoreKeepsTenDistinctEntriesAndIsStoredAndSho
     EXPECT_EQ(items, expected);
     // Typed text is searched as typed: the history is offered in a list below, never appended.
     shown.show();
-    QSignalSpy searched(&shown, &MainWindow::searchRequested);
+    QStringList searched;
+    QObject::connect(&shown, &MainWindow::searchRequested,
+                     [&] { searched.append(field.currentText()); });
     QTest::keyClicks(field.lineEdit(), "entry 1");
-    EXPECT_TRUE(field.completer()->popup()->isVisible());
     QWidget* popup = QApplication::activePopupWidget();
+    EXPECT_NE(popup, nullptr);
     QTest::keyClick(popup ? popup : field.lineEdit(), Qt::Key_Return);
-    EXPECT_EQ(searched.size(), 1);
-    EXPECT_EQ(field.currentText(), "entry 1");
+    EXPECT_EQ(searched, QStringList{"entry 1"});
     later.searchForString(QString("entry 5\n"));
     EXPECT_EQ(later.searchHistory().last(), "entry 5\n");
     EXPECT_EQ(opener.opened.last(), kSearchOnWeb + "entry%205%0A");
