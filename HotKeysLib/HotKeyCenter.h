@@ -70,6 +70,10 @@ public:
     std::uint32_t baseKeysym(std::uint32_t nativeScanCode, std::uint32_t nativeModifiers) const {
         return service.baseKeysym(nativeScanCode, nativeModifiers);
     }
+    // Whether another program holds the combination; false where the desktop cannot tell.
+    bool heldElsewhere(const KeyCombo& combo) const {
+        return combo.isValid() && service.heldElsewhere(combo.keyCode(), combo.modifiers());
+    }
     // Asks the desktop to let the person change the keys; false (and logged) when it cannot be
     // asked.
     bool configureDesktopKeys();

@@ -61,6 +61,13 @@ public:
         return registerHotKey(keyCode, modifiers, id);
     }
     virtual void unregisterHotKey(quintptr ref) = 0;
+    // Whether another program holds the combination, so registering it would be refused; false
+    // where the desktop cannot tell.
+    virtual bool heldElsewhere(qint32 keyCode, qint32 modifiers) {
+        Q_UNUSED(keyCode);
+        Q_UNUSED(modifiers);
+        return false;
+    }
 
     // Whether the desktop, not Skerrin, decides which keys trigger the hot keys: the person
     // changes them in the desktop's settings.

@@ -46,6 +46,11 @@ bool isModifierKey(int key) {
     }
 }
 
+bool isPanelKey(int key) {
+    return key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter ||
+           key == Qt::Key_Tab || key == Qt::Key_Backtab;
+}
+
 // Events made without a native key (synthetic ones, offscreen) still name their Qt key.
 quint32 keysymForQtKey(int key) {
     if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
@@ -57,12 +62,7 @@ quint32 keysymForQtKey(int key) {
         {Qt::Key_Right, XKB_KEY_Right},
         {Qt::Key_Up, XKB_KEY_Up},
         {Qt::Key_Down, XKB_KEY_Down},
-        {Qt::Key_Return, XKB_KEY_Return},
-        {Qt::Key_Enter, XKB_KEY_KP_Enter},
-        {Qt::Key_Tab, XKB_KEY_Tab},
-        {Qt::Key_Backtab, XKB_KEY_Tab},
         {Qt::Key_Space, XKB_KEY_space},
-        {Qt::Key_Escape, XKB_KEY_Escape},
         {Qt::Key_Backspace, XKB_KEY_BackSpace},
         {Qt::Key_Delete, XKB_KEY_Delete},
         {Qt::Key_Home, XKB_KEY_Home},
@@ -150,20 +150,20 @@ qint32 KeyBroadcaster::cocoaToCarbonModifiers(Qt::KeyboardModifiers modifiers) {
 }
 
 bool KeyBroadcaster::event(QEvent* event) {
-    // Claiming the shortcut offer keeps menu shortcuts and button mnemonics from firing, and
-    // taking the press here keeps Tab and Backtab from moving the focus.
+    // Claiming the shortcut offer keeps menu shortcuts and button mnemonics from firing.
     if (event->type() == QEvent::ShortcutOverride) {
         event->accept();
-        return true;
-    }
-    if (event->type() == QEvent::KeyPress) {
-        keyPressEvent(static_cast<QKeyEvent*>(event));
         return true;
     }
     return QPushButton::event(event);
 }
 
 void KeyBroadcaster::keyPressEvent(QKeyEvent* event) {
+    // Escape, Return and Tab work the panel (cancel, OK, next button); they are never a hot key.
+    if (isPanelKey(event->key())) {
+        QPushButton::keyPressEvent(event);
+        return;
+    }
     event->accept();
     if (isModifierKey(event->key()))
         return;

@@ -11,7 +11,7 @@ extern const QString KeyBraodcasterKeyEvent;
 
 // A button that never acts on keys itself: every key press with the focus on it becomes a
 // KeyBraodcasterKeyEvent notification carrying the stored key code and the hot key modifier
-// bits, so that Tab, Escape, Return and shortcuts can be captured too.
+// bits, so that shortcuts can be captured too; Escape, Return and Tab are left to the panel.
 class KeyBroadcaster : public QPushButton {
     Q_OBJECT
 public:

@@ -1,13 +1,36 @@
 #include "KeyComboPanel.h"
 
+#include "HotKeyCenter.h"
 #include "HotKeysLog.h"
 #include "KeyBroadcaster.h"
+#include "KeyCodeMap.h"
 #include "ui_KeyComboPanel.h"
 
 #include <QApplication>
 #include <QScreen>
 
+#include <xkbcommon/xkbcommon-keysyms.h>
+
 namespace {
+
+// Why the combination cannot be a hot key; empty when it can (the cleared one can).
+QString refusalOf(const KeyCombo& combo) {
+    if (!combo.isValid())
+        return {};
+    const std::uint32_t keysym = KeyCodeMap::keysymForKeyCode(combo.keyCode());
+    // Desktops let function and media keys work alone; any other key would stop typing.
+    const bool standsAlone = (keysym >= XKB_KEY_F1 && keysym <= XKB_KEY_F24) ||
+                             (keysym >= 0x1008FF00 && keysym <= 0x1008FFFF);
+    constexpr qint32 holding =
+        HotKeyModifier::Command | HotKeyModifier::Option | HotKeyModifier::Control;
+    if (!standsAlone && !(combo.modifiers() & holding))
+        return KeyComboPanel::tr("%1 needs Ctrl, Alt or Super, or it would be taken from typing.")
+            .arg(combo.linuxDisplayText());
+    const HotKeyCenter* center = HotKeyCenter::existingSharedCenter();
+    if (center && center->heldElsewhere(combo))
+        return KeyComboPanel::tr("%1 is held by another program.").arg(combo.linuxDisplayText());
+    return {};
+}
 
 KeyComboPanel* sharedKeyComboPanel = nullptr;
 
@@ -107,4 +130,7 @@ void KeyComboPanel::keyEvent(const NotificationCenter::Notification& notificatio
 
 void KeyComboPanel::_keyComboChanged() {
     mTextField->setText(mKeyCombo ? mKeyCombo->linuxDisplayText() : QString());
+    const QString refusal = mKeyCombo ? refusalOf(*mKeyCombo) : QString();
+    ui->refusal->setText(refusal);
+    ui->okButton->setEnabled(refusal.isEmpty());
 }

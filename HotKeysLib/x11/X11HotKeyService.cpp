@@ -186,6 +186,16 @@ struct X11HotKeyService::Private {
         return true;
     }
 
+    // No key codes when the key has no keysym or the keyboard lacks it.
+    Grab grabOf(qint32 keyCode, qint32 modifiers) const {
+        Grab grab;
+        grab.keysym = KeyCodeMap::keysymForKeyCode(keyCode);
+        grab.modifiers = xModifiersFor(modifiers);
+        if (grab.keysym != 0)
+            setKeys(grab);
+        return grab;
+    }
+
     void setKeys(Grab& grab) const {
         grab.keycodes = keycodesFor(grab.keysym);
         const std::uint16_t lock = XCB_MOD_MASK_LOCK;
@@ -275,13 +285,7 @@ X11HotKeyService::~X11HotKeyService() {
 }
 
 quintptr X11HotKeyService::registerHotKey(qint32 keyCode, qint32 modifiers, HotKeyId id) {
-    const std::uint32_t keysym = KeyCodeMap::keysymForKeyCode(keyCode);
-    if (keysym == 0)
-        return 0;
-    Grab grab;
-    grab.keysym = keysym;
-    grab.modifiers = xModifiersFor(modifiers);
-    d->setKeys(grab);
+    Grab grab = d->grabOf(keyCode, modifiers);
     grab.id = id;
     // The same combination twice would share one X grab, and releasing either would drop both.
     if (grab.keycodes.isEmpty() || d->taken(grab) || !d->grab(grab))
@@ -289,6 +293,18 @@ quintptr X11HotKeyService::registerHotKey(qint32 keyCode, qint32 modifiers, HotK
     const quintptr handle = ++d->lastHandle;
     d->grabs.insert(handle, grab);
     return handle;
+}
+
+// A trial grab: X refuses it only when another client holds the combination.
+bool X11HotKeyService::heldElsewhere(qint32 keyCode, qint32 modifiers) {
+    const Grab grab = d->grabOf(keyCode, modifiers);
+    // Skerrin's own grab is no other program's.
+    if (grab.keycodes.isEmpty() || d->taken(grab))
+        return false;
+    if (!d->grab(grab))
+        return true;
+    d->ungrab(grab);
+    return false;
 }
 
 void X11HotKeyService::unregisterHotKey(quintptr ref) {

@@ -20,6 +20,7 @@ public:
     bool deliversIdentity() const override { return true; }
     quintptr registerHotKey(qint32 keyCode, qint32 modifiers, HotKeyId id) override;
     void unregisterHotKey(quintptr ref) override;
+    bool heldElsewhere(qint32 keyCode, qint32 modifiers) override;
     // The first-level keysym of an X keycode in the group that `state` names.
     std::uint32_t baseKeysym(std::uint32_t keycode, std::uint32_t state) const override;
 

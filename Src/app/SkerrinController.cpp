@@ -194,6 +194,7 @@ void SkerrinController::registerHK() {
     if (!panel)
         return;
     panel->setKeyCombo(mCombo ? mCombo : KeyCombo::clearKeyCombo());
+    panel->setWindowTitle(tr("Set the key that brings Skerrin forward"));
     if (panel->runModal() != 1)
         return;
     mCombo = panel->keyCombo();

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCompleter>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
@@ -66,6 +67,8 @@ void MainWindow::setHistoryModel(QStringListModel* model) {
     newestFirst->setSourceModel(model);
     newestFirst->sort(0);
     ui->searchText->setModel(newestFirst);
+    // Offered in a list below: completed inline, Return would search more than was typed.
+    ui->searchText->completer()->setCompletionMode(QCompleter::PopupCompletion);
     // The field opens empty; the history waits in the drop-down.
     ui->searchText->setCurrentIndex(-1);
     ui->searchText->clearEditText();

@@ -27,6 +27,7 @@ struct PrefsWindowController::HotKeySetting {
     const PrefKey<int>* modifiersKey;
     const char* scratchKey;
     bool noPostCopy; // the open-URL handler must not post a copy while its key is captured
+    const char* panelTitle;
 };
 
 namespace {
@@ -202,16 +203,24 @@ void PrefsWindowController::showHighlightHint(const QString& hint) {
 }
 
 void PrefsWindowController::editHotKeyPressed() {
-    static const HotKeySetting bringToFront{kBringToFrontName,           "hotKeyDown",
-                                            &PrefKeys::keyCode,          &PrefKeys::keyCodeMod,
-                                            PrefKeys::bringToFrontCombo, false};
+    static const HotKeySetting bringToFront{kBringToFrontName,
+                                            "hotKeyDown",
+                                            &PrefKeys::keyCode,
+                                            &PrefKeys::keyCodeMod,
+                                            PrefKeys::bringToFrontCombo,
+                                            false,
+                                            QT_TR_NOOP("Set the key that brings Skerrin forward")};
     changeHotKey(mCombo, bringToFront, targets.bringToFront);
 }
 
 void PrefsWindowController::editAutoSearchPressed() {
-    static const HotKeySetting openUrl{kOpenUrlName,           "openUrlHotKey",
-                                       &PrefKeys::openUrlKey,  &PrefKeys::openUrlKeyMod,
-                                       PrefKeys::openUrlCombo, true};
+    static const HotKeySetting openUrl{kOpenUrlName,
+                                       "openUrlHotKey",
+                                       &PrefKeys::openUrlKey,
+                                       &PrefKeys::openUrlKeyMod,
+                                       PrefKeys::openUrlCombo,
+                                       true,
+                                       QT_TR_NOOP("Set the key that searches the selection")};
     changeHotKey(urlCombo, openUrl, targets.openUrl);
 }
 
@@ -221,6 +230,7 @@ void PrefsWindowController::changeHotKey(KeyComboRef& combo, const HotKeySetting
     if (!panel)
         return; // as if cancelled; the panel logged why
     panel->setKeyCombo(combo);
+    panel->setWindowTitle(tr(setting.panelTitle));
     SBApplication::setIgnoreEvents(true);
     if (setting.noPostCopy)
         prefs.setTempObject(noPostCopyKey, QStringLiteral("1"));

@@ -31,9 +31,32 @@ void print(FILE* stream, const QString& text) {
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
 }
 
-int usageError(const QCommandLineParser& parser, const QString& message) {
-    print(stderr, "skerrin: " + message + "\n\n" + parser.helpText());
+int usageError(const QString& message) {
+    print(stderr, "skerrin: " + message + "\nTry 'skerrin --help' for more information.\n");
     return BadUsage;
+}
+
+// The parser's own words name an unknown option without its dashes.
+QString parseError(const QCommandLineParser& parser) {
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty())
+        return "unknown option " + QString(unknown.first().size() == 1 ? "-" : "--") +
+               unknown.first();
+    QString error = parser.errorText();
+    error[0] = error[0].toLower();
+    return error.endsWith('.') ? error.chopped(1) : error;
+}
+
+// Why the bus could not start Skerrin, in a person's words.
+QString startFailure(const QDBusMessage& reply) {
+    const QString name = reply.errorName();
+    if (name.endsWith(QLatin1String(".ServiceUnknown")))
+        return QStringLiteral("it is not installed for this session");
+    if (name.endsWith(QLatin1String(".NoReply")) || name.endsWith(QLatin1String(".Timeout")))
+        return QStringLiteral("it did not answer");
+    if (name.contains(QLatin1String(".Spawn.")))
+        return QStringLiteral("it failed to start");
+    return QStringLiteral("the session bus refused the request");
 }
 
 int listSites(const SearchList& list) {
@@ -129,6 +152,7 @@ int askSkerrin(const QString& method) {
     QString error = QStringLiteral("no session bus");
     if (sessionBusMayExist()) {
         QDBusConnection bus = QDBusConnection::sessionBus();
+        error = QStringLiteral("the session bus cannot be reached");
         if (bus.isConnected()) {
             SkerrinService::passActivationToken(bus);
             const QDBusMessage reply = bus.call(serviceCall(method));
@@ -138,10 +162,10 @@ int askSkerrin(const QString& method) {
                 print(stderr, "skerrin: " + reply.errorMessage() + '\n');
                 return NotHandedOver;
             }
-            error = reply.errorMessage();
+            error = startFailure(reply);
         }
     }
-    print(stderr, "skerrin: no Skerrin could be reached: " + error + '\n');
+    print(stderr, "skerrin: Skerrin is not running and could not be started: " + error + '\n');
     return NotHandedOver;
 }
 
@@ -150,9 +174,8 @@ int search(Prefs& prefs, std::unique_ptr<SearchList> list, const QString& text,
     const auto& sites = list->searchUrls();
     if (site && std::none_of(sites.begin(), sites.end(),
                              [&](const SearchUrl& s) { return s.title() == *site; })) {
-        print(stderr, "skerrin: no search site is titled \"" + escapeControls(*site) +
-                          "\" (see --list-sites)\n");
-        return BadUsage;
+        return usageError("no search site is titled \"" + escapeControls(*site) +
+                          "\" (see --list-sites)");
     }
     XdgUrlOpener opener;
     ConsoleAlert alert;
@@ -230,12 +253,18 @@ int CommandLine::run(const QStringList& arguments) {
                        selectionOption, frontOption, inPanelOption, helpOption, versionOption});
 
     if (!parser.parse(arguments))
-        return usageError(parser, parser.errorText());
+        return usageError(parseError(parser));
     const bool importing = parser.isSet(importOption);
     if (!importing && !parser.positionalArguments().isEmpty())
-        return usageError(parser, "unexpected argument: " + parser.positionalArguments().first());
+        return usageError("unexpected argument: " + parser.positionalArguments().first());
     if (parser.isSet(helpOption)) {
-        print(stdout, parser.helpText());
+        // The default keys of PrefKeys, in the words the preferences window shows.
+        print(stdout, parser.helpText() +
+                          "\nHot keys, changed in the preferences window:\n"
+                          "  Super+F11 brings Skerrin forward.\n"
+                          "  Super+Alt+F11 searches the text selected in the application in "
+                          "front.\n\nSettings are kept in " +
+                          UserDefaults::standardPath() + "\n");
         return Success;
     }
     if (parser.isSet(versionOption)) {
@@ -243,17 +272,17 @@ int CommandLine::run(const QStringList& arguments) {
         return Success;
     }
     if (parser.isSet(inPanelOption))
-        return usageError(parser, "--in-panel goes alone");
+        return usageError("--in-panel goes alone");
     const bool searching = parser.isSet(searchOption);
     const bool exporting = parser.isSet(exportOption);
     const QList<QCommandLineOption> requests = {searchOption, listOption,      importOption,
                                                 exportOption, selectionOption, frontOption};
     if (std::count_if(requests.begin(), requests.end(),
                       [&](const QCommandLineOption& o) { return parser.isSet(o); }) != 1)
-        return usageError(parser, "give one of --search TEXT, --list-sites, --import-sites PATH, "
-                                  "--export-sites DIR, --search-selection or --bring-to-front");
+        return usageError("give one of --search TEXT, --list-sites, --import-sites PATH, "
+                          "--export-sites DIR, --search-selection or --bring-to-front");
     if (parser.isSet(siteOption) && !searching)
-        return usageError(parser, "--site goes with --search");
+        return usageError("--site goes with --search");
     if (parser.isSet(selectionOption))
         return askSkerrin(QStringLiteral("searchSelection"));
     if (parser.isSet(frontOption))

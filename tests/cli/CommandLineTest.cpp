@@ -1,3 +1,5 @@
+#include "KeyCombo.h"
+#include "PrefKeys.h"
 #include "Prefs.h"
 #include "SearchList.h"
 #include "TestHome.h"
@@ -32,16 +34,25 @@ protected:
     QProcessEnvironment env = home.environment();
 };
 
-// Nothing is opened nor kept: help exits 0, blank text 1, bad usage 2.
+// Nothing is opened nor kept: help exits 0, blank text 1, bad usage 2 with one line and where
+// to look.
 TEST_F(CommandLineRun, HelpBlankTextAndBadUsageExitWithTheirCodeAndText) {
+    const auto defaultKey = [](const PrefKey<int>& code, const PrefKey<int>& mask) {
+        return KeyCombo::keyComboWithKeyCode(qint16(code.defaultValue), mask.defaultValue)
+            ->linuxDisplayText();
+    };
+    const QString tryHelp = "\nTry 'skerrin --help' for more information.\n";
     QList<std::tuple<QStringList, int, QString>> runs = {
         {{"--help"}, 0, "--search <TEXT>"},
+        {{"--help"}, 0, defaultKey(PrefKeys::keyCode, PrefKeys::keyCodeMod) + " brings Skerrin"},
+        {{"--help"}, 0, defaultKey(PrefKeys::openUrlKey, PrefKeys::openUrlKeyMod) + " searches"},
+        {{"--help"}, 0, "Settings are kept in " + prefsFile() + "\n"},
+        {{"--bogus"}, 2, "skerrin: unknown option --bogus" + tryHelp},
         {{"--search", " \n "}, 1, "No text given.\nThere was nothing to search for!"}};
-    for (const char* usage :
-         {"--bogus", "--search", "--site|Web", "stray", "--search|a|--list-sites",
-          "--search|a|--site|No such site", "--search-selection|--site|Web",
-          "--in-panel|--list-sites", "--import-sites|a.xml|--search-selection"})
-        runs.append({QString(usage).split('|'), 2, "skerrin: "});
+    for (const char* usage : {"--search", "--site|Web", "stray", "--search|a|--list-sites",
+                              "--search|a|--site|No such site", "--search-selection|--site|Web",
+                              "--in-panel|--list-sites", "--import-sites|a.xml|--search-selection"})
+        runs.append({QString(usage).split('|'), 2, tryHelp});
     // The cap counts UTF-8 bytes: two for each of these.
     runs.append({{"--search", QString(Prefs::maxTextBytes / 2 + 1, QChar(0xE9))},
                  2,
@@ -51,7 +62,13 @@ TEST_F(CommandLineRun, HelpBlankTextAndBadUsageExitWithTheirCodeAndText) {
         EXPECT_EQ(result.exitCode, exitCode) << arguments.join(' ').toStdString();
         EXPECT_TRUE((exitCode == 0 ? result.out : result.err).contains(printed))
             << result.err.toStdString();
+        EXPECT_LE(result.err.count('\n'), 2) << result.err.toStdString();
     }
+    // The manual tells of every option the help lists.
+    const QString manual = readFile(SKERRIN_SOURCE_DIR "/resources/skerrin.1");
+    for (const auto& option : QRegularExpression("--[a-z-]+").globalMatch(run({"--help"}).out))
+        EXPECT_TRUE(manual.contains(option.captured().replace('-', "\\-")))
+            << option.captured().toStdString();
     EXPECT_FALSE(QFile::exists(home.recordFile()));
     EXPECT_FALSE(UserDefaults(prefsFile()).objectForKey("history").isValid());
 }
@@ -80,7 +97,9 @@ TEST_F(CommandLineRun, WhatCannotBeDeliveredExitsThree) {
             const Outcome result =
                 withBus ? run({"--", SKERRIN_BIN, request}, "dbus-run-session") : run({request});
             EXPECT_EQ(result.exitCode, 3);
-            EXPECT_TRUE(result.err.contains("skerrin: no Skerrin could be reached"))
+            EXPECT_TRUE(result.err.contains(
+                "skerrin: Skerrin is not running and could not be started: " +
+                QString(withBus ? "it is not installed for this session\n" : "no session bus\n")))
                 << result.err.toStdString();
         }
     }

@@ -18,9 +18,15 @@ TEST_F(Services, CommandLineSearchIsServedByTheRunningInstanceOnItsChosenSite) {
     EXPECT_TRUE(runSkerrin({"--search", "word"}));
     // On the site chosen in the window: the running one served it.
     EXPECT_EQ(waitForOpened(2).value(1), usenet.arg("word"));
+    // The start of a past search is searched as typed: the history is only offered below.
+    ASSERT_TRUE(focusWindow("Skerrin"));
+    ASSERT_TRUE(press("ctrl+a"));
+    ASSERT_TRUE(xdotool({"type", "wo"}));
+    ASSERT_TRUE(press("Return"));
+    EXPECT_EQ(waitForOpened(3).value(2), usenet.arg("wo"));
     ASSERT_TRUE(quitSkerrin());
     EXPECT_EQ(UserDefaults(home.prefsFile()).objectForKey("history").toStringList(),
-              QStringList({"first", "word"}));
+              QStringList({"first", "word", "wo"}));
 }
 
 TEST_F(Services, BlankSearchCallAnswersAtOnceAndShowsTheAlert) {

@@ -92,6 +92,11 @@ public:
     }
     bool isLive(qint32 keyCode, qint32 modifiers) const { return refOf(keyCode, modifiers) != 0; }
 
+    QList<std::pair<qint32, qint32>> heldByOthers; // key code and modifiers
+    bool heldElsewhere(qint32 keyCode, qint32 modifiers) override {
+        return heldByOthers.contains({keyCode, modifiers});
+    }
+
     // A desktop that assigns the keys itself, as the portal does.
     bool desktopAssigns = false;
     bool configurable = false;

@@ -5,6 +5,7 @@
 #include "KeyComboPanel.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 
 #include <X11/keysym.h>
 
@@ -13,7 +14,7 @@ namespace {
 class Panel : public testing::Test {
 protected:
     void press(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
-        QTest::keyClick(panel->broadcaster(), key, modifiers);
+        QTest::keyClick(panel->focusWidget(), key, modifiers);
     }
 
     KeyComboPanel* panel = (ensureApp(), KeyComboPanel::sharedPanel());
@@ -97,14 +98,22 @@ TEST(KeyCodeMap, EveryGrabbableKeyRoundTripsThroughItsKeysymsAndHasAName) {
         EXPECT_EQ(KeyCodeMap::keyCodeForKeysym(keysym), keyCode) << keysym;
 }
 
-// The panel's own nested loop: shown with the focus where keys go; Escape and Return are keys to
-// capture, not answers, and a modifier alone replaces nothing; each way out gives its code.
+// The panel's own nested loop: shown with the focus where keys go; Escape cancels, Return
+// confirms, Tab and Shift+Tab go round the buttons, none of them recorded; a modifier alone
+// replaces nothing; each way out gives its code.
 TEST_F(Panel, RunShowsThePanelReadyForKeysAndEachWayOutEndsItWithItsCode) {
     const QList<std::tuple<std::function<void()>, int, const char*>> cases = {
-        {[this] { click(*panel, "okButton"); }, 1, "Super+Return"},
-        {[this] { click(*panel, "clearButton"), click(*panel, "okButton"); }, 1, "(None)"},
-        {[this] { click(*panel, "cancelButton"); }, 0, "Super+Return"},
-        {[this] { panel->close(); }, 0, "Super+Return"},
+        {[this] { press(Qt::Key_Return); }, 1, "Super+K"},
+        {[this] { click(*panel, "clearButton"), press(Qt::Key_Return); }, 1, "(None)"},
+        {[this] { press(Qt::Key_Escape); }, 0, "Super+K"},
+        {[this] { press(Qt::Key_Tab), press(Qt::Key_Tab), press(Qt::Key_Return); }, 0, "Super+K"},
+        {[this] {
+             for (int tab = 0; tab < 4; ++tab)
+                 press(Qt::Key_Tab);
+             press(Qt::Key_Backtab, Qt::ShiftModifier), press(Qt::Key_Space);
+         },
+         1, "Super+K"},
+        {[this] { panel->close(); }, 0, "Super+K"},
     };
     for (const auto& [finish, code, text] : cases) {
         panel->setKeyCombo(nullptr);
@@ -113,8 +122,6 @@ TEST_F(Panel, RunShowsThePanelReadyForKeysAndEachWayOutEndsItWithItsCode) {
         QTimer::singleShot(0, panel, [&] {
             shownWithFocus = panel->isVisible() && panel->focusWidget() == panel->broadcaster();
             press(Qt::Key_K, Qt::MetaModifier);
-            press(Qt::Key_Escape);
-            press(Qt::Key_Return, Qt::MetaModifier);
             press(Qt::Key_Shift, Qt::MetaModifier | Qt::ShiftModifier);
             finish();
         });
@@ -122,9 +129,32 @@ TEST_F(Panel, RunShowsThePanelReadyForKeysAndEachWayOutEndsItWithItsCode) {
         EXPECT_TRUE(shownWithFocus);
         EXPECT_EQ(panel->textField()->text(), QString::fromUtf8(text));
         const bool none = QString(text) == "(None)";
-        EXPECT_EQ(panel->keyCombo()->keyCode(), none ? -1 : 36);
+        EXPECT_EQ(panel->keyCombo()->keyCode(), none ? -1 : 40);
         EXPECT_EQ(panel->keyCombo()->modifierMask(), none ? -1 : 0x0100);
         EXPECT_FALSE(panel->isVisible());
+    }
+}
+
+// Without Ctrl, Alt or Super only function and media keys may be hot keys; a combination another
+// program holds cannot be one either. Each says why, and OK stays off.
+TEST_F(Panel, CombinationThatCannotBeAHotKeyIsRefusedWithItsReason) {
+    static RecordingHotKeyService desktop;
+    desktop.heldByOthers = {{40, 0x1000}};
+    HotKeyCenter::useService(&desktop);
+    HotKeyCenter::sharedCenter();
+    const QList<std::tuple<qint16, qint32, const char*>> cases = {
+        {40, 0, "K needs Ctrl, Alt or Super"},
+        {40, 0x0200, "Shift+K needs Ctrl, Alt or Super"},
+        {40, 0x1000, "Ctrl+K is held by another program"},
+        {40, 0x0900, ""},
+        {96, 0x0200, ""},
+        {72, 0, ""},
+        {-1, -1, ""},
+    };
+    for (const auto& [keyCode, modifiers, refusal] : cases) {
+        panel->setKeyCombo(KeyCombo::keyComboWithKeyCode(keyCode, modifiers));
+        EXPECT_EQ(child<QLabel>(*panel, "refusal").text().left(qstrlen(refusal)), refusal);
+        EXPECT_EQ(child<QPushButton>(*panel, "okButton").isEnabled(), !*refusal) << refusal;
     }
 }
 
@@ -139,10 +169,10 @@ TEST_F(Panel, KeysAreRecordedByTheKeyUnderThemWithTheHotKeyModifiersOnly) {
         {Qt::Key_F11, Qt::MetaModifier | Qt::AltModifier, 0, 0, "Super+Alt+F11"},
         {Qt::Key_C, Qt::ControlModifier | Qt::KeypadModifier | Qt::GroupSwitchModifier, 0, 0,
          "Ctrl+C"},
-        {Qt::Key_Backtab, Qt::ShiftModifier, 0, 0, "Shift+Tab"},
+        {Qt::Key_Backtab, Qt::ShiftModifier, 0, 0, "(None)"},
         // X11 gives the keysym, which decides over Qt's key.
         {Qt::Key_unknown, Qt::MetaModifier, 0, XK_K, "Super+K"},
-        {Qt::Key_unknown, Qt::NoModifier, 0, XK_KP_Enter, "Keypad Enter"},
+        {Qt::Key_unknown, Qt::ControlModifier, 0, XK_KP_Enter, "Ctrl+Keypad Enter"},
         {Qt::Key_Exclam, Qt::ShiftModifier, 10, XK_exclam, "Shift+1"},
         {0x20AC, Qt::GroupSwitchModifier | Qt::MetaModifier, 26, XK_EuroSign, "Super+E"},
         // Without the keyboard map (a synthetic event), by the US layout.

@@ -17,7 +17,7 @@
 namespace {
 
 struct PanelRun {
-    QString shown;
+    QString title, shown;
     bool noPostCopy;
     bool ignoringHotKeys;
 };
@@ -56,7 +56,7 @@ protected:
     // panel and presses `button`.
     void personInPanel(std::function<void(KeyComboPanel&)> act, const char* button) {
         KeyComboPanel::setModalRunnerForTesting([this, act, button](KeyComboPanel& panel) {
-            panelRuns.append({panel.textField()->text(),
+            panelRuns.append({panel.windowTitle(), panel.textField()->text(),
                               prefs.getTempObject("noPostCopy").isValid(),
                               SBApplication::ignoreEvents()});
             act(panel);
@@ -140,6 +140,8 @@ TEST_P(PrefsHotKey, ConfirmedKeyIsLiveStoredAndShownOutlivesCancelAndCanBeCleare
     click(prefsWindow, c.button);
 
     ASSERT_EQ(panelRuns.size(), 1);
+    EXPECT_EQ(panelRuns[0].title, c.openUrl ? "Set the key that searches the selection"
+                                            : "Set the key that brings Skerrin forward");
     EXPECT_EQ(panelRuns[0].shown, startShown());
     EXPECT_TRUE(panelRuns[0].ignoringHotKeys);
     EXPECT_EQ(panelRuns[0].noPostCopy, c.openUrl);
