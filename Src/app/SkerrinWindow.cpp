@@ -105,7 +105,8 @@ int runWindow(int argc, char* argv[]) {
     PanelIcon panelIcon;
     const auto showPanelIcon = [&] { panelIcon.setShown(prefs.getBool(PrefKeys::showPanelIcon)); };
     // The icon's picture and the panel wait until the window is up: its first frame needs
-    // neither, and a start that the person waits for shows the window sooner.
+    // neither, and a start that the person waits for shows the window sooner. The window is
+    // mapped when the event loop's first turn ends, so they come in the second.
     const auto dressUp = [&] {
         QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/" SKERRIN_APP_ID ".png")));
         showPanelIcon();
@@ -143,7 +144,7 @@ int runWindow(int argc, char* argv[]) {
             window.showBehind();
     }
     if (!inPanel)
-        QTimer::singleShot(0, &controller, dressUp);
+        QTimer::singleShot(0, &controller, [&] { QTimer::singleShot(0, &controller, dressUp); });
     QTimer::singleShot(0, &controller, &SkerrinController::applicationDidFinishLaunching);
 
     const int status = app.exec();
