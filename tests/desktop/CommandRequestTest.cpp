@@ -1,5 +1,6 @@
 #include "DesktopTest.h"
 
+#include <QSettings>
 #include <QThread>
 
 // `skerrin --search-selection` and `--bring-to-front`, as a key bound in the desktop's own
@@ -36,6 +37,15 @@ TEST_F(CommandRequest, BringToFrontAndASecondStartPutTheFocusIntoTheSearchField)
     QString windows;
     ASSERT_TRUE(xdotool({"search", "--onlyvisible", "--name", "^Skerrin$"}, &windows));
     EXPECT_EQ(windows.split('\n').size(), 1);
+    // Docks and task bars match the window to its launcher by this class.
+    const QString launcherClass =
+        QSettings(SKERRIN_INSTALLED_DATADIR "/applications/" SKERRIN_APP_ID ".desktop",
+                  QSettings::IniFormat)
+            .value("Desktop Entry/StartupWMClass")
+            .toString();
+    EXPECT_EQ(runProgram(env, "xprop", {"-id", windows.trimmed(), "WM_CLASS"}, kProcessCapMs)
+                  .out.trimmed(),
+              QString("WM_CLASS(STRING) = \"%1\", \"%1\"").arg(launcherClass));
 
     ASSERT_TRUE(xdotool({"type", "typed words"}));
     ASSERT_TRUE(press("Return"));
