@@ -232,7 +232,9 @@ void SkerrinController::showPrefs() {
 }
 
 void SkerrinController::showAbout() {
-    auto* about = new AboutWindowController(opener);
+    // One at a time: a second request brings the open one forward.
+    if (!about)
+        about = new AboutWindowController(opener, window);
     about->show();
     about->raise();
     about->activateWindow();

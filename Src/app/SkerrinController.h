@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringListModel>
 
@@ -13,6 +14,7 @@
 #include <optional>
 #include <utility>
 
+class AboutWindowController;
 class Alert;
 class HotKeyCenter;
 class KeystrokePoster;
@@ -88,6 +90,7 @@ private:
     KeyComboRef urlCombo;
     SelectionReader* reader = nullptr;
     SelectionCapture* capture = nullptr;
+    QPointer<AboutWindowController> about;
 
 public:
     // Kept for callers of the design's interface; nothing in Skerrin calls these.

@@ -7,8 +7,9 @@
 
 const QString AboutWindowController::websiteAddress = QStringLiteral("https://www.skerrin.org/");
 
-AboutWindowController::AboutWindowController(UrlOpener& opener)
-    : ui(std::make_unique<Ui::AboutWindow>())
+AboutWindowController::AboutWindowController(UrlOpener& opener, QWidget* parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::AboutWindow>())
     , opener(opener) {
     setAttribute(Qt::WA_DeleteOnClose);
     ui->setupUi(this);
@@ -17,6 +18,8 @@ AboutWindowController::AboutWindowController(UrlOpener& opener)
         QStringLiteral("<b>Skerrin</b> %1").arg(QCoreApplication::applicationVersion()));
     connect(ui->visitButton, &QPushButton::clicked, this, &AboutWindowController::visitWebsite);
     connect(ui->closeButton, &QPushButton::clicked, this, &AboutWindowController::closeWindow);
+    // Escape rejects a dialog without closing it; gone either way.
+    connect(this, &QDialog::finished, this, &QObject::deleteLater);
 }
 
 AboutWindowController::~AboutWindowController() = default;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include <QDialog>
 
 #include <memory>
 
@@ -9,13 +9,14 @@ class AboutWindow;
 }
 class UrlOpener;
 
-// The About window; a new one on every request, gone when closed.
-class AboutWindowController : public QWidget {
+// The About window: a dialog over the window it was asked from, which Escape closes; gone when
+// closed.
+class AboutWindowController : public QDialog {
     Q_OBJECT
 public:
     static const QString websiteAddress;
 
-    explicit AboutWindowController(UrlOpener& opener);
+    explicit AboutWindowController(UrlOpener& opener, QWidget* parent = nullptr);
     ~AboutWindowController() override;
 
     void closeWindow();

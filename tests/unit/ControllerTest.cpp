@@ -1,3 +1,4 @@
+#include "AboutWindowController.h"
 #include "GnomeShellSelectionReader.h"
 #include "KeyComboPanel.h"
 #include "NoKeystrokePoster.h"
@@ -44,6 +45,19 @@ struct RunningController : Controller {
 };
 
 } // namespace
+
+// About is one dialog over the main window, whatever the requests; Escape closes it.
+TEST_F(RunningController, AboutIsOneDialogOverTheWindowThatEscapeCloses) {
+    window.show();
+    controller.showAbout();
+    controller.showAbout();
+    const auto abouts = window.findChildren<AboutWindowController*>();
+    ASSERT_EQ(abouts.size(), 1);
+    QPointer<AboutWindowController> about = abouts.first();
+    EXPECT_TRUE(about->isVisible() && about->isWindow());
+    QTest::keyClick(about, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return about.isNull(); }, 5000));
+}
 
 // Command stands in for the missing modifier; the bring-to-front key is registered last.
 TEST_F(Controller, StartRegistersTheStoredKeysTurnsPastingOnAndShowsTheDefaultSitesUnstored) {
