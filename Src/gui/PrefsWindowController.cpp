@@ -117,6 +117,8 @@ void PrefsWindowController::windowDidLoad() {
         mode >= 0 && mode < ui->readSelectionPopUp->count() ? mode : 0);
     if (searchList) {
         ui->urlList->setModel(searchList);
+        // Arrows move inside the table; Tab leaves it in one press.
+        ui->urlList->setTabKeyNavigation(false);
         // Any attempt to edit a cell edits the whole site in the editor instead.
         connect(ui->urlList, &QAbstractItemView::doubleClicked, this,
                 [this](const QModelIndex& index) { searchList->editRow(index.row()); });

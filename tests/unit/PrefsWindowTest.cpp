@@ -5,6 +5,7 @@
 #include "SelectionCapture.h"
 #include "TestSupport.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QCheckBox>
 #include <QDialog>
@@ -445,6 +446,27 @@ TEST_F(PrefsWindow, IsADialogNamedForScreenReadersThatFitsASmallScreen) {
         EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty())
             << control->objectName().toStdString();
     }
+    // Each mnemonic is one control's; each key's Change… button has one.
+    QMap<QChar, QString> mnemonics;
+    for (QWidget* control : prefsWindow.findChildren<QWidget*>()) {
+        const auto* button = qobject_cast<QAbstractButton*>(control);
+        const auto* label = qobject_cast<QLabel*>(control);
+        const QString text = button ? button->text() : label ? label->text() : QString();
+        const qsizetype amp = text.indexOf('&');
+        if (amp < 0 || amp + 1 >= text.size() || text.at(amp + 1) == '&')
+            continue;
+        const QChar key = text.at(amp + 1).toLower();
+        EXPECT_FALSE(mnemonics.contains(key))
+            << text.toStdString() << " and " << mnemonics.value(key).toStdString();
+        mnemonics.insert(key, text);
+    }
+    EXPECT_TRUE(child<QPushButton>(prefsWindow, "editHotKeyButton").text().contains('&'));
+    EXPECT_TRUE(child<QPushButton>(prefsWindow, "editAutoSearchButton").text().contains('&'));
+    // Tab leaves the site table at once.
+    QTest::keyClick(&table, Qt::Key_Tab);
+    EXPECT_FALSE(table.hasFocus());
+    table.setFocus();
+
     EXPECT_LE(prefsWindow.width(), 1366);
     EXPECT_LE(prefsWindow.height(), 720); // the screen less a panel
     EXPECT_LE(prefsWindow.minimumSizeHint().height(), 720);
