@@ -12,6 +12,21 @@ std::function<int(SearchUrlWindowController&)>& modalRunner() {
     return runner;
 }
 
+// A browser's place for the text, "%s" or OpenSearch's "{searchTerms}", as Skerrin's "%@"; a
+// "%%" stays the percent sign it stands for.
+QString withOurTextPlace(const QString& typed) {
+    QString address = typed;
+    address.replace(QLatin1String("{searchTerms}"), QLatin1String("%@"));
+    for (qsizetype i = 0; i + 1 < address.size(); ++i) {
+        if (address.at(i) != '%')
+            continue;
+        if (address.at(i + 1) == 's')
+            address[i + 1] = '@';
+        ++i;
+    }
+    return address;
+}
+
 } // namespace
 
 SearchUrlWindowController::SearchUrlWindowController(QWidget* parent)
@@ -49,7 +64,7 @@ void SearchUrlWindowController::setOtherSites(QList<SearchUrl> others) {
 }
 
 SearchUrl SearchUrlWindowController::typedSite() const {
-    return SearchUrl(ui->url->text(), ui->title->text(), ui->commandKey->text(),
+    return SearchUrl(withOurTextPlace(ui->url->text()), ui->title->text(), ui->commandKey->text(),
                      ui->encoding->currentIndex() == 0 ? InputEncoding::Utf8
                                                        : InputEncoding::Latin1,
                      ui->spaces->currentIndex() == 0 ? SpaceStyle::Percent20 : SpaceStyle::Plus,
