@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSettings>
 #include <QThread>
 
 #include <ostream>
@@ -78,4 +79,9 @@ inline bool writeFile(const QString& path, const QByteArray& bytes) {
 // Lets gtest show texts, and lists of them, as text in its failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
+}
+
+// The value of "group/key" in a desktop-entry style file.
+inline QString desktopEntryValue(const QString& path, const QString& key) {
+    return QSettings(path, QSettings::IniFormat).value(key).toString();
 }

@@ -1,6 +1,7 @@
 #include "SiteImporter.h"
 
 #include "Log.h"
+#include "PercentEscaping.h"
 
 #include <QDir>
 #include <QFile>
@@ -78,17 +79,9 @@ bool isDroppedPair(const QString& segment, const QString& encoding) {
     return m.hasMatch() && !usualValue(m.capturedView(1), encoding);
 }
 
-// Whether fillTemplate() finds a place for the text: a "%@" that is not the end of a "%%".
+// Whether filling the template puts the text anywhere: a "%@" that is not the end of a "%%".
 bool hasTextPlace(const QString& t) {
-    for (qsizetype i = 0; i + 1 < t.size(); ++i) {
-        if (t.at(i) != '%')
-            continue;
-        if (t.at(i + 1) == '@')
-            return true;
-        if (t.at(i + 1) == '%')
-            ++i;
-    }
-    return false;
+    return fillTemplate(t, QStringLiteral("x")) != fillTemplate(t, QString());
 }
 
 QString xmlSafe(const QString& text) {

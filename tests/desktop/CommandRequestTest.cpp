@@ -1,6 +1,5 @@
 #include "DesktopTest.h"
 
-#include <QSettings>
 #include <QThread>
 
 // `skerrin --search-selection` and `--bring-to-front`, as a key bound in the desktop's own
@@ -39,10 +38,8 @@ TEST_F(CommandRequest, BringToFrontAndASecondStartPutTheFocusIntoTheSearchField)
     EXPECT_EQ(windows.split('\n').size(), 1);
     // Docks and task bars match the window to its launcher by this class.
     const QString launcherClass =
-        QSettings(SKERRIN_INSTALLED_DATADIR "/applications/" SKERRIN_APP_ID ".desktop",
-                  QSettings::IniFormat)
-            .value("Desktop Entry/StartupWMClass")
-            .toString();
+        desktopEntryValue(SKERRIN_INSTALLED_DATADIR "/applications/" SKERRIN_APP_ID ".desktop",
+                          "Desktop Entry/StartupWMClass");
     EXPECT_EQ(runProgram(env, "xprop", {"-id", windows.trimmed(), "WM_CLASS"}, kProcessCapMs)
                   .out.trimmed(),
               QString("WM_CLASS(STRING) = \"%1\", \"%1\"").arg(launcherClass));

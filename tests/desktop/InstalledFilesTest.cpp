@@ -2,7 +2,6 @@
 
 #include <QImageReader>
 #include <QJsonDocument>
-#include <QSettings>
 
 #include <gtest/gtest.h>
 
@@ -16,11 +15,6 @@ const QString kMetainfo = kDataDir + "/metainfo/" + kAppId + ".metainfo.xml";
 const QString kShellExtensionUuid = QStringLiteral("skerrin@skerrin.org");
 const QString kShellExtension = kDataDir + "/gnome-shell/extensions/" + kShellExtensionUuid + "/";
 
-// The value of "group/key" in a desktop-entry style file.
-static QString valueOf(const QString& path, const QString& key) {
-    return QSettings(path, QSettings::IniFormat).value(key).toString();
-}
-
 // The installed program runs, also without a display.
 TEST(InstalledFiles, EachFileIsInItsPlaceAndTheBusAndLauncherNameTheInstalledProgram) {
     for (const QString& path :
@@ -31,11 +25,11 @@ TEST(InstalledFiles, EachFileIsInItsPlaceAndTheBusAndLauncherNameTheInstalledPro
     EXPECT_EQ(
         QJsonDocument::fromJson(readFile(kShellExtension + "metadata.json"))["uuid"].toString(),
         kShellExtensionUuid);
-    EXPECT_EQ(valueOf(kBusService, "D-BUS Service/Name"), kAppId);
-    EXPECT_EQ(valueOf(kBusService, "D-BUS Service/Exec"), kBin);
-    EXPECT_EQ(valueOf(kDesktopEntry, "Desktop Entry/Exec").split(' ').first(),
+    EXPECT_EQ(desktopEntryValue(kBusService, "D-BUS Service/Name"), kAppId);
+    EXPECT_EQ(desktopEntryValue(kBusService, "D-BUS Service/Exec"), kBin);
+    EXPECT_EQ(desktopEntryValue(kDesktopEntry, "Desktop Entry/Exec").split(' ').first(),
               QFileInfo(kBin).fileName());
-    EXPECT_EQ(valueOf(kDesktopEntry, "Desktop Entry/Icon"), kAppId);
+    EXPECT_EQ(desktopEntryValue(kDesktopEntry, "Desktop Entry/Icon"), kAppId);
     EXPECT_EQ(QImageReader(kIcon).size(), QSize(128, 128));
     const Outcome result = runProgram(TestHome().environment(), kBin, {"--version"});
     EXPECT_EQ(result.exitCode, 0);
