@@ -178,7 +178,8 @@ void benchImport() {
         int added = 0;
         const double ms = medianMs(21, [&] {
             SearchList list;
-            added = SiteImporter::merge(list, SiteImporter::readPaths(paths)).addedCount;
+            added =
+                int(SiteImporter::merge(list, SiteImporter::readPaths(paths)).addedTitles.size());
         });
         std::printf("  %-27s %7.2f ms, %d added (target <= 50 ms)\n", kind, ms, added);
     }

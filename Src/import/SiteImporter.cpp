@@ -239,28 +239,34 @@ Report merge(SearchList& list, const Found& found) {
             keywords.insert(site.keyword().toLower());
     }
     Report report;
-    QMap<QString, int> skipped;
+    QMap<QString, Skipped>& skipped = report.skippedFor;
     QHash<QString, int> nextNumber;
     const auto numbered = [](const QString& title, int n) {
         return QStringLiteral("%1 (%2)").arg(title, QString::number(n));
     };
+    const auto skip = [&](const QString& reason, const QString& title) {
+        if (title.isEmpty())
+            ++skipped[reason].untitled;
+        else
+            skipped[reason].titles.append(title);
+    };
     if (found.withoutAddress > 0)
-        skipped[kTakesNoText] = found.withoutAddress;
+        skipped[kTakesNoText].untitled = found.withoutAddress;
     if (found.beyondTheCap > 0)
-        skipped[kListFull] = found.beyondTheCap;
+        skipped[kListFull].untitled = found.beyondTheCap;
     for (const FoundEngine& engine : found.engines) {
         if (list.searchUrls().size() >= SearchList::maxImportedSites) {
-            ++skipped[kListFull];
+            skip(kListFull, engine.title.simplified());
             continue;
         }
         auto made = siteFromEngine(engine);
         if (made.index() == 1) {
-            ++skipped[std::get<1>(made)];
+            skip(std::get<1>(made), engine.title.simplified());
             continue;
         }
         SearchUrl& site = std::get<0>(made);
         if (templates.contains(site.url())) {
-            ++skipped[kAlreadyThere];
+            skip(kAlreadyThere, site.title());
             continue;
         }
         if (!site.keyword().isEmpty() && keywords.contains(site.keyword().toLower())) {
@@ -291,10 +297,11 @@ Report merge(SearchList& list, const Found& found) {
                          : QStringLiteral(" (keyword %1)").arg(escapeControls(site.keyword())),
                      escapeControls(site.url())));
         list.searchUrls().append(site);
-        ++report.addedCount;
+        report.addedTitles.append(site.title());
     }
     for (auto it = skipped.cbegin(); it != skipped.cend(); ++it)
-        report.skipped.append(QStringLiteral("skipped %1: %2").arg(it.value()).arg(it.key()));
+        report.skipped.append(
+            QStringLiteral("skipped %1: %2").arg(it->titles.size() + it->untitled).arg(it.key()));
     return report;
 }
 

@@ -3,6 +3,7 @@
 #include "EngineReaders.h"
 #include "SearchList.h"
 
+#include <QMap>
 #include <QStringList>
 
 #include <variant>
@@ -30,12 +31,19 @@ struct Found {
 };
 Found readPaths(const QStringList& paths);
 
-// Lines to print: the sites' fields in them are escaped as escapeControls() does.
+// Engines left out for one reason: by title, and those without one counted.
+struct Skipped {
+    QStringList titles;
+    int untitled = 0;
+};
+// Lines to print, the sites' fields in them escaped as escapeControls() does; and the titles as
+// they are, for a window to name them.
 struct Report {
     QStringList added;   // one line per site added
     QStringList notes;   // keywords left off
     QStringList skipped; // a summary line per reason
-    int addedCount = 0;
+    QStringList addedTitles;
+    QMap<QString, Skipped> skippedFor; // by reason
 };
 // Adds the engines whose template the list does not hold yet, while the list holds fewer than
 // SearchList::maxImportedSites.

@@ -83,7 +83,7 @@ int importSites(const QStringList& paths) {
     const QStringList lines = report.added + report.notes + report.skipped;
     print(stdout,
           lines.isEmpty() ? QStringLiteral("no search engines found\n") : lines.join('\n') + '\n');
-    if (report.addedCount == 0)
+    if (report.addedTitles.isEmpty())
         return Success;
     prefs.saveSearchList(*list, QLatin1String(PrefKeys::searchList));
     if (!prefs.defaults().synchronize()) {

@@ -164,7 +164,7 @@ TEST(SiteImport, KeepsWhatIsThereAndSaysWhy) {
     withTwin.engines.append({QString::fromLatin1("\x1b[2J\0Red", 8),
                              "https://red.example/?q={searchTerms}", "r\x07", "", ""});
     const SiteImporter::Report first = SiteImporter::merge(list, withTwin);
-    EXPECT_EQ(first.addedCount, 4);
+    EXPECT_EQ(first.addedTitles.size(), 4);
     EXPECT_EQ(first.added.last(),
               "added \"\\x1b[2J\\x00Red\" (keyword r\\x07): https://red.example/?q=%@");
     EXPECT_EQ(first.notes, QStringList{"keyword \"wp\" is taken: \"Wikipedia (en) mine\" added "
@@ -172,7 +172,7 @@ TEST(SiteImport, KeepsWhatIsThereAndSaysWhy) {
     EXPECT_EQ(list.searchUrls()[8].title(), "Images (2)");
 
     const SiteImporter::Report again = SiteImporter::merge(list, withTwin);
-    EXPECT_EQ(again.addedCount, 0);
+    EXPECT_EQ(again.addedTitles.size(), 0);
     EXPECT_TRUE(again.skipped.contains("skipped 4: already in the list"));
     EXPECT_EQ(list.searchUrls().size(), 10);
 }
@@ -334,7 +334,7 @@ TEST(SiteImport, NumbersTwinTitlesAndStopsAtTheListsMost) {
     SearchList list = SearchList::empty();
     list.searchUrls().append(SearchUrl("https://x.org/?q=%@", "Twin (3)", ""));
     const SiteImporter::Report report = SiteImporter::merge(list, found);
-    EXPECT_EQ(report.addedCount, 999);
+    EXPECT_EQ(report.addedTitles.size(), 999);
     EXPECT_EQ(report.skipped, QStringList({"skipped 401: the list holds 1000 sites, its most"}));
     EXPECT_EQ(titlesOf(list).mid(1, 3), QStringList({"Twin", "Twin (2)", "Twin (4)"}));
     EXPECT_EQ(list.searchUrls().last().title(), "Twin (1000)");
