@@ -2,18 +2,16 @@
 
 #include "Autostart.h"
 #include "HotKeyCenter.h"
+#include "ImportSitesDialog.h"
 #include "KeyComboPanel.h"
 #include "Log.h"
 #include "Prefs.h"
 #include "SBApplication.h"
 #include "SearchList.h"
 #include "SearchListModel.h"
-#include "SiteImporter.h"
 #include "ui_Prefs.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileDialog>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -35,11 +33,6 @@ namespace {
 const QString noPostCopyKey = QLatin1String(PrefKeys::noPostCopy);
 constexpr const char* kBringToFrontName = "BringToFrontHotKey";
 constexpr const char* kOpenUrlName = "OpenUrlHotKey";
-
-std::function<QStringList()>& importChooser() {
-    static std::function<QStringList()> chooser;
-    return chooser;
-}
 
 } // namespace
 
@@ -317,35 +310,14 @@ void PrefsWindowController::cancelPressed() {
     close();
 }
 
-void PrefsWindowController::setImportChooserForTesting(std::function<QStringList()> chooser) {
-    importChooser() = std::move(chooser);
-}
-
 void PrefsWindowController::importPressed() {
     if (!searchList)
         return;
-    const QStringList paths =
-        importChooser() ? importChooser()()
-                        : QFileDialog::getOpenFileNames(
-                              this, tr("Import Search Sites"), QDir::homePath(),
-                              tr("Browser engines and OpenSearch (*.mozlz4 Web*Data *.xml);;"
-                                 "All files (*)"));
-    if (paths.isEmpty())
-        return;
-    const SiteImporter::Found found = SiteImporter::readPaths(paths);
-    if (!found.error.isEmpty()) {
-        ui->siteMessage->setText(tr("Nothing imported. %1").arg(found.error));
-        return;
-    }
-    SearchList added = SearchList::empty();
-    added.searchUrls() = searchList->searchList().searchUrls();
-    const SiteImporter::Report report = SiteImporter::merge(added, found);
-    searchList->appendSites(added.searchUrls().mid(searchList->rowCount()));
-    ui->siteMessage->setText((QStringList{tr("%n site(s) added.", nullptr, report.addedCount)} +
-                              report.notes + report.skipped)
-                                 .join('\n'));
-    if (report.addedCount > 0)
-        emit searchListChanged();
+    auto* dialog = new ImportSitesDialog(*searchList, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &ImportSitesDialog::sitesAdded, this,
+            &PrefsWindowController::searchListChanged);
+    dialog->open();
 }
 
 void PrefsWindowController::restoreDefaultsPressed() {

@@ -5,8 +5,6 @@
 #include <QDialog>
 #include <QStringList>
 
-#include <functional>
-
 #include <memory>
 
 namespace Ui {
@@ -58,12 +56,9 @@ public:
     void deleteUrlPressed();
     void okPressed();
     void cancelPressed();
-    // Sites from the browsers' files or OpenSearch descriptions the person picks.
+    // Sites from the browsers' profiles or the files the person picks, in a dialog of their own.
     void importPressed();
     void restoreDefaultsPressed();
-
-    // When set, importPressed() asks this for the paths instead of a file dialog.
-    static void setImportChooserForTesting(std::function<QStringList()> chooser);
 
 protected:
     // The site table's keys: F2 and Return edit, Delete removes, Ctrl+Up and Ctrl+Down move.

@@ -30,7 +30,6 @@ protected:
     void TearDown() override {
         KeyComboPanel::setModalRunnerForTesting({});
         SearchUrlWindowController::setModalRunnerForTesting({});
-        PrefsWindowController::setImportChooserForTesting({});
         for (const QPointer<PrefsWindowController>& prefsWindow : opened)
             delete prefsWindow.data();
     }
@@ -419,18 +418,6 @@ TEST_F(PrefsWindow, SiteProblemsAreMarkedWithReasonsAndRefusedByTheEditor) {
     EXPECT_EQ(runs, (QList<std::pair<bool, QString>>{{true, "another site has this title"},
                                                      {true, "another site has this keyword"}}));
     EXPECT_EQ(liveTitles(), defaultTitles);
-}
-
-TEST_F(PrefsWindow, ImportAddsTheSitesOfAFileOrNothing) {
-    QTableView& table = openShown();
-    for (const char* file : {"opensearch-truncated.xml", "opensearch-wiki.xml"}) {
-        PrefsWindowController::setImportChooserForTesting(
-            [&] { return QStringList{SKERRIN_SOURCE_DIR "/tests/data/import/" + QString(file)}; });
-        click(*table.window(), "importButton");
-    }
-    EXPECT_EQ(liveTitles(), defaultTitles + QStringList{"Wiki & Co"});
-    EXPECT_EQ(child<QLabel>(*table.window(), "siteMessage").text(), "1 site(s) added.");
-    EXPECT_EQ(popUpTitles(window), liveTitles());
 }
 
 TEST_F(PrefsWindow, IsADialogNamedForScreenReadersThatFitsASmallScreen) {
