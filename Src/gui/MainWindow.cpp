@@ -55,6 +55,7 @@ MainWindow::MainWindow(QStringListModel& history)
     connect(ui->actionRegisterHK, &QAction::triggered, this, &MainWindow::registerHKRequested);
     connect(ui->actionUnregisterHK, &QAction::triggered, this, &MainWindow::unregisterHKRequested);
     connect(ui->actionQuit, &QAction::triggered, this, &MainWindow::quitRequested);
+    connect(ui->actionClearHistory, &QAction::triggered, this, &MainWindow::clearHistoryRequested);
     connect(ui->desktopKeysButton, &QPushButton::clicked, this, &MainWindow::desktopKeysRequested);
     ui->hotKeyNotice->setAccessibleName(tr("Hot keys"));
     showHotKeyNotice({}, false);
