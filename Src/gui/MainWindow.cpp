@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "Banner.h"
 #include "SearchList.h"
 #include "WindowActivator.h"
 #include "ui_MainWindow.h"
@@ -130,7 +131,7 @@ void MainWindow::centerOnScreen() {
 }
 
 void MainWindow::showPicture() {
-    ui->image->setPixmap(QPixmap(QStringLiteral(":/back.png")));
+    ui->image->setPixmap(bannerFor(*this));
 }
 
 void MainWindow::bringToFront() {
