@@ -39,6 +39,8 @@ MainWindow::MainWindow(QStringListModel& history)
     // With a placeholder the field does not take the first history entry as the history grows.
     ui->searchText->setPlaceholderText(tr("Text to search for"));
     ui->searchText->lineEdit()->setPlaceholderText(tr("Text to search for"));
+    // The field inside the box is what has the focus and what a screen reader announces.
+    ui->searchText->lineEdit()->setAccessibleName(ui->searchText->accessibleName());
     setHistoryModel(&history);
     connect(ui->searchListMenu, &QComboBox::currentTextChanged, this, &MainWindow::titleChosen);
     caretQuiet->setSingleShot(true);
@@ -132,6 +134,7 @@ void MainWindow::centerOnScreen() {
 
 void MainWindow::showPicture() {
     ui->image->setPixmap(bannerFor(*this));
+    ui->image->setAccessibleName(QStringLiteral("Skerrin"));
 }
 
 void MainWindow::bringToFront() {
