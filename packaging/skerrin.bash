@@ -11,10 +11,14 @@ _skerrin() {
         COMPREPLY=("${COMPREPLY[@]// /\\ }")
         return
         ;;
+    --import-sites | --export-sites)
+        COMPREPLY=($(compgen -f -- "$cur"))
+        return
+        ;;
     --search)
         return
         ;;
     esac
-    COMPREPLY=($(compgen -W "--search --site --list-sites --search-selection --bring-to-front --in-panel --help --version" -- "$cur"))
+    COMPREPLY=($(compgen -W "--search --site --list-sites --import-sites --export-sites --clear-history --search-selection --bring-to-front --in-panel --help --version" -- "$cur"))
 }
 complete -F _skerrin skerrin

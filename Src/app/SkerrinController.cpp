@@ -53,6 +53,7 @@ void SkerrinController::awakeFromNib(MainWindow& mainWindow, HotKeyCenter& hotKe
     connect(window, &MainWindow::prefsRequested, this, &SkerrinController::showPrefs);
     connect(window, &MainWindow::registerHKRequested, this, &SkerrinController::registerHK);
     connect(window, &MainWindow::unregisterHKRequested, this, &SkerrinController::unregisterHK);
+    connect(window, &MainWindow::clearHistoryRequested, this, &Searcher::clearHistory);
     setDefaults();
     // A desktop that answers later refuses with the same words as one that answers at once.
     connect(center, &HotKeyCenter::hotKeyBindingSettled, this, [](const QString& name, bool bound) {

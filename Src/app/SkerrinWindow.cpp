@@ -120,6 +120,8 @@ int runWindow(int argc, char* argv[]) {
                      &SkerrinController::bringToFront);
     QObject::connect(&panelIcon, &PanelIcon::prefsRequested, &controller,
                      &SkerrinController::showPrefs);
+    QObject::connect(&panelIcon, &PanelIcon::clearHistoryRequested, &controller,
+                     &Searcher::clearHistory);
     QObject::connect(&panelIcon, &PanelIcon::quitRequested, &app, &QCoreApplication::quit);
     QObject::connect(&controller, &SkerrinController::hotKeyNoticeChanged, &panelIcon,
                      &PanelIcon::setHotKeyNotice);

@@ -1,5 +1,6 @@
 #include "AboutWindowController.h"
 
+#include "Banner.h"
 #include "UrlOpener.h"
 #include "ui_AboutWindow.h"
 
@@ -13,7 +14,7 @@ AboutWindowController::AboutWindowController(UrlOpener& opener, QWidget* parent)
     , opener(opener) {
     setAttribute(Qt::WA_DeleteOnClose);
     ui->setupUi(this);
-    ui->image->setPixmap(QPixmap(QStringLiteral(":/back.png")));
+    ui->image->setPixmap(bannerFor(*this));
     ui->name->setText(
         QStringLiteral("<b>Skerrin</b> %1").arg(QCoreApplication::applicationVersion()));
     connect(ui->visitButton, &QPushButton::clicked, this, &AboutWindowController::visitWebsite);

@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "Banner.h"
 #include "SearchList.h"
 #include "WindowActivator.h"
 #include "ui_MainWindow.h"
@@ -38,6 +39,8 @@ MainWindow::MainWindow(QStringListModel& history)
     // With a placeholder the field does not take the first history entry as the history grows.
     ui->searchText->setPlaceholderText(tr("Text to search for"));
     ui->searchText->lineEdit()->setPlaceholderText(tr("Text to search for"));
+    // The field inside the box is what has the focus and what a screen reader announces.
+    ui->searchText->lineEdit()->setAccessibleName(ui->searchText->accessibleName());
     setHistoryModel(&history);
     connect(ui->searchListMenu, &QComboBox::currentTextChanged, this, &MainWindow::titleChosen);
     caretQuiet->setSingleShot(true);
@@ -55,6 +58,7 @@ MainWindow::MainWindow(QStringListModel& history)
     connect(ui->actionRegisterHK, &QAction::triggered, this, &MainWindow::registerHKRequested);
     connect(ui->actionUnregisterHK, &QAction::triggered, this, &MainWindow::unregisterHKRequested);
     connect(ui->actionQuit, &QAction::triggered, this, &MainWindow::quitRequested);
+    connect(ui->actionClearHistory, &QAction::triggered, this, &MainWindow::clearHistoryRequested);
     connect(ui->desktopKeysButton, &QPushButton::clicked, this, &MainWindow::desktopKeysRequested);
     ui->hotKeyNotice->setAccessibleName(tr("Hot keys"));
     showHotKeyNotice({}, false);
@@ -129,7 +133,8 @@ void MainWindow::centerOnScreen() {
 }
 
 void MainWindow::showPicture() {
-    ui->image->setPixmap(QPixmap(QStringLiteral(":/back.png")));
+    ui->image->setPixmap(bannerFor(*this));
+    ui->image->setAccessibleName(QStringLiteral("Skerrin"));
 }
 
 void MainWindow::bringToFront() {

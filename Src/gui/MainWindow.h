@@ -45,6 +45,7 @@ signals:
     void closed();
     // Quit from the menu: unlike closing the window, it ends Skerrin also with its icon shown.
     void quitRequested();
+    void clearHistoryRequested();
     void titleChosen(const QString& title);
     void searchRequested();
     void openAsUrlRequested(const QString& text);

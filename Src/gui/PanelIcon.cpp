@@ -8,6 +8,7 @@ PanelIcon::PanelIcon(QObject* parent)
     menu.addAction(tr("Search the clipboard"), this, &PanelIcon::searchClipboardRequested);
     menu.addAction(tr("Show Skerrin"), this, &PanelIcon::showRequested);
     menu.addAction(tr("Preferences"), this, &PanelIcon::prefsRequested);
+    menu.addAction(tr("Clear History"), this, &PanelIcon::clearHistoryRequested);
     desktopKeys =
         menu.addAction(tr("Change in the Desktop…"), this, &PanelIcon::desktopKeysRequested);
     desktopKeys->setVisible(false);

@@ -24,6 +24,7 @@ signals:
     void showRequested();
     void prefsRequested();
     void desktopKeysRequested();
+    void clearHistoryRequested();
     void quitRequested();
 
 private:

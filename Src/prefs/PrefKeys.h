@@ -23,6 +23,8 @@ inline constexpr PrefKey<int> openUrlKeyMod{"openUrlKeyMod", 0x900}; // Super+Al
 inline constexpr PrefKey<int> readSelection{"readSelection", 0};
 // Put back what the clipboard held before a copy that Skerrin made.
 inline constexpr PrefKey<bool> restoreClipboard{"restoreClipboard", false};
+// Off, a search leaves no trace: nothing enters the history or the settings file.
+inline constexpr PrefKey<bool> rememberSearches{"rememberSearches", true};
 // WM_CLASS names of terminals beyond the built-in ones (array of strings).
 inline constexpr const char* terminalClasses = "terminalClasses";
 // The archived site list (data) and the last searches (array of strings).

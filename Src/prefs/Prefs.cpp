@@ -76,13 +76,15 @@ std::optional<float> floatValue(const QVariant& value) {
     return std::nullopt;
 }
 
-// This process's new searches, the ones after what it had, added to the history on disk.
+// This process's new searches, the ones after what it had, added to the history on disk, and the
+// ones it took out (a cleared history, the oldest beyond the cap) taken out there too.
 QVariantMap mergedHistory(const QVariantMap& had, const QVariantMap& has,
                           const QVariantMap& onDisk) {
     const QStringList before = had.value(historyKey).toStringList();
+    const QStringList kept = has.value(historyKey).toStringList();
     QStringList added;
     qsizetype next = 0;
-    for (const QString& entry : has.value(historyKey).toStringList()) {
+    for (const QString& entry : kept) {
         const qsizetype found = added.isEmpty() ? before.indexOf(entry, next) : -1;
         if (found >= 0)
             next = found + 1;
@@ -90,7 +92,9 @@ QVariantMap mergedHistory(const QVariantMap& had, const QVariantMap& has,
             added.append(entry);
     }
     QStringList merged = onDisk.value(historyKey).toStringList();
-    merged.removeIf([&](const QString& entry) { return added.contains(entry); });
+    merged.removeIf([&](const QString& entry) {
+        return added.contains(entry) || (before.contains(entry) && !kept.contains(entry));
+    });
     merged += added;
     return {{historyKey, merged.mid(std::max<qsizetype>(0, merged.size() - historyCap))}};
 }

@@ -147,7 +147,7 @@ QString Searcher::getSelectedURL() const {
 
 void Searcher::addToSearchHistory(const QString& s) {
     QStringList entries = history.stringList();
-    if (entries.contains(s))
+    if (entries.contains(s) || !prefs.getBool(PrefKeys::rememberSearches))
         return;
     if (entries.size() >= kHistoryLimit)
         history.removeRows(0, int(entries.size()) - kHistoryLimit + 1);
@@ -155,6 +155,11 @@ void Searcher::addToSearchHistory(const QString& s) {
     history.insertRows(row, 1);
     history.setData(history.index(row), s);
     prefs.setHistory(history.stringList());
+}
+
+void Searcher::clearHistory() {
+    history.setStringList({});
+    prefs.setHistory({});
 }
 
 QString Searcher::cleanURL(const QString& url) {

@@ -49,6 +49,8 @@ public:
     SearchResult openOrSearch(const QString& text);
     QString getSelectedURL() const;
     void addToSearchHistory(const QString& s);
+    // Empties the history here and in the settings file; other processes take it in from there.
+    void clearHistory();
     static QString cleanURL(const QString& url);
     void openAsURL();
     bool egg(const QString& s);

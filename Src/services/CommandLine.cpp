@@ -244,13 +244,17 @@ int CommandLine::run(const QStringList& arguments) {
         "Ask Skerrin to search the text selected in the application in front, as its hot key "
         "does.");
     const QCommandLineOption frontOption("bring-to-front", "Ask Skerrin to come forward.");
+    const QCommandLineOption clearOption(
+        "clear-history",
+        "Forget the searches made so far, in the settings file and in a running Skerrin.");
     const QCommandLineOption inPanelOption(
         Autostart::hiddenArgument.mid(2),
         "Start the window hidden, with its icon in the panel (alone; used at login).");
     const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
     const QCommandLineOption versionOption({"v", "version"}, "Show the version.");
     parser.addOptions({searchOption, siteOption, listOption, importOption, exportOption,
-                       selectionOption, frontOption, inPanelOption, helpOption, versionOption});
+                       selectionOption, frontOption, clearOption, inPanelOption, helpOption,
+                       versionOption});
 
     if (!parser.parse(arguments))
         return usageError(parseError(parser));
@@ -275,12 +279,14 @@ int CommandLine::run(const QStringList& arguments) {
         return usageError("--in-panel goes alone");
     const bool searching = parser.isSet(searchOption);
     const bool exporting = parser.isSet(exportOption);
-    const QList<QCommandLineOption> requests = {searchOption, listOption,      importOption,
-                                                exportOption, selectionOption, frontOption};
+    const QList<QCommandLineOption> requests = {searchOption, listOption,  importOption,
+                                                exportOption, clearOption, selectionOption,
+                                                frontOption};
     if (std::count_if(requests.begin(), requests.end(),
                       [&](const QCommandLineOption& o) { return parser.isSet(o); }) != 1)
         return usageError("give one of --search TEXT, --list-sites, --import-sites PATH, "
-                          "--export-sites DIR, --search-selection or --bring-to-front");
+                          "--export-sites DIR, --clear-history, --search-selection or "
+                          "--bring-to-front");
     if (parser.isSet(siteOption) && !searching)
         return usageError("--site goes with --search");
     if (parser.isSet(selectionOption))
@@ -296,6 +302,14 @@ int CommandLine::run(const QStringList& arguments) {
         return BadUsage;
     }
     Prefs& prefs = Prefs::sharedInstance();
+    if (parser.isSet(clearOption)) {
+        // A running Skerrin rereads the file and empties its list too.
+        prefs.setHistory({});
+        if (prefs.defaults().synchronize())
+            return Success;
+        print(stderr, "skerrin: could not write " + UserDefaults::standardPath() + '\n');
+        return FileError;
+    }
     auto list = Searcher::loadSearchList(prefs.defaults());
     if (exporting)
         return exportSites(*list, parser.value(exportOption));

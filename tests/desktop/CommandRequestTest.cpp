@@ -49,3 +49,19 @@ TEST_F(CommandRequest, BringToFrontAndASecondStartPutTheFocusIntoTheSearchField)
     EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "typed%20words"});
     EXPECT_EQ(sourceText(), "not this");
 }
+
+// `--clear-history` empties the file and the running Skerrin's list, whose next write then
+// brings no cleared search back.
+TEST_F(CommandRequest, ClearHistoryEmptiesTheRunningSkerrinsListToo) {
+    ASSERT_TRUE(startSkerrin());
+    ASSERT_TRUE(callSkerrin("doServiceSearch", {"remembered"}));
+    const auto stored = [&](const QString& text) {
+        return readFile(home.prefsFile()).contains("<string>" + text.toUtf8() + "</string>");
+    };
+    ASSERT_TRUE(waitUntil([&] { return stored("remembered"); }));
+    EXPECT_TRUE(runSkerrin({"--clear-history"}));
+    ASSERT_TRUE(callSkerrin("doServiceSearch", {"after"}));
+    ASSERT_TRUE(waitUntil([&] { return stored("after"); }));
+    EXPECT_FALSE(stored("remembered"));
+    EXPECT_EQ(waitForOpened(2).size(), 2);
+}
