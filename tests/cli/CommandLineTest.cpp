@@ -35,8 +35,9 @@ protected:
 };
 
 // Nothing is opened nor kept: help exits 0, blank text 1, bad usage 2 with one line and where
-// to look.
-TEST_F(CommandLineRun, HelpBlankTextAndBadUsageExitWithTheirCodeAndText) {
+// to look; the window, also started for the panel, says in one line that it needs a display.
+TEST_F(CommandLineRun, HelpBlankTextBadUsageAndNoDisplayExitWithTheirCodeAndText) {
+    env.insert("DISPLAY", ":93");
     const auto defaultKey = [](const PrefKey<int>& code, const PrefKey<int>& mask) {
         return KeyCombo::keyComboWithKeyCode(qint16(code.defaultValue), mask.defaultValue)
             ->linuxDisplayText();
@@ -49,6 +50,10 @@ TEST_F(CommandLineRun, HelpBlankTextAndBadUsageExitWithTheirCodeAndText) {
         {{"--help"}, 0, "Settings are kept in " + prefsFile() + "\n"},
         {{"--bogus"}, 2, "skerrin: unknown option --bogus" + tryHelp},
         {{"--search", " \n "}, 1, "No text given.\nThere was nothing to search for!"}};
+    for (const QStringList& window : {QStringList(), QStringList{"--in-panel"}})
+        runs.append({window, 2,
+                     "skerrin: no display to show the window on (neither "
+                     "WAYLAND_DISPLAY nor DISPLAY works)\n"});
     for (const char* usage : {"--search", "--site|Web", "stray", "--search|a|--list-sites",
                               "--search|a|--site|No such site", "--search-selection|--site|Web",
                               "--in-panel|--list-sites", "--import-sites|a.xml|--search-selection"})
@@ -71,21 +76,6 @@ TEST_F(CommandLineRun, HelpBlankTextAndBadUsageExitWithTheirCodeAndText) {
             << option.captured().toStdString();
     EXPECT_FALSE(QFile::exists(home.recordFile()));
     EXPECT_FALSE(UserDefaults(prefsFile()).objectForKey("history").isValid());
-}
-
-// A window needs a display; with none, one line says so, also when started for the panel.
-TEST_F(CommandLineRun, WindowWithoutADisplayExitsTwoInOneLine) {
-    env.remove("QT_QPA_PLATFORM");
-    for (const QString& display : {QString(), QStringLiteral(":93")}) {
-        if (!display.isEmpty())
-            env.insert("DISPLAY", display);
-        for (const QStringList& arguments : {QStringList(), QStringList{"--in-panel"}}) {
-            const Outcome result = run(arguments);
-            EXPECT_EQ(result.exitCode, 2) << arguments.join(' ').toStdString();
-            EXPECT_EQ(result.err, "skerrin: no display to show the window on (neither "
-                                  "WAYLAND_DISPLAY nor DISPLAY works)\n");
-        }
-    }
 }
 
 // Requests to a running Skerrin with none to reach, without a bus and then on a bus of its own
@@ -177,16 +167,12 @@ TEST_F(CommandLineRun, ExportedSitesAreValidXmlAndImportIntoAFreshConfiguration)
     // Imported below: a file that is not valid XML would stop the import.
     const QStringList files = exported.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(files.size(), 6);
-    // Again, and into a folder whose names are links: nothing is written over or through.
+    // Into a folder whose names are taken by links: nothing is written over or through.
     const QDir trap(home.path("trap"));
     ASSERT_TRUE(writeFile(home.path("victim.txt"), "mine"));
     ASSERT_TRUE(trap.mkpath("."));
     QFile::link(home.path("victim.txt"), trap.filePath("Web.xml"));
     QFile::link(home.path("outside.xml"), trap.filePath("Directory.xml"));
-    const Outcome twice = run({"--export-sites", home.path("export")});
-    EXPECT_EQ(twice.exitCode, 1);
-    EXPECT_EQ(twice.err.count(": it is there already\n"), 6);
-    EXPECT_TRUE(twice.out.isEmpty());
     const Outcome trapped = run({"--export-sites", trap.path()});
     EXPECT_EQ(trapped.exitCode, 1);
     EXPECT_EQ(trapped.err, "skerrin: skipped " + trap.filePath("Web.xml") +

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Desktop.h"
+#include "XClient.h"
 
 #include <QDBusConnectionInterface>
 #include <QHash>
@@ -104,17 +105,6 @@ protected:
                failed("the keyboard focus is on \"" + name + '"');
     }
 
-    // Calls a method of skerrin's services on the session bus; true when it was answered
-    // without error within five seconds.
-    bool callSkerrin(const QString& method, const QVariantList& arguments = {}) {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            "org.skerrin.Skerrin", "/org/skerrin/Skerrin", "org.skerrin.Skerrin.Services", method);
-        call.setArguments(arguments);
-        const QDBusMessage answer = QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
-        return answer.type() == QDBusMessage::ReplyMessage ||
-               failed(method + " failed or was not answered in time: " + answer.errorMessage());
-    }
-
     // Super+F11, pressed over another application, does nothing: the open-URL key pressed after
     // it searches there, which shows that the first press was handled.
     bool superF11DoesNothing() {
@@ -173,11 +163,11 @@ protected:
         return run("xdotool", arguments, output);
     }
 
-    // Presses and releases at once, or holds the keys down for about as long as a person does.
-    // By key, not through xdotool: xdotool 3.20160805 holds the first modifier a layout lists for
-    // a key's base level, and xkeyboard-config 2.48 lists Alt for the function keys, which turns
-    // "super+F11" into Super+Alt+F11.
-    bool press(const QString& keys, bool likeAPerson = false) {
+    // Presses the keys and lets them go after `holdMs` (a person holds a combination about
+    // 150 ms). By key, not through xdotool: xdotool 3.20160805 holds the first modifier a layout
+    // lists for a key's base level, and xkeyboard-config 2.48 lists Alt for the function keys,
+    // which turns "super+F11" into Super+Alt+F11.
+    bool press(const QString& keys, int holdMs = 0) {
         static const QHash<QString, QString> modifiers = {
             {"super", "Super_L"}, {"alt", "Alt_L"}, {"ctrl", "Control_L"}, {"shift", "Shift_L"}};
         std::vector<xcb_keysym_t> keysyms;
@@ -185,8 +175,7 @@ protected:
             keysyms.push_back(xkb_keysym_from_name(qPrintable(modifiers.value(key, key)), {}));
         XClient keyboard;
         const bool pressed = keyboard.press(keysyms);
-        if (pressed && likeAPerson)
-            QThread::msleep(150); // a person holds a combination about this long
+        QThread::msleep(pressed ? holdMs : 0); // the press itself, not a wait for anything
         keyboard.release();
         return pressed || failed("could not press " + keys);
     }

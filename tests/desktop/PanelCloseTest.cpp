@@ -42,7 +42,7 @@ TEST_F(PanelClose, ClosingHidesWithTheIconShownAndQuitsWithout) {
     ASSERT_TRUE(waitUntil([&] { return iconsShown > 0; }));
     ASSERT_TRUE(focusWindow("Skerrin") && press("alt+F4"));
     EXPECT_TRUE(windowShows("Skerrin", false));
-    EXPECT_TRUE(callSkerrin("doBringToFront"));
+    EXPECT_TRUE(runSkerrin({"--bring-to-front"}));
     EXPECT_TRUE(windowShows("Skerrin"));
     ASSERT_TRUE(quitSkerrin());
 

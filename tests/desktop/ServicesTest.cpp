@@ -29,22 +29,8 @@ TEST_F(Services, CommandLineSearchIsServedByTheRunningInstanceOnItsChosenSite) {
               QStringList({"first", "word", "wo"}));
 }
 
-TEST_F(Services, BlankSearchCallAnswersAtOnceAndShowsTheAlert) {
-    const QString alertTitle = QStringLiteral("No text given.");
-    ASSERT_TRUE(startSkerrin());
-    ASSERT_TRUE(callSkerrin("doServiceSearch", {"  "}));
-    ASSERT_TRUE(windowShows(alertTitle)) << "no alert; skerrin's log:\n" << log().toStdString();
-
-    // Once the alert is dismissed, the next search is the first thing the browser sees.
-    ASSERT_TRUE(focusWindow(alertTitle));
-    ASSERT_TRUE(press("Return"));
-    ASSERT_TRUE(windowShows(alertTitle, false));
-    ASSERT_TRUE(callSkerrin("doServiceSearch", {"after"}));
-    EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "after"});
-}
-
 // While the window runs, two imports at once, a search made by the command line itself (on a
-// named site) and one the window serves: every site and search reaches the file.
+// named site) and one the window serves for it: every site and search reaches the file.
 TEST_F(Services, ImportsAndSearchesMadeElsewhereAreKeptBesideTheWindowsOwn) {
     ASSERT_TRUE(startSkerrin());
     QList<QProcess*> imports;
@@ -55,7 +41,7 @@ TEST_F(Services, ImportsAndSearchesMadeElsewhereAreKeptBesideTheWindowsOwn) {
     for (QProcess* import : imports)
         ASSERT_TRUE(import->waitForFinished(kProcessCapMs) && import->exitCode() == 0);
     EXPECT_TRUE(runSkerrin({"--search", "command", "--site", "Web"}));
-    ASSERT_TRUE(callSkerrin("doServiceSearch", {"bus"}));
+    ASSERT_TRUE(runSkerrin({"--search", "bus"}));
     EXPECT_EQ(waitForOpened(2).size(), 2);
     ASSERT_TRUE(quitSkerrin());
     UserDefaults stored(home.prefsFile());

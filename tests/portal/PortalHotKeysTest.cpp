@@ -169,8 +169,6 @@ int main(int argc, char** argv) {
     QProcessEnvironment env = home.environment();
     env.insert("XDG_CURRENT_DESKTOP", kDesktop);
     env.insert("XDG_DESKTOP_PORTAL_DIR", home.path("portals"));
-    // GIO's modules (dconf, glib-networking) abort the portal where they find no schemas.
-    env.insert("GSETTINGS_SCHEMA_DIR", "/usr/share/glib-2.0/schemas");
     for (const QString& name : env.keys())
         qputenv(name.toUtf8(), env.value(name).toUtf8());
     // Whatever the bus starts for the portal runs in this home too.

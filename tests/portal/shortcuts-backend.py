@@ -55,10 +55,6 @@ class Backend(dbus.service.Object):
         return 0, {'shortcuts': dbus.Array(granted, signature='(sa{sv})')}
 
     # Version 2: the portal passes ConfigureShortcuts on.
-    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature='ss', out_signature='v')
-    def Get(self, interface, name):
-        return self.GetAll(interface)[name]
-
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature='s', out_signature='a{sv}')
     def GetAll(self, interface):
         return {'version': dbus.UInt32(2)} if interface == SHORTCUTS else {}

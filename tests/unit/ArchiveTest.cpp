@@ -115,7 +115,9 @@ TEST(Archive, ReaderAcceptsSharedInstancesLongerChainsAndOtherVersions) {
     EXPECT_EQ(elements[0]->classChain[2].name, "NSObject");
 }
 
-TEST(Archive, MisshapenObjectsAreNeitherStringsNorArrays) {
+// Neither a string nor an array is made of an object of another shape; nor is a search list of
+// an archive of strings, or of a site whose title is a number.
+TEST(Archive, MisshapenObjectsAreNoStringsArraysOrSearchLists) {
     const auto text = ArchiveValue::ofObject(ArchiveObject::string("a"));
     QList<std::pair<QByteArray, QList<ArchiveValue>>> objects = {
         {"NSString", {ArchiveValue::ofBytes("a"), text}},
@@ -131,6 +133,13 @@ TEST(Archive, MisshapenObjectsAreNeitherStringsNorArrays) {
         const ArchiveObject object{{{className, 0}}, values};
         EXPECT_FALSE(object.toString() || object.toArray()) << className.toStdString();
     }
+    const ArchiveObjectRef numberAsTitle =
+        coded("SearchUrl", {ArchiveValue::ofObject(ArchiveObject::string("http://x/%@")), text,
+                            ArchiveValue::ofInteger('i', 4)});
+    for (const ArchiveObjectRef& root :
+         {ArchiveObject::array({ArchiveObject::string("a"), ArchiveObject::string("b")}),
+          coded("SearchList", {ArchiveValue::ofObject(ArchiveObject::array({numberAsTitle}))})})
+        EXPECT_FALSE(SearchList::fromArchivedData(Archiver::archivedDataWithRootObject(root)));
 }
 
 TEST(Archive, DamagedInputsGiveNothing) {
@@ -168,17 +177,4 @@ TEST(Archive, DamagedInputsGiveNothing) {
 
     for (const QByteArray& input : inputs)
         EXPECT_FALSE(Unarchiver::unarchiveObjectWithData(input)) << input.toHex(' ').toStdString();
-}
-
-// An archive of strings, or of a site whose title is a number, is no search list.
-TEST(Archive, ArchiveOfAnotherShapeIsNoSearchList) {
-    const auto text = [](const char* t) {
-        return ArchiveValue::ofObject(ArchiveObject::string(t));
-    };
-    const ArchiveObjectRef numberAsTitle =
-        coded("SearchUrl", {text("http://x/%@"), text("1"), ArchiveValue::ofInteger('i', 4)});
-    for (const ArchiveObjectRef& root :
-         {ArchiveObject::array({ArchiveObject::string("a"), ArchiveObject::string("b")}),
-          coded("SearchList", {ArchiveValue::ofObject(ArchiveObject::array({numberAsTitle}))})})
-        EXPECT_FALSE(SearchList::fromArchivedData(Archiver::archivedDataWithRootObject(root)));
 }
