@@ -23,6 +23,8 @@ inline constexpr PrefKey<int> openUrlKeyMod{"openUrlKeyMod", 0x900}; // Super+Al
 inline constexpr PrefKey<int> readSelection{"readSelection", 0};
 // Put back what the clipboard held before a copy that Skerrin made.
 inline constexpr PrefKey<bool> restoreClipboard{"restoreClipboard", false};
+// The person has pressed one of the hot keys: the main window no longer says what they do.
+inline constexpr PrefKey<bool> hotKeyUsed{"hotKeyUsed", false};
 // WM_CLASS names of terminals beyond the built-in ones (array of strings).
 inline constexpr const char* terminalClasses = "terminalClasses";
 // The archived site list (data) and the last searches (array of strings).
