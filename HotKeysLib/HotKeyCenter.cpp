@@ -75,7 +75,7 @@ bool HotKeyCenter::addHotKey(const QString& name, const KeyComboRef& combo, QObj
     parameterAssert(target != nullptr, "target != nil");
     parameterAssert(action != nullptr, "action != nil");
 
-    removeHotKey(name);
+    removeRecord(name);
 
     auto hk = std::make_shared<HotKeyData>();
     hk->mCombo = combo;
@@ -90,10 +90,17 @@ bool HotKeyCenter::addHotKey(const QString& name, const KeyComboRef& combo, QObj
 
     mHotKeys.insert(name, hk);
     byId.insert(hk->mId, hk.get());
-    return _registerHotKeyIfNeeded(hk.get());
+    const bool registered = _registerHotKeyIfNeeded(hk.get());
+    tellStateChanges();
+    return registered;
 }
 
 void HotKeyCenter::removeHotKey(const QString& name) {
+    removeRecord(name);
+    tellStateChanges();
+}
+
+void HotKeyCenter::removeRecord(const QString& name) {
     const auto found = mHotKeys.constFind(name);
     if (found == mHotKeys.cend())
         return;
@@ -120,6 +127,19 @@ void HotKeyCenter::setEnabled(bool enabled) {
         else
             _unregisterHotKeyIfNeeded(hk.get());
     }
+    tellStateChanges();
+}
+
+void HotKeyCenter::setHotKeyOn(const QString& name, bool on) {
+    HotKeyData* hk = mHotKeys.value(name).get();
+    if (!hk)
+        return;
+    hk->mOn = on;
+    if (on)
+        _registerHotKeyIfNeeded(hk);
+    else
+        _unregisterHotKeyIfNeeded(hk);
+    tellStateChanges();
 }
 
 void HotKeyCenter::sendEvent(const QEvent* event) {
@@ -162,6 +182,7 @@ void HotKeyCenter::hotKeySettled(quintptr ref, bool bound) {
             hk->mRef = 0;
         }
         emit hotKeyBindingSettled(it.key(), bound);
+        tellStateChanges();
         return;
     }
 }
@@ -179,32 +200,86 @@ bool HotKeyCenter::configureDesktopKeys() {
     return false;
 }
 
-QString HotKeyCenter::desktopKeyNotice(const QString& name) const {
+HotKeyState HotKeyCenter::keyState(const QString& name) const {
     const HotKeyData* hk = mHotKeys.value(name).get();
-    if (!hk || !mEnabled || !service.desktopAssignsKeys() || !hk->mCombo->isValid())
-        return {};
+    if (!hk || !mEnabled || !hk->mOn || !hk->mCombo->isValid())
+        return HotKeyState::turnedOff;
+    const bool assigns = service.desktopAssignsKeys();
     // A registration the desktop refused is let go of; one it answered may have no trigger.
-    if (hk->mRegistered) {
-        const std::optional<QString> trigger = service.triggerDescription(hk->mRef);
-        if (!trigger || !trigger->isEmpty())
-            return {};
+    if (!hk->mRegistered) {
+        if (assigns)
+            return HotKeyState::notApproved;
+        return hk->mHeldElsewhere ? HotKeyState::heldElsewhere : HotKeyState::refused;
     }
-    return tr("%1 is not set: your desktop did not approve it.")
-        .arg(hk->mCombo->linuxDisplayText());
+    if (!assigns)
+        return HotKeyState::working;
+    const std::optional<QString> trigger = service.triggerDescription(hk->mRef);
+    if (!trigger)
+        return HotKeyState::waiting;
+    return trigger->isEmpty() ? HotKeyState::notApproved : HotKeyState::working;
 }
 
-QString HotKeyCenter::desktopKeysNotice() const {
-    QStringList names = allNames();
-    names.sort();
-    QStringList lines;
-    for (const QString& name : std::as_const(names)) {
-        if (const QString notice = desktopKeyNotice(name); !notice.isEmpty())
-            lines.append(notice);
+QString HotKeyCenter::keyText(const QString& name) const {
+    const HotKeyData* hk = mHotKeys.value(name).get();
+    if (!hk)
+        return {};
+    const QString trigger = desktopTrigger(name);
+    return trigger.isEmpty() ? hk->mCombo->linuxDisplayText() : trigger;
+}
+
+QString HotKeyCenter::keyStateText(const QString& name) const {
+    const QString key = keyText(name);
+    if (key.isEmpty())
+        return {};
+    switch (keyState(name)) {
+    case HotKeyState::working:
+        return tr("%1: working").arg(key);
+    case HotKeyState::waiting:
+        return tr("%1: waiting for the desktop").arg(key);
+    case HotKeyState::turnedOff:
+        return tr("%1: turned off").arg(key);
+    case HotKeyState::heldElsewhere:
+        return tr("%1: refused: held by another program").arg(key);
+    case HotKeyState::notApproved:
+        return tr("%1: not approved by the desktop").arg(key);
+    case HotKeyState::refused:
+        break;
     }
-    if (!lines.isEmpty() && !canConfigureDesktopKeys())
-        lines.append(tr("Keys are set in your desktop's keyboard settings: look for Skerrin "
-                        "among the shortcuts of applications."));
-    return lines.join('\n');
+    return tr("%1: refused by the desktop").arg(key);
+}
+
+QString HotKeyCenter::keyStatesText(const QStringList& names) const {
+    QStringList states;
+    bool notApproved = false;
+    for (const QString& name : names) {
+        if (const QString state = keyStateText(name); !state.isEmpty())
+            states.append(state);
+        notApproved = notApproved || keyState(name) == HotKeyState::notApproved;
+    }
+    QString text = states.join(QStringLiteral("; "));
+    if (notApproved && !canConfigureDesktopKeys())
+        text += '\n' + tr("Keys are set in your desktop's keyboard settings: look for Skerrin "
+                          "among the shortcuts of applications.");
+    return text;
+}
+
+void HotKeyCenter::tellStateChanges() {
+    QStringList names = allNames() + toldStates.keys();
+    names.removeDuplicates();
+    QStringList changed;
+    for (const QString& name : std::as_const(names)) {
+        const QString state = keyStateText(name);
+        if (state == toldStates.value(name))
+            continue;
+        if (state.isEmpty())
+            toldStates.remove(name);
+        else
+            toldStates.insert(name, state);
+        changed.append(name);
+    }
+    // A listener may change the keys again; it is told of those changes in turn.
+    for (const QString& name : std::as_const(changed))
+        emit keyStateChanged(name);
 }
 
 bool HotKeyCenter::_systemSupportsHotKeys() const {
@@ -213,11 +288,13 @@ bool HotKeyCenter::_systemSupportsHotKeys() const {
 
 bool HotKeyCenter::_registerHotKeyIfNeeded(HotKeyData* hk) {
     parameterAssert(hk != nullptr, "hk != nil");
-    if (!mEnabled || hk->mRegistered || !hk->mCombo->isValid())
+    if (!mEnabled || !hk->mOn || hk->mRegistered || !hk->mCombo->isValid())
         return true;
+    const qint32 keyCode = hk->mCombo->keyCode();
+    const qint32 modifiers = hk->mCombo->modifiers();
     const quintptr ref =
-        service.registerNamedHotKey(hk->mName, qint32(hk->mCombo->keyCode()),
-                                    qint32(hk->mCombo->modifiers()), {signature, hk->mId});
+        service.registerNamedHotKey(hk->mName, keyCode, modifiers, {signature, hk->mId});
+    hk->mHeldElsewhere = ref == 0 && service.heldElsewhere(keyCode, modifiers);
     if (ref == 0)
         return false;
     hk->mRef = ref;
@@ -238,9 +315,11 @@ void HotKeyCenter::_hotKeyDown(HotKeyData* hk) {
     // The action may remove its own hot key, so nothing of the record is used after the call.
     QObject* target = hk->mTarget;
     const char* action = hk->mAction;
+    const QString name = hk->mName;
     if (!QMetaObject::invokeMethod(target, action, Qt::DirectConnection, Q_ARG(QObject*, this)))
         qCInfo(hotKeysLog, "hot key action %s not found on %s", action,
                target->metaObject()->className());
+    emit hotKeyFired(name);
 }
 
 void HotKeyCenter::_hotKeyUp(HotKeyData*) {}

@@ -30,7 +30,12 @@ struct HotKeyData {
     const char* mAction = nullptr; // a slot taking one QObject* (the center)
     quint32 mId = 0;
     QString mName;
+    bool mOn = true;             // turned off, a record keeps its combination for turning on
+    bool mHeldElsewhere = false; // why its last registration was refused
 };
+
+// What a hot key does now; the center tells it in words (keyStateText).
+enum class HotKeyState { working, waiting, turnedOff, heldElsewhere, notApproved, refused };
 
 // Named system-wide hot keys. A press invokes the action on the target with the center as its
 // argument.
@@ -77,13 +82,19 @@ public:
     // Asks the desktop to let the person change the keys; false (and logged) when it cannot be
     // asked.
     bool configureDesktopKeys();
-    // Tells the person that the desktop gave the named hot key no trigger (refused, not
-    // approved or removed), naming it in Linux words; empty while it works, while the desktop
-    // has not answered, and where Skerrin itself binds the keys.
-    QString desktopKeyNotice(const QString& name) const;
-    // Every such notice, a line each, and where to change the keys when the desktop cannot be
-    // asked; empty when there is nothing to tell.
-    QString desktopKeysNotice() const;
+    // Lets go of the named hot key, or takes it again, keeping its combination.
+    void setHotKeyOn(const QString& name, bool on);
+
+    HotKeyState keyState(const QString& name) const;
+    // The key as the person presses it: the desktop's trigger where it gave one, else the
+    // combination in Linux words; empty for a name the center does not know.
+    QString keyText(const QString& name) const;
+    // "Super+Alt+F11: working", "...: turned off", "...: refused: held by another program"...;
+    // empty for a name the center does not know.
+    QString keyStateText(const QString& name) const;
+    // The named keys' states on one line, and where to change keys the desktop did not approve
+    // when it cannot be asked.
+    QString keyStatesText(const QStringList& names) const;
 
     // While set, presses are not taken as hot keys (a new combination is being captured).
     static void setIgnoreEvents(bool ignore);
@@ -107,10 +118,19 @@ signals:
     void hotKeyBindingSettled(const QString& name, bool bound);
     // A press comes with the desktop's leave to bring a window forward; emitted before it.
     void activationTokenGiven(const QString& token);
+    // What keyStateText tells of the named key changed.
+    void keyStateChanged(const QString& name);
+    // The person pressed the named hot key; emitted after its action.
+    void hotKeyFired(const QString& name);
 
 private:
+    void removeRecord(const QString& name);
+    // Emits keyStateChanged for every key whose words are no longer those last told.
+    void tellStateChanges();
+
     HotKeyService& service;
     bool mEnabled = true;
+    QHash<QString, QString> toldStates;
     QHash<QString, std::shared_ptr<HotKeyData>> mHotKeys;
     QHash<quint32, HotKeyData*> byId; // a press's id is looked up, never trusted
     quint32 lastId = 0;

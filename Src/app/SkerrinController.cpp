@@ -21,6 +21,9 @@
 #include <QMimeData>
 #include <QScreen>
 
+#include <algorithm>
+#include <utility>
+
 const QString kBringToFrontHotKey = QStringLiteral("BringToFrontHotKey");
 const QString kOpenUrlHotKey = QStringLiteral("OpenUrlHotKey");
 const QString kBringToFrontFailure = QStringLiteral("error setting the default HotKey");
@@ -54,15 +57,13 @@ void SkerrinController::awakeFromNib(MainWindow& mainWindow, HotKeyCenter& hotKe
     connect(window, &MainWindow::registerHKRequested, this, &SkerrinController::registerHK);
     connect(window, &MainWindow::unregisterHKRequested, this, &SkerrinController::unregisterHK);
     connect(window, &MainWindow::clearHistoryRequested, this, &Searcher::clearHistory);
+    connect(window, &MainWindow::turnOnHKRequested, this, &SkerrinController::turnOnHK);
     setDefaults();
     // A desktop that answers later refuses with the same words as one that answers at once.
     connect(center, &HotKeyCenter::hotKeyBindingSettled, this, [](const QString& name, bool bound) {
         if (!bound)
             logLine(name == kOpenUrlHotKey ? kOpenUrlKeyFailure : kBringToFrontFailure);
     });
-    // Keys the desktop gave no trigger are told where the person looks, never only logged.
-    connect(center, &HotKeyCenter::hotKeyBindingSettled, this,
-            &SkerrinController::showHotKeyNotice);
     connect(window, &MainWindow::desktopKeysRequested, center, &HotKeyCenter::configureDesktopKeys);
 
     mCombo = storedCombo(PrefKeys::keyCode, PrefKeys::keyCodeMod);
@@ -73,6 +74,16 @@ void SkerrinController::awakeFromNib(MainWindow& mainWindow, HotKeyCenter& hotKe
     prefs.setTempObject(QLatin1String(PrefKeys::openUrlCombo), QVariant::fromValue(urlCombo));
     // Registered last so that it wins when both keys are the same combination.
     registerHotKey(kBringToFrontHotKey, mCombo, this, "hotKeyDown", kBringToFrontFailure);
+    // Told where the person looks, never only logged, and from now on as they change.
+    showHotKeys();
+    connect(center, &HotKeyCenter::keyStateChanged, this, &SkerrinController::showHotKeys);
+    // The first start's hint stays until the person has used a key.
+    connect(center, &HotKeyCenter::hotKeyFired, this, [this] {
+        if (prefs.getBool(PrefKeys::hotKeyUsed))
+            return;
+        prefs.setBool(PrefKeys::hotKeyUsed, true);
+        showHotKeys();
+    });
 
     window->centerOnScreen();
     setSearchList(loadSearchList(prefs.defaults()));
@@ -100,11 +111,33 @@ void SkerrinController::takeInChangesOnDisk(const QVariantMap& before) {
         history.setStringList(searches);
 }
 
-void SkerrinController::showHotKeyNotice() {
-    const QString notice = center->desktopKeysNotice();
-    const bool askDesktop = center->canConfigureDesktopKeys();
-    window->showHotKeyNotice(notice, askDesktop);
-    emit hotKeyNoticeChanged(notice, askDesktop);
+void SkerrinController::showHotKeys() {
+    const QStringList names{kOpenUrlHotKey, kBringToFrontHotKey};
+    const QString states = center->keyStatesText(names);
+    const bool askDesktop = center->canConfigureDesktopKeys() &&
+                            std::any_of(names.cbegin(), names.cend(), [this](const QString& name) {
+                                return center->keyState(name) == HotKeyState::notApproved;
+                            });
+    const QString hint = keysHint();
+    window->showHotKeys(prefs.getBool(PrefKeys::hotKeyUsed) ? QString() : hint, states, askDesktop);
+    window->setBringToFrontKeyOn(center->keyState(kBringToFrontHotKey) != HotKeyState::turnedOff);
+    emit hotKeysChanged(hint, states, askDesktop);
+    if (states != std::exchange(toldStates, states))
+        logLine("hot keys: " + QString(states).replace('\n', ' '));
+}
+
+QString SkerrinController::keysHint() const {
+    const auto works = [this](const QString& name) {
+        const HotKeyState state = center->keyState(name);
+        return state == HotKeyState::working || state == HotKeyState::waiting;
+    };
+    QStringList parts;
+    if (works(kOpenUrlHotKey))
+        parts.append(tr("Select text anywhere and press %1 to search it")
+                         .arg(center->keyText(kOpenUrlHotKey)));
+    if (works(kBringToFrontHotKey))
+        parts.append(tr("%1 brings Skerrin here").arg(center->keyText(kBringToFrontHotKey)));
+    return parts.isEmpty() ? QString() : parts.join(QStringLiteral("; ")) + '.';
 }
 
 void SkerrinController::applicationDidFinishLaunching() {
@@ -205,10 +238,18 @@ void SkerrinController::registerHK() {
     prefs.setTempObject(QLatin1String(PrefKeys::bringToFrontCombo), QVariant::fromValue(mCombo));
 }
 
+// The key keeps its combination in the center, so that it can be turned on again.
 void SkerrinController::unregisterHK() {
     if (center)
-        center->removeHotKey(kBringToFrontHotKey);
+        center->setHotKeyOn(kBringToFrontHotKey, false);
     mCombo.reset();
+}
+
+void SkerrinController::turnOnHK() {
+    if (!center)
+        return;
+    center->setHotKeyOn(kBringToFrontHotKey, true);
+    mCombo = center->keyComboForName(kBringToFrontHotKey);
 }
 
 void SkerrinController::showPrefs() {

@@ -66,18 +66,24 @@ public slots:
     void clippingSelected();
     void registerHK();
     void unregisterHK();
+    // Takes the bring-to-front key again after unregisterHK.
+    void turnOnHK();
+    // Tells the window, the log and hotKeysChanged's listeners the keys' states; again on every
+    // change.
+    void showHotKeys();
     void showPrefs();
     void showAbout();
 
 signals:
     // "Show an icon in the panel" was switched in the preferences.
     void panelIconChanged();
-    // What to tell about hot keys that do not work changed (empty: nothing); `askDesktop`: the
-    // desktop can be asked to change them.
-    void hotKeyNoticeChanged(const QString& notice, bool askDesktop);
+    // What the keys do (`hint`, empty when none works) or their states changed; `askDesktop`:
+    // the desktop can be asked to change keys it did not approve.
+    void hotKeysChanged(const QString& hint, const QString& states, bool askDesktop);
 
 private:
-    void showHotKeyNotice();
+    // Which key searches the selection and which brings Skerrin forward, of those that work.
+    QString keysHint() const;
     // Another process's sites and searches join this window's; edits not yet saved here stay.
     void takeInChangesOnDisk(const QVariantMap& before);
     KeyComboRef storedCombo(const PrefKey<int>& codeKey, const PrefKey<int>& modifiersKey) const;
@@ -91,6 +97,7 @@ private:
     SelectionReader* reader = nullptr;
     SelectionCapture* capture = nullptr;
     QPointer<AboutWindowController> about;
+    QString toldStates;
 
 public:
     // Kept for callers of the design's interface; nothing in Skerrin calls these.

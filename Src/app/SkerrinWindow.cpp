@@ -123,8 +123,9 @@ int runWindow(int argc, char* argv[]) {
     QObject::connect(&panelIcon, &PanelIcon::clearHistoryRequested, &controller,
                      &Searcher::clearHistory);
     QObject::connect(&panelIcon, &PanelIcon::quitRequested, &app, &QCoreApplication::quit);
-    QObject::connect(&controller, &SkerrinController::hotKeyNoticeChanged, &panelIcon,
-                     &PanelIcon::setHotKeyNotice);
+    QObject::connect(&controller, &SkerrinController::hotKeysChanged, &panelIcon,
+                     &PanelIcon::showHotKeys);
+    controller.showHotKeys();
     QObject::connect(&panelIcon, &PanelIcon::desktopKeysRequested, &center,
                      &HotKeyCenter::configureDesktopKeys);
     QObject::connect(&window, &MainWindow::quitRequested, &app, &QCoreApplication::quit);

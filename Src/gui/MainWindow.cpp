@@ -57,11 +57,13 @@ MainWindow::MainWindow(QStringListModel& history)
     connect(ui->actionPreferences, &QAction::triggered, this, &MainWindow::prefsRequested);
     connect(ui->actionRegisterHK, &QAction::triggered, this, &MainWindow::registerHKRequested);
     connect(ui->actionUnregisterHK, &QAction::triggered, this, &MainWindow::unregisterHKRequested);
+    connect(ui->actionTurnOnHK, &QAction::triggered, this, &MainWindow::turnOnHKRequested);
     connect(ui->actionQuit, &QAction::triggered, this, &MainWindow::quitRequested);
     connect(ui->actionClearHistory, &QAction::triggered, this, &MainWindow::clearHistoryRequested);
     connect(ui->desktopKeysButton, &QPushButton::clicked, this, &MainWindow::desktopKeysRequested);
     ui->hotKeyNotice->setAccessibleName(tr("Hot keys"));
-    showHotKeyNotice({}, false);
+    showHotKeys({}, {}, false);
+    setBringToFrontKeyOn(true);
 }
 
 MainWindow::~MainWindow() = default;
@@ -162,11 +164,18 @@ void MainWindow::showBehind() {
     setAttribute(Qt::WA_ShowWithoutActivating, false);
 }
 
-void MainWindow::showHotKeyNotice(const QString& notice, bool askDesktop) {
-    ui->hotKeyNotice->setText(notice);
-    ui->hotKeyNotice->setAccessibleDescription(notice);
-    ui->hotKeyNotice->setVisible(!notice.isEmpty());
-    ui->desktopKeysButton->setVisible(!notice.isEmpty() && askDesktop);
+void MainWindow::showHotKeys(const QString& hint, const QString& states, bool askDesktop) {
+    ui->keysHint->setText(hint);
+    ui->keysHint->setVisible(!hint.isEmpty());
+    ui->hotKeyNotice->setText(states);
+    ui->hotKeyNotice->setAccessibleDescription(states);
+    ui->hotKeyNotice->setVisible(!states.isEmpty());
+    ui->desktopKeysButton->setVisible(askDesktop);
+}
+
+void MainWindow::setBringToFrontKeyOn(bool on) {
+    ui->actionUnregisterHK->setVisible(on);
+    ui->actionTurnOnHK->setVisible(!on);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

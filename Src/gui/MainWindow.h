@@ -37,9 +37,11 @@ public:
     void bringToFrontWithText(const QString& text);
     // Shown, leaving the keyboard focus where it is.
     void showBehind();
-    // A short line under the search field about hot keys that do not work (hidden when empty),
-    // with the button asking the desktop to change them when it can be asked.
-    void showHotKeyNotice(const QString& notice, bool askDesktop);
+    // Under the search field: what the keys do (hidden when empty) and a line of their states,
+    // with the button asking the desktop to change keys when it can be asked.
+    void showHotKeys(const QString& hint, const QString& states, bool askDesktop);
+    // The Skerrin menu offers to turn the bring-to-front key off, or on again.
+    void setBringToFrontKeyOn(bool on);
 
 signals:
     void closed();
@@ -53,6 +55,7 @@ signals:
     void prefsRequested();
     void registerHKRequested();
     void unregisterHKRequested();
+    void turnOnHKRequested();
     void desktopKeysRequested();
 
 protected:

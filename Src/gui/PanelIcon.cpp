@@ -4,7 +4,7 @@
 
 PanelIcon::PanelIcon(QObject* parent)
     : QObject(parent)
-    , toolTip(QStringLiteral("Skerrin")) {
+    , tip(QStringLiteral("Skerrin")) {
     menu.addAction(tr("Search the clipboard"), this, &PanelIcon::searchClipboardRequested);
     menu.addAction(tr("Show Skerrin"), this, &PanelIcon::showRequested);
     menu.addAction(tr("Preferences"), this, &PanelIcon::prefsRequested);
@@ -27,7 +27,7 @@ void PanelIcon::setShown(bool shown) {
         return;
     }
     icon = new QSystemTrayIcon(QGuiApplication::windowIcon(), this);
-    icon->setToolTip(toolTip);
+    icon->setToolTip(tip);
     icon->setContextMenu(&menu);
     connect(icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
         if (why == QSystemTrayIcon::Trigger || why == QSystemTrayIcon::DoubleClick)
@@ -36,11 +36,13 @@ void PanelIcon::setShown(bool shown) {
     icon->show();
 }
 
-void PanelIcon::setHotKeyNotice(const QString& notice, bool askDesktop) {
-    toolTip = notice.isEmpty() ? QStringLiteral("Skerrin") : "Skerrin\n" + notice;
+void PanelIcon::showHotKeys(const QString& hint, const QString& states, bool askDesktop) {
+    QStringList lines{QStringLiteral("Skerrin"), hint, states};
+    lines.removeAll(QString());
+    tip = lines.join('\n');
     if (icon)
-        icon->setToolTip(toolTip);
-    desktopKeys->setVisible(!notice.isEmpty() && askDesktop);
+        icon->setToolTip(tip);
+    desktopKeys->setVisible(askDesktop);
 }
 
 bool PanelIcon::isShown() const {

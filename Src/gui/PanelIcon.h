@@ -15,9 +15,10 @@ public:
     void setShown(bool shown);
     // Shown, and a panel is there to show it.
     bool isShown() const;
-    // Hot keys that do not work, told in the tooltip (none: empty), with a menu item asking the
-    // desktop to change them when it can be asked.
-    void setHotKeyNotice(const QString& notice, bool askDesktop);
+    // What the keys do and their states, told in the tooltip, with a menu item asking the
+    // desktop to change keys when it can be asked.
+    void showHotKeys(const QString& hint, const QString& states, bool askDesktop);
+    QString toolTip() const { return tip; }
 
 signals:
     void searchClipboardRequested();
@@ -30,6 +31,6 @@ signals:
 private:
     QMenu menu;
     QAction* desktopKeys;
-    QString toolTip;
+    QString tip;
     QSystemTrayIcon* icon = nullptr;
 };

@@ -63,8 +63,7 @@ PrefsWindowController::PrefsWindowController(HotKeyTargets targets, Prefs& prefs
             &PrefsWindowController::editAutoSearchPressed);
     connect(ui->desktopKeysButton, &QPushButton::clicked, this,
             &PrefsWindowController::desktopKeysPressed);
-    connect(&center, &HotKeyCenter::hotKeyBindingSettled, this,
-            &PrefsWindowController::updateFields);
+    connect(&center, &HotKeyCenter::keyStateChanged, this, &PrefsWindowController::updateFields);
     connect(ui->pasteTextButton, &QCheckBox::clicked, this,
             &PrefsWindowController::pasteTextPressed);
     connect(ui->copySelectedTextButton, &QCheckBox::clicked, this,
@@ -162,9 +161,10 @@ void PrefsWindowController::showDesktopKeys() {
     for (const auto& [name, notice, field] :
          {std::tuple{kBringToFrontName, ui->hotKeyNotice, ui->hotKeyTextField},
           std::tuple{kOpenUrlName, ui->autoSearchNotice, ui->autoSearchTextField}}) {
-        const QString text = center.desktopKeyNotice(QLatin1String(name));
+        const QString text = center.keyStateText(QLatin1String(name));
         notice->setText(text);
-        notice->setVisible(!text.isEmpty());
+        // A working key is what the field shows; the window must fit a 720-pixel screen.
+        notice->setVisible(center.keyState(QLatin1String(name)) != HotKeyState::working);
         field->setAccessibleDescription(text);
     }
     if (!assigned)

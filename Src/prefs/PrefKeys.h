@@ -25,6 +25,8 @@ inline constexpr PrefKey<int> readSelection{"readSelection", 0};
 inline constexpr PrefKey<bool> restoreClipboard{"restoreClipboard", false};
 // Off, a search leaves no trace: nothing enters the history or the settings file.
 inline constexpr PrefKey<bool> rememberSearches{"rememberSearches", true};
+// The person has pressed one of the hot keys: the main window no longer says what they do.
+inline constexpr PrefKey<bool> hotKeyUsed{"hotKeyUsed", false};
 // WM_CLASS names of terminals beyond the built-in ones (array of strings).
 inline constexpr const char* terminalClasses = "terminalClasses";
 // The archived site list (data) and the last searches (array of strings).

@@ -68,33 +68,6 @@ TEST_F(HotKeys, RefusedKeyStaysListedUnheldAndEnablingAgainRetriesOnlyIt) {
     EXPECT_EQ(service.calls.mid(1).size(), 2);
 }
 
-// Only a key the desktop answered with no trigger, or refused, is told of; the desktop's own
-// words, a pending answer, a disabled center or a desktop that lets Skerrin bind tell nothing.
-TEST_F(HotKeys, TellsOfAKeyOnlyWhenTheDesktopGaveItNoTrigger) {
-    const QString notSet = "Super+F11 is not set: your desktop did not approve it.";
-    // The desktop's answer (none: pending), whether it assigns the keys, whether the center is
-    // enabled, whether the desktop refused at last; what is told.
-    const std::tuple<std::optional<QString>, bool, bool, bool, QString> rows[] = {
-        {std::nullopt, true, true, false, ""}, {"", true, true, false, notSet},
-        {"Ctrl+F9", true, true, false, ""},    {"", false, true, false, ""},
-        {"", true, false, false, ""},          {std::nullopt, true, true, true, notSet},
-    };
-    for (const auto& [trigger, assigns, enabled, refused, told] : rows) {
-        service.desktopAssigns = assigns;
-        center.setEnabled(true);
-        add(bringToFront, commandF11);
-        const quintptr ref = service.refOf(103, 0x100);
-        service.triggers.clear();
-        if (trigger)
-            service.triggers[ref] = *trigger;
-        if (refused)
-            service.receiver()->hotKeySettled(ref, false);
-        center.setEnabled(enabled);
-        EXPECT_EQ(center.desktopKeyNotice(bringToFront), told)
-            << trigger.value_or("pending").toStdString() << assigns << enabled << refused;
-    }
-}
-
 // Adding a name again replaces its record, even with the same combination, which the desktop
 // would refuse as taken; invalid combinations are listed but never registered, nor re-enabled.
 TEST_F(HotKeys, EachNameHoldsOneRecordAndOnlyValidCombinationsAreRegistered) {

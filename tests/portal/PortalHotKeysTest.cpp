@@ -121,11 +121,11 @@ TEST_F(PortalHotKeys, BothKeysAreBoundAndOneGivenNoTriggerIsToldUntilTheDesktopS
     const QMap<QString, bool> answers = addBothAndSettle();
     EXPECT_EQ(answers, (QMap<QString, bool>{{kOpenUrl, true}, {kBringToFront, true}}));
     EXPECT_EQ(granted(), QStringList({kBringToFront + " LOGO+F11", kOpenUrl + " "}));
-    const QString notSet = "Super+Alt+F11 is not set: your desktop did not approve it.";
-    EXPECT_EQ(center->desktopKeyNotice(kOpenUrl), notSet);
-    EXPECT_EQ(center->desktopKeyNotice(kBringToFront), "");
+    const QString notSet = "Super+Alt+F11: not approved by the desktop";
+    EXPECT_EQ(center->keyStateText(kOpenUrl), notSet);
+    EXPECT_EQ(center->keyStateText(kBringToFront), "LOGO+F11: working");
     // A desktop that cannot be asked to show its settings: the person is told where they are.
-    EXPECT_EQ(center->desktopKeysNotice(),
+    EXPECT_EQ(center->keyStatesText({kOpenUrl}),
               service->canConfigureKeys()
                   ? notSet
                   : notSet + "\nKeys are set in your desktop's keyboard settings: look for "
@@ -143,7 +143,7 @@ TEST_F(PortalHotKeys, BothKeysAreBoundAndOneGivenNoTriggerIsToldUntilTheDesktopS
     ASSERT_TRUE(settled.wait());
     EXPECT_EQ(settled.value(0), (QVariantList{kOpenUrl, true}));
     EXPECT_EQ(center->desktopTrigger(kOpenUrl), "LOGO+ALT+F11");
-    EXPECT_EQ(center->desktopKeysNotice(), "");
+    EXPECT_EQ(center->keyStatesText({kOpenUrl}), "LOGO+ALT+F11: working");
 
     QSignalSpy tokens(center.get(), &HotKeyCenter::activationTokenGiven);
     ASSERT_TRUE(press(kOpenUrl, true));

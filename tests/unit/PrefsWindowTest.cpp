@@ -296,52 +296,6 @@ TEST_F(PrefsWindow, SelectionReadingPanelIconAndStartAtLoginShowTheStoredChoiceA
     qputenv("XDG_CONFIG_HOME", saved);
 }
 
-// A key the desktop gave no trigger is told under the search field, to the panel icon and beside
-// the key in the preferences, in Linux words and to screen readers, with where to change it.
-TEST_F(PrefsWindow, KeysTheDesktopAssignsAreShownInItsWordsWithWhereToChangeThem) {
-    const quintptr bringToFront = service.refOf(103, 0x100), openUrl = service.refOf(103, 0x900);
-    PrefsWindowController& ours = open();
-    EXPECT_FALSE(child<QLabel>(ours, "desktopKeysLabel").isVisibleTo(&ours));
-
-    service.desktopAssigns = true;
-    service.triggers[openUrl] = "Ctrl+Alt+S";
-    PrefsWindowController& prefsWindow = open();
-    const QLabel& label = child<QLabel>(prefsWindow, "desktopKeysLabel");
-    EXPECT_TRUE(label.isVisibleTo(&prefsWindow));
-    EXPECT_TRUE(label.text().contains("none to bring Skerrin to the front, Ctrl+Alt+S to search"));
-    QSignalSpy told(&controller, &SkerrinController::hotKeyNoticeChanged);
-    const QLabel& line = child<QLabel>(window, "hotKeyNotice");
-    const QLabel& notice = child<QLabel>(prefsWindow, "hotKeyNotice");
-    const QString notSet = "Super+F11 is not set: your desktop did not approve it.";
-    for (const bool configurable : {false, true}) {
-        service.configurable = configurable;
-        service.triggers[bringToFront] = "";
-        service.receiver()->hotKeySettled(bringToFront, true);
-        const QString where = "\nKeys are set in your desktop's keyboard settings: look for "
-                              "Skerrin among the shortcuts of applications.";
-        EXPECT_EQ(line.text(), notSet + (configurable ? "" : where));
-        EXPECT_EQ(line.accessibleDescription(), line.text());
-        EXPECT_TRUE(line.isVisibleTo(&window));
-        EXPECT_EQ(told.takeFirst(), (QVariantList{line.text(), configurable}));
-        EXPECT_EQ(notice.text(), notSet);
-        EXPECT_TRUE(notice.isVisibleTo(&prefsWindow));
-        EXPECT_EQ(child<QLineEdit>(prefsWindow, "hotKeyTextField").accessibleDescription(), notSet);
-        EXPECT_FALSE(child<QLabel>(prefsWindow, "autoSearchNotice").isVisibleTo(&prefsWindow));
-        EXPECT_EQ(label.text().contains("keyboard settings"), !configurable);
-        for (QWidget* shown : {static_cast<QWidget*>(&window), static_cast<QWidget*>(&prefsWindow)})
-            EXPECT_EQ(child<QPushButton>(*shown, "desktopKeysButton").isVisibleTo(shown),
-                      configurable);
-    }
-    click(window, "desktopKeysButton");
-    click(prefsWindow, "desktopKeysButton");
-    EXPECT_EQ(service.configured, 2);
-    service.triggers[bringToFront] = "Super+F1";
-    service.receiver()->hotKeySettled(bringToFront, true);
-    EXPECT_TRUE(label.text().contains("Super+F1 to bring"));
-    EXPECT_FALSE(line.isVisibleTo(&window) || notice.isVisibleTo(&prefsWindow));
-    EXPECT_EQ(told.takeFirst(), (QVariantList{QString(), true}));
-}
-
 TEST_F(PrefsWindow, SiteTableKeysADoubleClickAndADragEditMoveDeleteAndRestore) {
     QTableView& table = openShown();
     personInEditor("Unchanged", "cancelButton");
