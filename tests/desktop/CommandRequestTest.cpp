@@ -54,13 +54,13 @@ TEST_F(CommandRequest, BringToFrontAndASecondStartPutTheFocusIntoTheSearchField)
 // brings no cleared search back.
 TEST_F(CommandRequest, ClearHistoryEmptiesTheRunningSkerrinsListToo) {
     ASSERT_TRUE(startSkerrin());
-    ASSERT_TRUE(callSkerrin("doServiceSearch", {"remembered"}));
+    ASSERT_TRUE(runSkerrin({"--search", "remembered"}));
     const auto stored = [&](const QString& text) {
         return readFile(home.prefsFile()).contains("<string>" + text.toUtf8() + "</string>");
     };
     ASSERT_TRUE(waitUntil([&] { return stored("remembered"); }));
     EXPECT_TRUE(runSkerrin({"--clear-history"}));
-    ASSERT_TRUE(callSkerrin("doServiceSearch", {"after"}));
+    ASSERT_TRUE(runSkerrin({"--search", "after"}));
     ASSERT_TRUE(waitUntil([&] { return stored("after"); }));
     EXPECT_FALSE(stored("remembered"));
     EXPECT_EQ(waitForOpened(2).size(), 2);
