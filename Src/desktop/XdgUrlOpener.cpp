@@ -164,15 +164,15 @@ bool startDefaultHandler(const QString& address) {
 bool startPrivately(const QString& address) {
     const PrivateWindowCommand browser = PrivateWindowCommand::forDefaultBrowser();
     const QStringList command = browser.command(address);
+    const QString name = browser.browserName();
     if (command.isEmpty())
-        logLine(QStringLiteral("the default browser (%1) cannot open private windows; the address "
+        logLine(QStringLiteral("the default browser%1 cannot open private windows; the address "
                                "opens in a usual one")
-                    .arg(browser.browserName()));
+                    .arg(name.isEmpty() ? QString() : " (" + name + ')'));
     else if (startWatched(command))
         return true;
     else
-        logLine(
-            QStringLiteral("could not start %1 for a private window").arg(browser.browserName()));
+        logLine(QStringLiteral("could not start %1 for a private window").arg(name));
     return false;
 }
 
