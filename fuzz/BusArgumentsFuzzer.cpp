@@ -19,7 +19,7 @@ namespace {
 
 class CheckingOpener : public UrlOpener {
 protected:
-    bool launch(const QString& address) override {
+    bool launch(const QString& address, Window) override {
         if (!isWellFormed(address))
             std::abort();
         return true;
@@ -65,12 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QObject::connect(
         &service, &SkerrinService::siteSearchRequested, &searcher,
         [&](const QString& text, const QString& title) { searcher.searchOnSite(text, title); });
-    service.setSiteTitles([&] {
-        QStringList titles;
-        for (const SearchUrl& site : searcher.getSearchList().searchUrls())
-            titles.append(site.title());
-        return titles;
-    });
+    service.setHandOffs([&](const auto& title) { return searcher.handOffsFor(title); });
     if (arguments.size() >= 2)
         service.searchOnSite(arguments[0], arguments[1]);
     else

@@ -96,11 +96,8 @@ void SkerrinController::awakeFromNib(MainWindow& mainWindow, HotKeyCenter& hotKe
 }
 
 void SkerrinController::takeInChangesOnDisk(const QVariantMap& before) {
-    QVariantMap now;
-    for (const char* key : {PrefKeys::searchList, PrefKeys::searchListFields})
-        now.insert(QLatin1String(key), prefs.defaults().objectForKey(QLatin1String(key)));
     const QList<SearchUrl> had = SearchList::storedSites(before);
-    const QList<SearchUrl> stored = SearchList::storedSites(now);
+    const QList<SearchUrl> stored = SearchList::storedSites(SearchList::storedIn(prefs.defaults()));
     // Through a model, so that every open preferences window shows the list as it now is.
     if (stored != had) {
         SearchListModel(*searchList)

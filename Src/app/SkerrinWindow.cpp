@@ -10,7 +10,6 @@
 #include "Prefs.h"
 #include "QuitSignals.h"
 #include "SBApplication.h"
-#include "SearchList.h"
 #include "SelectionCapture.h"
 #include "SkerrinController.h"
 #include "SkerrinService.h"
@@ -82,12 +81,7 @@ int runWindow(int argc, char* argv[]) {
                      [&controller](const QString& text, const QString& title) {
                          controller.searchOnSite(text, title);
                      });
-    service.setSiteTitles([&controller] {
-        QStringList titles;
-        for (const SearchUrl& site : controller.getSearchList().searchUrls())
-            titles.append(site.title());
-        return titles;
-    });
+    service.setHandOffs([&controller](const auto& title) { return controller.handOffsFor(title); });
     QObject::connect(&service, &SkerrinService::bringToFrontRequested, &controller,
                      &SkerrinController::doBringToFront);
     QObject::connect(&service, &SkerrinService::selectionSearchRequested, &controller,

@@ -31,8 +31,8 @@ bool isScheme(QStringView scheme) {
 
 } // namespace
 
-bool UrlOpener::open(const QString& address) {
-    return refusal(address).isEmpty() && launch(address);
+bool UrlOpener::open(const QString& address, Window window) {
+    return refusal(address).isEmpty() && launch(address, window);
 }
 
 QString UrlOpener::refusal(const QString& address) {

@@ -13,13 +13,16 @@ public:
     static constexpr qsizetype maxAddressLength = 32 * 1024;
     static inline const QString tooLong = QStringLiteral("too long to hand to the browser");
 
+    // A site may ask for the browser's private window.
+    enum class Window { Usual, Private };
+
     // False when the address is refused or could not be handed over.
-    bool open(const QString& address);
+    bool open(const QString& address, Window window = Window::Usual);
 
     static bool isWellFormed(const QString& address);
     // Why the address is not handed to any browser, or nothing when it may be.
     static QString refusal(const QString& address);
 
 protected:
-    virtual bool launch(const QString& address) = 0;
+    virtual bool launch(const QString& address, Window window) = 0;
 };

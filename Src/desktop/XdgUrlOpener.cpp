@@ -1,6 +1,7 @@
 #include "XdgUrlOpener.h"
 
 #include "Log.h"
+#include "PrivateWindowCommand.h"
 
 #include <QProcess>
 
@@ -122,9 +123,10 @@ QList<Browser> browserCommands(const QString& address) {
 }
 
 // A browser that ends at once with a failure (no display, a bad option) did not open anything.
-bool startFirstThatStays(const QList<Browser>& browsers) {
+// The first one may have been started already: `first` is its exit.
+bool startFirstThatStays(const QList<Browser>& browsers, const std::shared_ptr<Exit>& first) {
     for (const Browser& browser : browsers) {
-        const auto exit = startWatched(browser.command);
+        const auto exit = &browser == &browsers.first() ? first : startWatched(browser.command);
         if (!exit)
             logLine("could not start " + browser.program + " from $BROWSER");
         else if (exit->failedWithin(kEarlyExit))
@@ -157,6 +159,23 @@ bool startDefaultHandler(const QString& address) {
     return started;
 }
 
+// The default browser's private window, when it has one; otherwise the caller opens the address
+// in a usual window.
+bool startPrivately(const QString& address) {
+    const PrivateWindowCommand browser = PrivateWindowCommand::forDefaultBrowser();
+    const QStringList command = browser.command(address);
+    const QString name = browser.browserName();
+    if (command.isEmpty())
+        logLine(QStringLiteral("the default browser%1 cannot open private windows; the address "
+                               "opens in a usual one")
+                    .arg(name.isEmpty() ? QString() : " (" + name + ')'));
+    else if (startWatched(command))
+        return true;
+    else
+        logLine(QStringLiteral("could not start %1 for a private window").arg(name));
+    return false;
+}
+
 // Neither GIO nor xdg-open is waited for: a failure they report comes when they start.
 bool startDesktopHandler(const QString& address) {
     if (startDefaultHandler(address) || startWatched({QStringLiteral("xdg-open"), address}))
@@ -177,12 +196,16 @@ struct XdgUrlOpener::Watches {
 XdgUrlOpener::XdgUrlOpener()
     : watches(std::make_shared<Watches>()) {}
 
-bool XdgUrlOpener::launch(const QString& address) {
+bool XdgUrlOpener::launch(const QString& address, Window window) {
     const QList<Browser> browsers = browserCommands(address);
     if (browsers.isEmpty())
-        return startDesktopHandler(address);
-    const auto handOff = [browsers, address, watches = watches] {
-        const bool started = startFirstThatStays(browsers) || startDesktopHandler(address);
+        return (window == Window::Private && startPrivately(address)) ||
+               startDesktopHandler(address);
+    // Started here, so that the addresses of a group reach the browser in their order; whether
+    // it stays is watched on the side.
+    const auto first = startWatched(browsers.first().command);
+    const auto handOff = [browsers, address, first, watches = watches] {
+        const bool started = startFirstThatStays(browsers, first) || startDesktopHandler(address);
         std::lock_guard lock(watches->mutex);
         --watches->running;
         watches->ranOut = watches->ranOut || !started;

@@ -349,8 +349,16 @@ Exported exportSites(const SearchList& list, const QString& dir) {
         exported.error = dir + QStringLiteral(": cannot be made");
         return exported;
     }
-    QSet<QString> taken;
+    // OpenSearch knows one address an engine: a group's each go to a file of their own.
+    QList<SearchUrl> engines;
     for (const SearchUrl& site : list.searchUrls()) {
+        for (const QString& url : site.urls()) {
+            engines.append(site);
+            engines.last().setUrls({url});
+        }
+    }
+    QSet<QString> taken;
+    for (const SearchUrl& site : engines) {
         const QString path = QDir(dir).filePath(fileNameFor(site.title(), taken));
         const int fd = ::open(QFile::encodeName(path).constData(),
                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);

@@ -49,8 +49,8 @@ struct Report {
 // SearchList::maxImportedSites.
 Report merge(SearchList& list, const Found& found);
 
-// One OpenSearch description per site, each file made new: a name already taken in the folder,
-// by a file or a link, is skipped rather than written over or through.
+// One OpenSearch description per address of each site, each file made new: a name already taken in
+// the folder, by a file or a link, is skipped rather than written over or through.
 struct Exported {
     QStringList written;
     QStringList skipped;

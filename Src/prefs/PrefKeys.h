@@ -34,6 +34,9 @@ inline constexpr const char* searchList = "searchList";
 inline constexpr const char* history = "history";
 // Per site, in the order of the archived list: keyword, encoding, space style, template.
 inline constexpr const char* searchListFields = "searchListFields";
+// Only for sites that open several addresses or a private window, each "private" or nothing
+// and then every address, tab-separated; absent when no site does either.
+inline constexpr const char* searchListAddresses = "searchListAddresses";
 
 // Scratch entries that live for one run only.
 inline constexpr const char* bringToFrontCombo = "mCombo";

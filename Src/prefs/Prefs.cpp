@@ -183,10 +183,6 @@ void Prefs::setArchivedObject(const ArchiveObjectRef& object, const QString& key
     store.setObject(Archiver::archivedDataWithRootObject(object), key);
 }
 
-void Prefs::setStringList(const QStringList& list, const QString& key) {
-    store.setObject(list, key);
-}
-
 void Prefs::setHistory(const QStringList& history) {
     QStringList kept = history;
     kept.removeIf([](const QString& entry) { return !fitsTheCap(entry); });

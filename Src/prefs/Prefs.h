@@ -43,14 +43,15 @@ public:
     void setString(const QString& key, const QVariant& value);
 
     // Any list that archives itself (the search list); the store never needs to know its class.
-    // Fields the archive cannot hold go beside it, under their own key.
-    // Another process's sites survive: only what this process changed is applied to them.
+    // What the archive cannot hold goes beside it, under keys of its own (a key given no value
+    // is removed). Another process's sites survive: only what this process changed is applied.
     void saveSearchList(const auto& list, const QString& key) {
         setArchivedObject(list.encodeWithCoder(), key);
-        if constexpr (requires { list.siteFields(); }) {
-            const QString fieldsKey = QLatin1String(PrefKeys::searchListFields);
-            store.setMerge({key, fieldsKey}, &std::remove_cvref_t<decltype(list)>::mergeStored);
-            setStringList(list.siteFields(), fieldsKey);
+        if constexpr (requires { list.storedBeside(); }) {
+            using List = std::remove_cvref_t<decltype(list)>;
+            store.setMerge(List::storedKeys(), &List::mergeStored);
+            for (const auto& [besideKey, value] : list.storedBeside().asKeyValueRange())
+                store.setObject(value, besideKey);
         }
     }
     // Another process's searches survive: this process's new entries are added to them.
@@ -64,7 +65,6 @@ public:
 
 private:
     void setArchivedObject(const ArchiveObjectRef& object, const QString& key);
-    void setStringList(const QStringList& list, const QString& key);
 
     UserDefaults& store;
     QVariantMap dict;

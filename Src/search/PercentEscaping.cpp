@@ -66,3 +66,16 @@ QString fillTemplate(const QString& urlTemplate, const QString& escaped) {
     }
     return address;
 }
+
+QString withTextPlace(const QString& typed) {
+    QString address = typed;
+    address.replace(QLatin1String("{searchTerms}"), QLatin1String("%@"));
+    for (qsizetype i = 0; i + 1 < address.size(); ++i) {
+        if (address.at(i) != '%')
+            continue;
+        if (address.at(i + 1) == 's')
+            address[i + 1] = '@';
+        ++i;
+    }
+    return address;
+}

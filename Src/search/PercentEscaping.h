@@ -19,3 +19,7 @@ QString addPercentEscapes(const QString& text, InputEncoding encoding, SpaceStyl
 
 // Fills a URL template: each "%@" becomes `escaped`, "%%" becomes "%", any other "%" stays.
 QString fillTemplate(const QString& urlTemplate, const QString& escaped);
+
+// A browser's place for the text, "%s", or OpenSearch's "{searchTerms}", as Skerrin's "%@"; a
+// "%%" stays the percent sign it stands for.
+QString withTextPlace(const QString& typed);

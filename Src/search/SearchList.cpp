@@ -4,6 +4,7 @@
 #include "Log.h"
 #include "PrefKeys.h"
 #include "Unarchiver.h"
+#include "UserDefaults.h"
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -46,8 +47,21 @@ SearchUrl::SearchUrl(QString url, QString title, QString commandKey, InputEncodi
     , encoding_(encoding)
     , spaces_(spaces) {}
 
+void SearchUrl::setUrls(const QStringList& urls) {
+    url_ = urls.value(0);
+    moreUrls_ = urls.mid(1);
+}
+
 QString SearchUrl::addressFor(const QString& text) const {
     return fillTemplate(url_, addPercentEscapes(text, encoding_, spaces_));
+}
+
+QStringList SearchUrl::addressesFor(const QString& text) const {
+    const QString escaped = addPercentEscapes(text, encoding_, spaces_);
+    QStringList addresses;
+    for (const QString& url : urls())
+        addresses.append(fillTemplate(url, escaped));
+    return addresses;
 }
 
 QString encodingName(InputEncoding encoding) {
@@ -160,23 +174,33 @@ namespace {
 const QString kTitleTaken = QStringLiteral("another site has this title");
 const QString kKeywordTaken = QStringLiteral("another site has this keyword");
 const QString kKeywordNotOneWord = QStringLiteral("a keyword is one word");
+const QString kTooManyAddresses =
+    QStringLiteral("a site opens %1 addresses at most").arg(SearchUrl::maxUrls);
 } // namespace
 
 bool SearchList::refuses(const QStringList& problems) {
     return problems.contains(kTitleTaken) || problems.contains(kKeywordTaken) ||
-           problems.contains(kKeywordNotOneWord);
+           problems.contains(kKeywordNotOneWord) || problems.contains(kTooManyAddresses);
 }
 
 QStringList SearchList::problemsOf(const SearchUrl& site, const QList<SearchUrl>& others) {
     QStringList problems;
-    if (!site.url().contains(QLatin1String("%@")))
-        problems.append(QStringLiteral("the address has no %@ for the search text"));
-    const QUrl example(site.addressFor(QStringLiteral("example")), QUrl::StrictMode);
-    const QString scheme = example.scheme();
-    if (!example.isValid() || example.host().isEmpty() ||
-        (scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
-         scheme != QLatin1String("ftp")))
-        problems.append(QStringLiteral("the address is not a web address"));
+    const QStringList urls = site.urls();
+    if (urls.size() > SearchUrl::maxUrls)
+        problems.append(kTooManyAddresses);
+    const QStringList examples = site.addressesFor(QStringLiteral("example"));
+    for (qsizetype i = 0; i < urls.size(); ++i) {
+        const QString which = urls.size() == 1 ? QStringLiteral("the address")
+                                               : QStringLiteral("address %1").arg(i + 1);
+        if (!urls.at(i).contains(QLatin1String("%@")))
+            problems.append(which + QStringLiteral(" has no %@ for the search text"));
+        const QUrl example(examples.at(i), QUrl::StrictMode);
+        const QString scheme = example.scheme();
+        if (!example.isValid() || example.host().isEmpty() ||
+            (scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
+             scheme != QLatin1String("ftp")))
+            problems.append(which + QStringLiteral(" is not a web address"));
+    }
     const auto same = [&](auto field, Qt::CaseSensitivity cs) {
         return std::any_of(others.begin(), others.end(), [&](const SearchUrl& other) {
             return (other.*field)().compare((site.*field)(), cs) == 0;
@@ -231,6 +255,79 @@ void SearchList::applySiteFields(const QStringList& fields) {
     }
 }
 
+namespace {
+const QString kPrivateWindow = QStringLiteral("private");
+
+// An entry's fields are separated by tabs: a tab or backslash of a field is escaped.
+QString escapedField(QString field) {
+    return field.replace('\\', QLatin1String("\\\\")).replace('\t', QLatin1String("\\t"));
+}
+
+QStringList escapedFields(const QString& entry) {
+    QStringList fields{QString()};
+    for (qsizetype i = 0; i < entry.size(); ++i) {
+        if (entry.at(i) == kFieldSeparator) {
+            fields.append(QString());
+        } else if (entry.at(i) == '\\' && i + 1 < entry.size()) {
+            ++i;
+            fields.last() += entry.at(i) == 't' ? kFieldSeparator : entry.at(i);
+        } else {
+            fields.last() += entry.at(i);
+        }
+    }
+    return fields;
+}
+} // namespace
+
+QStringList SearchList::siteAddresses() const {
+    QStringList entries;
+    for (const SearchUrl& site : list) {
+        const QStringList urls = site.urls();
+        if (urls.size() == 1 && !site.privateWindow())
+            continue;
+        QStringList fields{site.privateWindow() ? kPrivateWindow : QString()};
+        for (const QString& url : urls)
+            fields.append(escapedField(url));
+        entries.append(fields.join(kFieldSeparator));
+    }
+    return entries;
+}
+
+void SearchList::applySiteAddresses(const QStringList& entries) {
+    qsizetype next = 0;
+    for (const QString& entry : entries) {
+        const QStringList fields = escapedFields(entry);
+        if (fields.size() < 2)
+            continue;
+        const auto site = std::find_if(list.begin() + std::min(next, list.size()), list.end(),
+                                       [&](const SearchUrl& s) { return s.url() == fields.at(1); });
+        if (site == list.end())
+            continue;
+        site->setUrls(fields.mid(1, SearchUrl::maxUrls));
+        site->setPrivateWindow(fields.at(0) == kPrivateWindow);
+        next = site - list.begin() + 1;
+    }
+}
+
+QStringList SearchList::storedKeys() {
+    return {QLatin1String(PrefKeys::searchList), QLatin1String(PrefKeys::searchListFields),
+            QLatin1String(PrefKeys::searchListAddresses)};
+}
+
+QVariantMap SearchList::storedIn(const UserDefaults& defaults) {
+    QVariantMap stored;
+    for (const QString& key : storedKeys())
+        stored.insert(key, defaults.objectForKey(key));
+    return stored;
+}
+
+QVariantMap SearchList::storedBeside() const {
+    const QStringList addresses = siteAddresses();
+    return {{QLatin1String(PrefKeys::searchListFields), siteFields()},
+            {QLatin1String(PrefKeys::searchListAddresses),
+             addresses.isEmpty() ? QVariant() : QVariant(addresses)}};
+}
+
 ArchiveObjectRef SearchList::encodeWithCoder() const {
     QList<ArchiveObjectRef> sites;
     sites.reserve(list.size());
@@ -262,17 +359,19 @@ std::unique_ptr<SearchList> SearchList::fromArchivedData(QByteArrayView data) {
     return root ? initWithCoder(*root) : nullptr;
 }
 
-std::unique_ptr<SearchList> SearchList::fromStored(const QVariant& archive,
-                                                   const QVariant& fields) {
-    auto list = fromArchivedData(archive.toByteArray());
+std::unique_ptr<SearchList> SearchList::fromStored(const QVariantMap& stored) {
+    auto list = fromArchivedData(stored.value(QLatin1String(PrefKeys::searchList)).toByteArray());
+    const QVariant fields = stored.value(QLatin1String(PrefKeys::searchListFields));
     if (list && fields.typeId() == QMetaType::QStringList)
         list->applySiteFields(fields.toStringList());
+    const QVariant addresses = stored.value(QLatin1String(PrefKeys::searchListAddresses));
+    if (list && addresses.typeId() == QMetaType::QStringList)
+        list->applySiteAddresses(addresses.toStringList());
     return list;
 }
 
 QList<SearchUrl> SearchList::storedSites(const QVariantMap& stored) {
-    const auto list = fromStored(stored.value(QLatin1String(PrefKeys::searchList)),
-                                 stored.value(QLatin1String(PrefKeys::searchListFields)));
+    const auto list = fromStored(stored);
     return list ? list->list : SearchList().list;
 }
 
@@ -280,9 +379,10 @@ QVariantMap SearchList::mergeStored(const QVariantMap& had, const QVariantMap& h
                                     const QVariantMap& onDisk) {
     SearchList merged = empty();
     merged.list = mergedSites(storedSites(had), storedSites(has), storedSites(onDisk));
-    return {{QLatin1String(PrefKeys::searchList),
-             Archiver::archivedDataWithRootObject(merged.encodeWithCoder())},
-            {QLatin1String(PrefKeys::searchListFields), merged.siteFields()}};
+    QVariantMap stored = merged.storedBeside();
+    stored.insert(QLatin1String(PrefKeys::searchList),
+                  Archiver::archivedDataWithRootObject(merged.encodeWithCoder()));
+    return stored;
 }
 
 QList<SearchUrl> SearchList::mergedSites(const QList<SearchUrl>& had, const QList<SearchUrl>& has,

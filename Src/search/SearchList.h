@@ -13,6 +13,8 @@
 #include <optional>
 #include <utility>
 
+class UserDefaults;
+
 class SearchUrl {
 public:
     // Historic sites read Latin-1 and write a space as %20; imported ones pass UTF-8 and +.
@@ -20,6 +22,7 @@ public:
               InputEncoding encoding = InputEncoding::Latin1,
               SpaceStyle spaces = SpaceStyle::Percent20, QString keyword = {});
 
+    // The first address; a group's further ones come after it in urls().
     const QString& url() const { return url_; }
     const QString& commandKey() const { return commandKey_; }
     const QString& title() const { return title_; }
@@ -33,8 +36,16 @@ public:
     void setKeyword(const QString& keyword) { keyword_ = keyword; }
     void setEncoding(InputEncoding encoding) { encoding_ = encoding; }
     void setSpaceStyle(SpaceStyle spaces) { spaces_ = spaces; }
-    // The address a search for `text` opens on this site.
+    // Every address a search opens, in order: one for a site, up to maxUrls for a group.
+    QStringList urls() const { return QStringList{url_} + moreUrls_; }
+    void setUrls(const QStringList& urls);
+    static constexpr qsizetype maxUrls = 10;
+    // Opened in the browser's private window.
+    bool privateWindow() const { return private_; }
+    void setPrivateWindow(bool privateWindow) { private_ = privateWindow; }
+    // The address a search for `text` opens on this site, and on each address of a group.
     QString addressFor(const QString& text) const;
+    QStringList addressesFor(const QString& text) const;
     bool operator==(const SearchUrl&) const = default;
 
     ArchiveObjectRef encodeWithCoder() const;
@@ -48,6 +59,8 @@ private:
     QString keyword_;
     InputEncoding encoding_;
     SpaceStyle spaces_;
+    QStringList moreUrls_;
+    bool private_ = false;
 };
 
 // Names as --list-sites prints them and the settings file keeps them.
@@ -91,15 +104,26 @@ public:
     // Takes back what siteFields() gave. An entry whose template is not the site's (the list was
     // saved by a release that did not know them) is not applied: the site keeps the defaults.
     void applySiteFields(const QStringList& fields);
+    // The groups' addresses and the private windows, one entry per site that has either, for the
+    // settings file; none for a list without them, whose stored form stays as it always was.
+    QStringList siteAddresses() const;
+    // Takes back what siteAddresses() gave: each entry goes to the next site whose first address
+    // is the entry's, so sites an older release added or removed leave the others' intact.
+    void applySiteAddresses(const QStringList& entries);
+    // The keys of the settings file that hold the list, and their values there.
+    static QStringList storedKeys();
+    static QVariantMap storedIn(const UserDefaults& defaults);
+    // What the settings keep beside the archive, by key; no value for a key to remove.
+    QVariantMap storedBeside() const;
 
     ArchiveObjectRef encodeWithCoder() const;
     // Nothing when the archive does not hold a search list.
     static std::unique_ptr<SearchList> initWithCoder(const ArchiveObject& coded);
     // The list stored as archive bytes, or nothing when they are absent or damaged.
     static std::unique_ptr<SearchList> fromArchivedData(QByteArrayView data);
-    // The list as the settings keep it (the archive and the site fields), or nothing when the
-    // archive is absent or damaged.
-    static std::unique_ptr<SearchList> fromStored(const QVariant& archive, const QVariant& fields);
+    // The list as the settings keep it (the archive and what is kept beside it), or nothing
+    // when the archive is absent or damaged.
+    static std::unique_ptr<SearchList> fromStored(const QVariantMap& stored);
     // The sites of a list as the settings keep it, the default ones where none is readable.
     static QList<SearchUrl> storedSites(const QVariantMap& stored);
     // The settings' list that another process changed since this one read it (`had`): what

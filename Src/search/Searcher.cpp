@@ -71,10 +71,8 @@ void Searcher::setSearchList(std::unique_ptr<SearchList> list) {
 }
 
 std::unique_ptr<SearchList> Searcher::loadSearchList(UserDefaults& defaults) {
-    const QVariant stored = defaults.objectForKey(QLatin1String(PrefKeys::searchList));
-    if (stored.isValid()) {
-        if (auto list = SearchList::fromStored(
-                stored, defaults.objectForKey(QLatin1String(PrefKeys::searchListFields))))
+    if (defaults.objectForKey(QLatin1String(PrefKeys::searchList)).isValid()) {
+        if (auto list = SearchList::fromStored(SearchList::storedIn(defaults)))
             return list;
         logLine("the stored search list cannot be read; using the default sites");
     }
@@ -122,8 +120,10 @@ Searcher::SearchResult Searcher::searchWithSite(const SearchUrl* site,
     }
     // The log names the site and the reason, never the text nor the address that holds it.
     const SearchUrl& chosen = site ? *site : SearchList::fallbackSite();
-    const QString address = chosen.addressFor(*searchString);
-    if (address.size() > UrlOpener::maxAddressLength) {
+    const QStringList addresses = chosen.addressesFor(*searchString);
+    if (std::any_of(addresses.begin(), addresses.end(), [](const QString& address) {
+            return address.size() > UrlOpener::maxAddressLength;
+        })) {
         logLine(
             QStringLiteral("not searching on \"%1\": %2").arg(chosen.title(), UrlOpener::tooLong));
         return SearchResult::TooLong;
@@ -135,10 +135,24 @@ Searcher::SearchResult Searcher::searchWithSite(const SearchUrl* site,
         opener.open(withScheme(joined)))
         return SearchResult::Opened;
 
-    if (opener.open(address))
-        return SearchResult::Opened;
-    logLine(QStringLiteral("could not search on \"%1\": %2").arg(chosen.title(), failure(address)));
-    return SearchResult::NotOpened;
+    // A group's addresses go one by one, in order; one that fails does not hold back the rest.
+    const auto window =
+        chosen.privateWindow() ? UrlOpener::Window::Private : UrlOpener::Window::Usual;
+    SearchResult result = SearchResult::Opened;
+    for (const QString& address : addresses) {
+        if (opener.open(address, window))
+            continue;
+        logLine(
+            QStringLiteral("could not search on \"%1\": %2").arg(chosen.title(), failure(address)));
+        result = SearchResult::NotOpened;
+    }
+    return result;
+}
+
+int Searcher::handOffsFor(const std::optional<QString>& title) const {
+    if (const SearchUrl* site = searchList->siteForTitle(title.value_or(selectedTitle)))
+        return int(site->urls().size());
+    return title ? 0 : 1;
 }
 
 QString Searcher::getSelectedURL() const {

@@ -47,6 +47,9 @@ public:
     // the line breaks and spaces a wrapped line left in it; other text, or an address that
     // does not open, goes to searchForString().
     SearchResult openOrSearch(const QString& text);
+    // The addresses a search on the site titled `title`, or on the chosen one, hands to the
+    // browser: more than one for a group, none when no site has the title.
+    int handOffsFor(const std::optional<QString>& title) const;
     QString getSelectedURL() const;
     void addToSearchHistory(const QString& s);
     // Empties the history here and in the settings file; other processes take it in from there.

@@ -62,12 +62,25 @@ QString startFailure(const QDBusMessage& reply) {
 int listSites(const SearchList& list) {
     QString out;
     for (const SearchUrl& site : list.searchUrls()) {
+        QStringList urls = site.urls();
+        for (QString& url : urls)
+            url = escapeControls(url);
         out += escapeControls(site.commandKey()) + '\t' + escapeControls(site.title()) + '\t' +
-               escapeControls(site.url()) + '\t' + escapeControls(site.keyword()) + '\t' +
+               urls.join(' ') + '\t' + escapeControls(site.keyword()) + '\t' +
                encodingName(site.encoding()) + '\n';
     }
     print(stdout, out);
     return Success;
+}
+
+// Written under the settings file's lock, onto what another process may have written meanwhile;
+// a running Skerrin sees the file change and takes the list in.
+int saveSites(Prefs& prefs, const SearchList& list) {
+    prefs.saveSearchList(list, QLatin1String(PrefKeys::searchList));
+    if (prefs.defaults().synchronize())
+        return Success;
+    print(stderr, "skerrin: " + prefs.defaults().path() + ": cannot be written\n");
+    return FileError;
 }
 
 // All or nothing: the settings are opened only once every path has been read.
@@ -83,14 +96,43 @@ int importSites(const QStringList& paths) {
     const QStringList lines = report.added + report.notes + report.skipped;
     print(stdout,
           lines.isEmpty() ? QStringLiteral("no search engines found\n") : lines.join('\n') + '\n');
-    if (report.addedTitles.isEmpty())
-        return Success;
-    prefs.saveSearchList(*list, QLatin1String(PrefKeys::searchList));
-    if (!prefs.defaults().synchronize()) {
-        print(stderr, "skerrin: " + prefs.defaults().path() + ": cannot be written\n");
+    return report.addedTitles.isEmpty() ? Success : saveSites(prefs, *list);
+}
+
+// By the site editor's rules, and a template must take the text: a problem is one line, and
+// nothing is changed.
+int addSite(SearchUrl site, const QStringList& templates) {
+    QStringList urls;
+    for (const QString& typed : templates)
+        urls.append(withTextPlace(typed));
+    site.setUrls(urls);
+    Prefs& prefs = Prefs::sharedInstance();
+    auto list = Searcher::loadSearchList(prefs.defaults());
+    if (site.commandKey().isEmpty())
+        site.setCommandKey(QString::number(list->searchUrls().size() + 1));
+    QStringList problems = SearchList::problemsOf(site, list->searchUrls());
+    if (site.title().trimmed().isEmpty())
+        problems.prepend(QStringLiteral("a site needs a title"));
+    if (!problems.isEmpty()) {
+        print(stderr, "skerrin: cannot add \"" + escapeControls(site.title()) +
+                          "\": " + escapeControls(problems.join(QStringLiteral("; "))) + '\n');
         return FileError;
     }
-    return Success;
+    list->searchUrls().append(site);
+    return saveSites(prefs, *list);
+}
+
+int removeSite(const QString& title) {
+    Prefs& prefs = Prefs::sharedInstance();
+    auto list = Searcher::loadSearchList(prefs.defaults());
+    const SearchUrl* site = list->siteForTitle(title);
+    if (!site) {
+        print(stderr, "skerrin: no search site is titled \"" + escapeControls(title) +
+                          "\" (see --list-sites)\n");
+        return FileError;
+    }
+    list->removeSearchUrlAtIndex(int(site - list->searchUrls().data()));
+    return saveSites(prefs, *list);
 }
 
 // A file already in the folder, or a link, stays as it was: that is said, and the exit is 1.
@@ -239,6 +281,21 @@ int CommandLine::run(const QStringList& arguments) {
         "Write one OpenSearch description per search site into DIR, each a new file: a name "
         "already there is skipped, and the exit is 1.",
         "DIR");
+    const QCommandLineOption addOption(
+        "add-site",
+        "Add a search site titled TITLE that searches on TEMPLATE, given after it; several "
+        "TEMPLATEs make a group, searched on each in turn. The text's place is written %@, %s "
+        "or {searchTerms}.",
+        "TITLE");
+    const QCommandLineOption keywordOption(
+        "keyword", "With --add-site: typed before a text, WORD searches it on the new site.",
+        "WORD");
+    const QCommandLineOption keyOption(
+        "key", "With --add-site: Ctrl+DIGIT chooses the new site in the window.", "DIGIT");
+    const QCommandLineOption privateOption(
+        "private", "With --add-site: the new site opens in the browser's private window.");
+    const QCommandLineOption removeOption("remove-site", "Remove the search site titled TITLE.",
+                                          "TITLE");
     const QCommandLineOption selectionOption(
         "search-selection",
         "Ask Skerrin to search the text selected in the application in front, as its hot key "
@@ -252,14 +309,15 @@ int CommandLine::run(const QStringList& arguments) {
         "Start the window hidden, with its icon in the panel (alone; used at login).");
     const QCommandLineOption helpOption({"h", "help"}, "Show this help.");
     const QCommandLineOption versionOption({"v", "version"}, "Show the version.");
-    parser.addOptions({searchOption, siteOption, listOption, importOption, exportOption,
-                       selectionOption, frontOption, clearOption, inPanelOption, helpOption,
-                       versionOption});
+    parser.addOptions({searchOption, siteOption, listOption, importOption, exportOption, addOption,
+                       keywordOption, keyOption, privateOption, removeOption, clearOption,
+                       selectionOption, frontOption, inPanelOption, helpOption, versionOption});
 
     if (!parser.parse(arguments))
         return usageError(parseError(parser));
     const bool importing = parser.isSet(importOption);
-    if (!importing && !parser.positionalArguments().isEmpty())
+    const bool adding = parser.isSet(addOption);
+    if (!importing && !adding && !parser.positionalArguments().isEmpty())
         return usageError("unexpected argument: " + parser.positionalArguments().first());
     if (parser.isSet(helpOption)) {
         // The default keys of PrefKeys, in the words the preferences window shows.
@@ -279,16 +337,20 @@ int CommandLine::run(const QStringList& arguments) {
         return usageError("--in-panel goes alone");
     const bool searching = parser.isSet(searchOption);
     const bool exporting = parser.isSet(exportOption);
-    const QList<QCommandLineOption> requests = {searchOption, listOption,  importOption,
-                                                exportOption, clearOption, selectionOption,
-                                                frontOption};
+    const QList<QCommandLineOption> requests = {searchOption, listOption,   importOption,
+                                                exportOption, addOption,    removeOption,
+                                                clearOption,  selectionOption, frontOption};
     if (std::count_if(requests.begin(), requests.end(),
                       [&](const QCommandLineOption& o) { return parser.isSet(o); }) != 1)
         return usageError("give one of --search TEXT, --list-sites, --import-sites PATH, "
-                          "--export-sites DIR, --clear-history, --search-selection or "
-                          "--bring-to-front");
+                          "--export-sites DIR, --add-site TITLE TEMPLATE, --remove-site TITLE, "
+                          "--clear-history, --search-selection or --bring-to-front");
     if (parser.isSet(siteOption) && !searching)
         return usageError("--site goes with --search");
+    for (const QCommandLineOption& option : {keywordOption, keyOption, privateOption}) {
+        if (parser.isSet(option) && !adding)
+            return usageError("--" + option.names().first() + " goes with --add-site");
+    }
     if (parser.isSet(selectionOption))
         return askSkerrin(QStringLiteral("searchSelection"));
     if (parser.isSet(frontOption))
@@ -296,6 +358,19 @@ int CommandLine::run(const QStringList& arguments) {
 
     if (importing)
         return importSites(parser.values(importOption) + parser.positionalArguments());
+    if (parser.isSet(removeOption))
+        return removeSite(parser.value(removeOption));
+    if (adding) {
+        if (parser.positionalArguments().isEmpty())
+            return usageError("--add-site needs a TEMPLATE after its TITLE");
+        const QString key = parser.value(keyOption);
+        if (parser.isSet(keyOption) && (key.size() != 1 || !key.at(0).isDigit()))
+            return usageError("--key takes one digit");
+        SearchUrl site(QString(), parser.value(addOption), key, InputEncoding::Utf8,
+                       SpaceStyle::Percent20, parser.value(keywordOption).trimmed());
+        site.setPrivateWindow(parser.isSet(privateOption));
+        return addSite(site, parser.positionalArguments());
+    }
     const QString text = parser.value(searchOption);
     if (searching && !Prefs::fitsTheCap(text)) {
         print(stderr, "skerrin: " + SkerrinService::tooLongMessage() + '\n');

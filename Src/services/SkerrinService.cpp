@@ -5,6 +5,8 @@
 #include <QDBusConnectionInterface>
 #include <QTimer>
 
+#include <algorithm>
+
 QString SkerrinService::tooLongMessage() {
     return QStringLiteral("the text is longer than %1 bytes").arg(Prefs::maxTextBytes);
 }
@@ -30,7 +32,12 @@ void SkerrinService::refuse(const QString& name, const QString& message) {
         sendErrorReply(name, message);
 }
 
-void SkerrinService::admit(const QString& text, const std::function<void()>& request) {
+int SkerrinService::handOffsOfSite(const std::optional<QString>& title) const {
+    return handOffsOf ? handOffsOf(title) : 0;
+}
+
+void SkerrinService::admit(const QString& text, int handOffCount,
+                           const std::function<void()>& request) {
     if (!Prefs::fitsTheCap(text))
         return refuse(tooLongError, tooLongMessage());
     if (text.trimmed().isEmpty()) {
@@ -44,37 +51,38 @@ void SkerrinService::admit(const QString& text, const std::function<void()>& req
         });
         return;
     }
-    if (takeHandOff())
+    if (takeHandOffs(handOffCount))
         QTimer::singleShot(0, this, request);
 }
 
-bool SkerrinService::takeHandOff() {
+bool SkerrinService::takeHandOffs(int count) {
     const qint64 now = clock.elapsed();
     while (!handOffs.empty() && now - handOffs.front() >= handOffWindowMs)
         handOffs.pop_front();
-    if (handOffs.size() >= maxHandOffs) {
+    if (handOffs.size() + std::max(count, 1) > maxHandOffs) {
         refuse(busyError, QStringLiteral("%1 searches in %2 seconds already; try later")
                               .arg(maxHandOffs)
                               .arg(handOffWindowMs / 1000));
         return false;
     }
-    handOffs.push_back(now);
+    handOffs.insert(handOffs.end(), std::max(count, 1), now);
     return true;
 }
 
 void SkerrinService::doServiceSearch(const QString& text) {
-    admit(text, [this, text] { emit serviceSearchRequested(text); });
+    admit(text, handOffsOfSite(std::nullopt), [this, text] { emit serviceSearchRequested(text); });
 }
 
 void SkerrinService::searchOnSite(const QString& text, const QString& title) {
-    if (!siteTitles || !siteTitles().contains(title))
+    const int handOffCount = handOffsOfSite(title);
+    if (handOffCount == 0)
         return refuse(unknownSiteError,
                       QStringLiteral("no search site is titled \"%1\"").arg(title));
-    admit(text, [this, text, title] { emit siteSearchRequested(text, title); });
+    admit(text, handOffCount, [this, text, title] { emit siteSearchRequested(text, title); });
 }
 
 void SkerrinService::doBringToFront() {
-    if (takeHandOff())
+    if (takeHandOffs(1))
         QTimer::singleShot(0, this, [this] { emit bringToFrontRequested(); });
 }
 
@@ -94,6 +102,6 @@ void SkerrinService::passActivationToken(QDBusConnection bus) {
 }
 
 void SkerrinService::searchSelection() {
-    if (takeHandOff())
+    if (takeHandOffs(handOffsOfSite(std::nullopt)))
         QTimer::singleShot(0, this, [this] { emit selectionSearchRequested(); });
 }

@@ -8,6 +8,7 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 
 // The services other programs reach over the session bus. A call is answered at once; the
 // request goes out from the event loop, so an alert it leads to never holds the caller. Callers
@@ -34,8 +35,11 @@ public:
 
     SkerrinService();
 
-    // The titles a caller may name in searchOnSite; none are known until this is set.
-    void setSiteTitles(std::function<QStringList()> titles) { siteTitles = std::move(titles); }
+    // How many addresses a search on the site titled so (the chosen site for none) hands to the
+    // browser, each one hand-off of the limit; 0 for a title no site has. No site is known
+    // until this is set.
+    using HandOffs = std::function<int(const std::optional<QString>& title)>;
+    void setHandOffs(HandOffs count) { handOffsOf = std::move(count); }
 
     // Exports the object and takes the name; false when another instance holds the name.
     bool publish(QDBusConnection bus);
@@ -65,12 +69,14 @@ signals:
 private:
     // Sends `request` from the event loop when the text may go ahead; otherwise the caller has
     // had its error.
-    void admit(const QString& text, const std::function<void()>& request);
-    // Counts one hand-off to the browser; false, with the caller answered Busy, beyond the limit.
-    bool takeHandOff();
+    void admit(const QString& text, int handOffCount, const std::function<void()>& request);
+    // Counts hand-offs to the browser; false, with the caller answered Busy and none counted,
+    // when they would go beyond the limit.
+    bool takeHandOffs(int count);
+    int handOffsOfSite(const std::optional<QString>& title) const;
     void refuse(const QString& name, const QString& message);
 
-    std::function<QStringList()> siteTitles;
+    HandOffs handOffsOf;
     QElapsedTimer clock;
     std::deque<qint64> handOffs; // when each admitted search was, oldest first
     bool blankAlertPending = false;

@@ -31,7 +31,7 @@ protected:
         QObject::connect(&service, &SkerrinService::bringToFrontRequested, &searcher,
                          [this] { ++comingForward; });
         searcher.setSelectedTitle("Web");
-        service.setSiteTitles([] { return QStringList{"Web", "Usenet"}; });
+        service.setHandOffs([this](const auto& title) { return searcher.handOffsFor(title); });
     }
     void SetUp() override { ASSERT_TRUE(service.publish(server)); }
 

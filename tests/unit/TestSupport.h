@@ -69,10 +69,13 @@ private:
 class RecordingUrlOpener : public UrlOpener {
 public:
     QStringList opened;
+    QStringList openedPrivately; // those of `opened` asked for in a private window
 
 protected:
-    bool launch(const QString& address) override {
+    bool launch(const QString& address, Window window) override {
         opened.append(address);
+        if (window == Window::Private)
+            openedPrivately.append(address);
         return true;
     }
 };
