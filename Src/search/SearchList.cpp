@@ -156,45 +156,46 @@ SearchList::siteForKeyword(const QString& text) const {
     return std::nullopt;
 }
 
-namespace {
-const QString kTitleTaken = QStringLiteral("another site has this title");
-const QString kKeywordTaken = QStringLiteral("another site has this keyword");
-const QString kKeywordNotOneWord = QStringLiteral("a keyword is one word");
-} // namespace
-
-bool SearchList::refuses(const QStringList& problems) {
-    return problems.contains(kTitleTaken) || problems.contains(kKeywordTaken) ||
-           problems.contains(kKeywordNotOneWord);
-}
-
-QStringList SearchList::problemsOf(const SearchUrl& site, const QList<SearchUrl>& others) {
-    QStringList problems;
-    if (!site.url().contains(QLatin1String("%@")))
-        problems.append(QStringLiteral("the address has no %@ for the search text"));
+QList<SearchList::Problem> SearchList::problemsOf(const SearchUrl& site,
+                                                  const QList<SearchUrl>& others) {
+    QList<Problem> problems;
+    const auto add = [&](Field field, const char* reason) {
+        problems.append({field, QString::fromUtf8(reason)});
+    };
+    if (site.title().isEmpty())
+        add(Field::Title, "a site needs a title");
+    if (site.url().isEmpty())
+        add(Field::Address, "a site needs an address");
+    else if (!site.url().contains(QLatin1String("%@")))
+        add(Field::Address, "the address has no %@ for the search text");
     const QUrl example(site.addressFor(QStringLiteral("example")), QUrl::StrictMode);
     const QString scheme = example.scheme();
-    if (!example.isValid() || example.host().isEmpty() ||
-        (scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
-         scheme != QLatin1String("ftp")))
-        problems.append(QStringLiteral("the address is not a web address"));
+    if (!site.url().isEmpty() &&
+        (!example.isValid() || example.host().isEmpty() ||
+         (scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
+          scheme != QLatin1String("ftp"))))
+        add(Field::Address, "the address is not a web address");
     const auto same = [&](auto field, Qt::CaseSensitivity cs) {
         return std::any_of(others.begin(), others.end(), [&](const SearchUrl& other) {
             return (other.*field)().compare((site.*field)(), cs) == 0;
         });
     };
-    if (same(&SearchUrl::title, Qt::CaseSensitive))
-        problems.append(kTitleTaken);
+    if (!site.title().isEmpty() && same(&SearchUrl::title, Qt::CaseSensitive))
+        add(Field::Title, "another site has this title");
     if (!site.keyword().isEmpty() && same(&SearchUrl::keyword, Qt::CaseInsensitive))
-        problems.append(kKeywordTaken);
+        add(Field::Keyword, "another site has this keyword");
     if (site.keyword().contains(QRegularExpression(QStringLiteral("\\s"))))
-        problems.append(kKeywordNotOneWord);
+        add(Field::Keyword, "a keyword is one word");
     return problems;
 }
 
 QStringList SearchList::problemsAt(qsizetype index) const {
     QList<SearchUrl> others = list;
     others.removeAt(index);
-    return problemsOf(list.at(index), others);
+    QStringList reasons;
+    for (const Problem& problem : problemsOf(list.at(index), others))
+        reasons.append(problem.reason);
+    return reasons;
 }
 
 namespace {
