@@ -259,7 +259,6 @@ void SkerrinController::showPrefs() {
     connect(prefsWindow, &PrefsWindowController::panelIconChanged, this,
             &SkerrinController::panelIconChanged);
     prefsWindow->showHighlightHint(reader->howToReadHighlight());
-    prefsWindow->adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = prefsWindow->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());

@@ -15,6 +15,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QScreen>
 
 #include <tuple>
 
@@ -121,16 +122,23 @@ void PrefsWindowController::windowDidLoad() {
                 &PrefsWindowController::showSiteProblems);
         connect(searchList, &QAbstractItemModel::rowsMoved, this,
                 &PrefsWindowController::showSiteProblems);
+        // The address, last, takes the rest of the width.
         QHeaderView* header = ui->urlList->horizontalHeader();
         for (const auto& [column, width] :
-             {std::pair{"title", 150}, std::pair{"commandKey", 40}, std::pair{"keyword", 80},
-              std::pair{"encoding", 90}, std::pair{"url", 260}})
+             {std::pair{"title", 150}, std::pair{"commandKey", 40}, std::pair{"keyword", 80}})
             header->resizeSection(SearchListModel::columnOf(column), width);
     }
     nameFieldsForScreenReaders();
-    // Room for the sites' addresses, within the smallest common screen (1366×768).
-    resize(900, 640);
+    fitScreen();
     updateFields();
+}
+
+void PrefsWindowController::fitScreen() {
+    // Room for the sites' addresses, or less on a small or scaled screen, leaving room for the
+    // window manager's frame and a panel; the pages keep the least the window needs small.
+    constexpr QSize roomy(760, 540), frameAndPanel(32, 64);
+    const QScreen* shown = screen();
+    resize(shown ? roomy.boundedTo(shown->availableGeometry().size() - frameAndPanel) : roomy);
 }
 
 void PrefsWindowController::nameFieldsForScreenReaders() {
@@ -287,7 +295,7 @@ void PrefsWindowController::addNewUrlPressed() {
     searchList->addNewBlankSearchUrl();
     const int row = searchList->rowCount() - 1;
     ui->urlList->selectRow(row);
-    searchList->editRow(row);
+    searchList->editRow(row, true);
     emit searchListChanged();
 }
 

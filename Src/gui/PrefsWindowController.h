@@ -74,6 +74,8 @@ private:
     struct HotKeySetting;
 
     void windowDidLoad();
+    // A size that keeps the whole window, its frame and buttons, on its screen.
+    void fitScreen();
     void changeHotKey(KeyComboRef& combo, const HotKeySetting& setting, QObject& target);
     int selectedRow() const;
     bool siteKeyPressed(int key, Qt::KeyboardModifiers modifiers);

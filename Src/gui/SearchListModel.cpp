@@ -19,9 +19,10 @@ struct Column {
     const char* header;
 };
 
-constexpr Column columns[] = {{"title", "Title"},     {"commandKey", "Key"},
-                              {"keyword", "Keyword"}, {"encoding", "Encoding"},
-                              {"url", "Search URL"},  {"example", "A search for “example”"}};
+// The address last, where the table stretches it; a site's encoding and spaces are the
+// editor's.
+constexpr Column columns[] = {
+    {"title", "Title"}, {"commandKey", "Key"}, {"keyword", "Keyword"}, {"url", "Search URL"}};
 
 const QString kRowMimeType = QStringLiteral("application/x-skerrin-site-row");
 
@@ -37,10 +38,6 @@ QString field(const SearchUrl& site, const QString& identifier) {
         return site.title();
     if (identifier == QLatin1String("keyword"))
         return site.keyword();
-    if (identifier == QLatin1String("encoding"))
-        return encodingName(site.encoding());
-    if (identifier == QLatin1String("example"))
-        return site.addressFor(QStringLiteral("example"));
     return site.commandKey();
 }
 
@@ -51,9 +48,7 @@ void setField(SearchUrl& site, const QString& identifier, const QString& value) 
         site.setTitle(value);
     else if (identifier == QLatin1String("keyword"))
         site.setKeyword(value);
-    else if (identifier == QLatin1String("encoding"))
-        site.setEncoding(encodingFromName(value).value_or(site.encoding()));
-    else if (identifier != QLatin1String("example"))
+    else
         site.setCommandKey(value);
 }
 
@@ -94,19 +89,26 @@ int SearchListModel::columnCount(const QModelIndex& parent) const {
 QVariant SearchListModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return QVariant();
+    const QString shown =
+        field(list.searchUrls().at(index.row()), columnIdentifier(index.column()));
     if (role == Qt::DisplayRole || role == Qt::EditRole)
-        return field(list.searchUrls().at(index.row()), columnIdentifier(index.column()));
+        return shown;
     // A site with a problem says so at once, with the reasons.
-    if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole ||
-        (role == Qt::DecorationRole && index.column() == 0)) {
-        const QStringList problems = list.problemsAt(index.row());
-        if (problems.isEmpty())
-            return QVariant();
-        if (role == Qt::DecorationRole)
-            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
-        return problems.join(QStringLiteral("; "));
-    }
-    return QVariant();
+    const bool described = role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole;
+    if (!described && !(role == Qt::DecorationRole && index.column() == 0))
+        return QVariant();
+    const QStringList problems = list.problemsAt(index.row());
+    if (!described)
+        return problems.isEmpty()
+                   ? QVariant()
+                   : QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    QStringList lines;
+    // The address in full, where the column has room for only part of it.
+    if (role == Qt::ToolTipRole && columnIdentifier(index.column()) == QLatin1String("url"))
+        lines.append(shown);
+    if (!problems.isEmpty())
+        lines.append(problems.join(QStringLiteral("; ")));
+    return lines.isEmpty() ? QVariant() : lines.join('\n');
 }
 
 QVariant SearchListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -221,7 +223,7 @@ void SearchListModel::removeSearchUrlAtIndex(int index) {
         model->endRemoveRows();
 }
 
-void SearchListModel::editRow(int row) {
+void SearchListModel::editRow(int row, bool isNew) {
     if (row < 0 || row >= rowCount()) {
         logLine(QStringLiteral("no site at row %1 to edit").arg(row));
         return;
@@ -231,14 +233,19 @@ void SearchListModel::editRow(int row) {
     QList<SearchUrl> others = list.searchUrls();
     others.removeAt(row);
     editor.setOtherSites(others);
-    editor.setSearchUrl(before);
-    if (editor.runModal() != QDialog::Accepted)
-        return;
+    editor.setSearchUrl(before, isNew);
+    const bool accepted = editor.runModal() == QDialog::Accepted;
     // Other code runs while the editor is open; the edit belongs to the site it was given.
     if (row >= rowCount() || list.searchUrls().at(row) != before) {
-        logLine(QStringLiteral("the site at row %1 changed while it was edited; the edit is "
-                               "dropped")
-                    .arg(row));
+        if (accepted)
+            logLine(QStringLiteral("the site at row %1 changed while it was edited; the edit is "
+                                   "dropped")
+                        .arg(row));
+        return;
+    }
+    if (!accepted) {
+        if (isNew)
+            removeSearchUrlAtIndex(row);
         return;
     }
     list.searchUrls()[row] = editor.searchUrl();

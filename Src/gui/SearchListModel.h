@@ -18,10 +18,9 @@ public:
 
     SearchList& searchList() const { return list; }
 
-    // "title", "commandKey", "keyword", "encoding", "url" and "example". A column is shown and
-    // written by its identifier: "url" is the template, "title" the title, "keyword" and
-    // "encoding" theirs, "example" the address a search for "example" opens (shown only) and any
-    // other identifier the command key.
+    // "title", "commandKey", "keyword" and "url". A column is shown and written by its
+    // identifier: "url" is the template, "title" the title, "keyword" the keyword and any other
+    // identifier the command key.
     static QString columnIdentifier(int column);
     static int columnOf(const char* identifier);
 
@@ -52,9 +51,10 @@ public:
     void addNewBlankSearchUrl();
     // A row that does not exist is logged and left alone.
     void removeSearchUrlAtIndex(int index);
-    // Runs the site editor on the row and returns once it has closed. OK writes the three
-    // values into the site unless that row no longer holds the site the editor was given.
-    void editRow(int row);
+    // Runs the site editor on the row and returns once it has closed. OK writes the values into
+    // the site unless that row no longer holds the site the editor was given. A new site, just
+    // added, is taken away again when the editor is cancelled.
+    void editRow(int row, bool isNew = false);
 
 private:
     QList<SearchListModel*> modelsOfList() const;

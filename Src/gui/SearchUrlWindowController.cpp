@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include <tuple>
+
 namespace {
 
 std::function<int(SearchUrlWindowController&)>& modalRunner() {
@@ -42,16 +44,16 @@ SearchUrlWindowController::SearchUrlWindowController(QWidget* parent)
         connect(choice, &QComboBox::currentIndexChanged, this,
                 &SearchUrlWindowController::fieldsChanged);
     ui->preview->setAccessibleName(ui->previewLabel->text());
-    ui->problems->setAccessibleName(tr("Problems"));
 }
 
 SearchUrlWindowController::~SearchUrlWindowController() = default;
 
-void SearchUrlWindowController::setSearchUrl(const SearchUrl& surl) {
+void SearchUrlWindowController::setSearchUrl(const SearchUrl& surl, bool isNew) {
     mySearchUrl = surl;
     ui->commandKey->setText(surl.commandKey());
     ui->title->setText(surl.title());
-    ui->url->setText(surl.url());
+    ui->title->selectAll();
+    ui->url->setText(isNew ? QString() : surl.url());
     ui->keyword->setText(surl.keyword());
     ui->encoding->setCurrentIndex(surl.encoding() == InputEncoding::Utf8 ? 0 : 1);
     ui->spaces->setCurrentIndex(surl.spaceStyle() == SpaceStyle::Percent20 ? 0 : 1);
@@ -74,7 +76,21 @@ SearchUrl SearchUrlWindowController::typedSite() const {
 void SearchUrlWindowController::fieldsChanged() {
     const SearchUrl site = typedSite();
     ui->preview->setText(site.addressFor(QStringLiteral("example")));
-    ui->problems->setText(SearchList::problemsOf(site, otherSites).join('\n'));
+    const QList<SearchList::Problem> problems = SearchList::problemsOf(site, otherSites);
+    for (const auto& [field, input, label] :
+         {std::tuple{SearchList::Field::Title, ui->title, ui->titleProblem},
+          std::tuple{SearchList::Field::Address, ui->url, ui->urlProblem},
+          std::tuple{SearchList::Field::Keyword, ui->keyword, ui->keywordProblem}}) {
+        QStringList reasons;
+        for (const SearchList::Problem& problem : problems) {
+            if (problem.field == field)
+                reasons.append(problem.reason);
+        }
+        label->setText(reasons.join('\n'));
+        label->setVisible(!reasons.isEmpty());
+        input->setAccessibleDescription(label->text());
+    }
+    ui->okButton->setEnabled(problems.isEmpty());
 }
 
 int SearchUrlWindowController::runModal() {
@@ -92,13 +108,9 @@ void SearchUrlWindowController::setModalRunnerForTesting(
 }
 
 void SearchUrlWindowController::okPressed() {
-    const SearchUrl site = typedSite();
-    const QStringList problems = SearchList::problemsOf(site, otherSites);
-    if (SearchList::refuses(problems)) {
-        ui->problems->setText(problems.join('\n'));
+    if (!ui->okButton->isEnabled())
         return;
-    }
-    mySearchUrl = site;
+    mySearchUrl = typedSite();
     accept();
 }
 

@@ -19,8 +19,9 @@ public:
     explicit SearchUrlWindowController(QWidget* parent = nullptr);
     ~SearchUrlWindowController() override;
 
-    // Remembers the site and fills the fields from it.
-    void setSearchUrl(const SearchUrl& surl);
+    // Remembers the site and fills the fields from it, the title selected so that typing
+    // replaces it. A new site's address starts empty, an example in its place.
+    void setSearchUrl(const SearchUrl& surl, bool isNew = false);
     // The rest of the list: a title or keyword one of them has is refused.
     void setOtherSites(QList<SearchUrl> others);
     // The site as OK last wrote it back from the fields.
@@ -38,7 +39,8 @@ public:
 private:
     // The site as the fields have it now.
     SearchUrl typedSite() const;
-    // Shows what "example" opens and what is wrong, as the person types.
+    // Shows what "example" opens and, beside each field, what is wrong with it, as the person
+    // types; OK waits until nothing is.
     void fieldsChanged();
 
     std::unique_ptr<Ui::SearchUrlWindow> ui;

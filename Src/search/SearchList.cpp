@@ -170,55 +170,55 @@ SearchList::siteForKeyword(const QString& text) const {
     return std::nullopt;
 }
 
-namespace {
-const QString kTitleTaken = QStringLiteral("another site has this title");
-const QString kKeywordTaken = QStringLiteral("another site has this keyword");
-const QString kKeywordNotOneWord = QStringLiteral("a keyword is one word");
-const QString kTooManyAddresses =
-    QStringLiteral("a site opens %1 addresses at most").arg(SearchUrl::maxUrls);
-} // namespace
-
-bool SearchList::refuses(const QStringList& problems) {
-    return problems.contains(kTitleTaken) || problems.contains(kKeywordTaken) ||
-           problems.contains(kKeywordNotOneWord) || problems.contains(kTooManyAddresses);
-}
-
-QStringList SearchList::problemsOf(const SearchUrl& site, const QList<SearchUrl>& others) {
-    QStringList problems;
+QList<SearchList::Problem> SearchList::problemsOf(const SearchUrl& site,
+                                                  const QList<SearchUrl>& others) {
+    QList<Problem> problems;
+    const auto add = [&](Field field, const QString& reason) { problems.append({field, reason}); };
+    if (site.title().isEmpty())
+        add(Field::Title, QStringLiteral("a site needs a title"));
     const QStringList urls = site.urls();
     if (urls.size() > SearchUrl::maxUrls)
-        problems.append(kTooManyAddresses);
+        add(Field::Address,
+            QStringLiteral("a site opens %1 addresses at most").arg(SearchUrl::maxUrls));
     const QStringList examples = site.addressesFor(QStringLiteral("example"));
     for (qsizetype i = 0; i < urls.size(); ++i) {
         const QString which = urls.size() == 1 ? QStringLiteral("the address")
                                                : QStringLiteral("address %1").arg(i + 1);
+        if (urls.at(i).isEmpty()) {
+            add(Field::Address, urls.size() == 1 ? QStringLiteral("a site needs an address")
+                                                 : which + QStringLiteral(" is empty"));
+            continue;
+        }
         if (!urls.at(i).contains(QLatin1String("%@")))
-            problems.append(which + QStringLiteral(" has no %@ for the search text"));
+            add(Field::Address, which + QStringLiteral(" has no %@ for the search text"));
         const QUrl example(examples.at(i), QUrl::StrictMode);
         const QString scheme = example.scheme();
         if (!example.isValid() || example.host().isEmpty() ||
             (scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
              scheme != QLatin1String("ftp")))
-            problems.append(which + QStringLiteral(" is not a web address"));
+            add(Field::Address, which + QStringLiteral(" is not a web address"));
     }
     const auto same = [&](auto field, Qt::CaseSensitivity cs) {
         return std::any_of(others.begin(), others.end(), [&](const SearchUrl& other) {
             return (other.*field)().compare((site.*field)(), cs) == 0;
         });
     };
-    if (same(&SearchUrl::title, Qt::CaseSensitive))
-        problems.append(kTitleTaken);
+    if (!site.title().isEmpty() && same(&SearchUrl::title, Qt::CaseSensitive))
+        add(Field::Title, QStringLiteral("another site has this title"));
     if (!site.keyword().isEmpty() && same(&SearchUrl::keyword, Qt::CaseInsensitive))
-        problems.append(kKeywordTaken);
+        add(Field::Keyword, QStringLiteral("another site has this keyword"));
     if (site.keyword().contains(QRegularExpression(QStringLiteral("\\s"))))
-        problems.append(kKeywordNotOneWord);
+        add(Field::Keyword, QStringLiteral("a keyword is one word"));
     return problems;
 }
 
 QStringList SearchList::problemsAt(qsizetype index) const {
     QList<SearchUrl> others = list;
     others.removeAt(index);
-    return problemsOf(list.at(index), others);
+    QStringList reasons;
+    for (const Problem& problem : problemsOf(list.at(index), others))
+        reasons.append(problem.reason);
+    return reasons;
 }
 
 namespace {

@@ -92,12 +92,16 @@ public:
     std::optional<std::pair<const SearchUrl*, QString>> siteForKeyword(const QString& text) const;
 
     // What is wrong with a site among `others` (the rest of its list), each as a reason a person
-    // reads: no place for the text, a malformed address, a title or keyword another site has.
-    static QStringList problemsOf(const SearchUrl& site, const QList<SearchUrl>& others);
+    // reads and the field it concerns: no address or no place for the text in it, a malformed
+    // address, no title, a title or keyword another site has, a keyword of two words.
+    enum class Field { Title, Address, Keyword };
+    struct Problem {
+        Field field;
+        QString reason;
+    };
+    static QList<Problem> problemsOf(const SearchUrl& site, const QList<SearchUrl>& others);
+    // The reasons of the site at `index`.
     QStringList problemsAt(qsizetype index) const;
-    // Whether a site with these problems cannot be kept: its title or keyword would find two
-    // sites. The other problems are shown but a person may keep the site as typed.
-    static bool refuses(const QStringList& problems);
 
     // The fields the archive does not hold, one entry per site in order, for the settings file.
     QStringList siteFields() const;

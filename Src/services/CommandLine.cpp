@@ -110,8 +110,10 @@ int addSite(SearchUrl site, const QStringList& templates) {
     auto list = Searcher::loadSearchList(prefs.defaults());
     if (site.commandKey().isEmpty())
         site.setCommandKey(QString::number(list->searchUrls().size() + 1));
-    QStringList problems = SearchList::problemsOf(site, list->searchUrls());
-    if (site.title().trimmed().isEmpty())
+    QStringList problems;
+    for (const SearchList::Problem& problem : SearchList::problemsOf(site, list->searchUrls()))
+        problems.append(problem.reason);
+    if (!site.title().isEmpty() && site.title().trimmed().isEmpty())
         problems.prepend(QStringLiteral("a site needs a title"));
     if (!problems.isEmpty()) {
         print(stderr, "skerrin: cannot add \"" + escapeControls(site.title()) +

@@ -13,9 +13,14 @@ class Desktop {
 public:
     enum class WindowManager { None, Openbox };
 
-    Desktop(WindowManager windowManager, const QString& dataDir)
+    // `screen` is the screen's size, as "1280x800"; `scale`, when given, Qt's QT_SCALE_FACTOR for
+    // the programs on it.
+    Desktop(WindowManager windowManager, const QString& dataDir,
+            const QString& screen = QStringLiteral("1280x800"), const QString& scale = {})
         : manager(windowManager)
-        , ownHome({dataDir}) {}
+        , ownHome({dataDir})
+        , screenSize(screen)
+        , scaleFactor(scale) {}
     ~Desktop() {
         for (QProcess* process : {&windowManagerProcess, &bus, &server})
             stopProcess(*process);
@@ -25,8 +30,8 @@ public:
     QString start() {
         // Xvfb writes the display it chose to descriptor 3 once it accepts clients.
         startTiedToUs(server, "xvfb.log", "sh",
-                      {"-c", "exec Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>\"$1\"",
-                       "sh", ownHome.path("display")});
+                      {"-c", "exec Xvfb -displayfd 3 -screen 0 \"$2\"x24 -nolisten tcp 3>\"$1\"",
+                       "sh", ownHome.path("display"), screenSize});
         if (!waitUntil([&] {
                 return ownHome.read("display").endsWith('\n') ||
                        server.state() == QProcess::NotRunning;
@@ -73,6 +78,8 @@ public:
         result.insert("DISPLAY", displayName);
         result.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
         result.insert("QT_QPA_PLATFORM", "xcb");
+        if (!scaleFactor.isEmpty())
+            result.insert("QT_SCALE_FACTOR", scaleFactor);
         return result;
     }
 
@@ -98,6 +105,8 @@ private:
     QProcess server;
     QProcess bus;
     QProcess windowManagerProcess;
+    QString screenSize;
+    QString scaleFactor;
     QString displayName;
     QString busAddress;
 };

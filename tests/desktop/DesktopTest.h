@@ -14,6 +14,7 @@
 #include <vector>
 
 const QString kOpenUrlKey = QStringLiteral("super+alt+F11");
+const QString kPrefsTitle = QStringLiteral("Skerrin Preferences");
 
 // Drives the installed skerrin on the virtual desktop as a person would: other applications
 // with a selection, keys pressed through XTest, the clipboard set by xclip, calls over the
@@ -94,6 +95,13 @@ protected:
         const Outcome other = runProgram(env, SKERRIN_INSTALLED_BIN, arguments, kProcessCapMs);
         return other.exitCode == 0 ||
                failed("skerrin " + arguments.join(' ') + " failed; its log:\n" + other.err);
+    }
+
+    // Opens the preferences with Ctrl+Comma in skerrin's window and gives them the focus.
+    bool openPreferences() {
+        return (focusWindow("Skerrin") && press("ctrl+comma") && windowShows(kPrefsTitle) &&
+                focusWindow(kPrefsTitle)) ||
+               failed("no preferences window; skerrin's log:\n" + log());
     }
 
     // Waits until skerrin's window has the keyboard focus.

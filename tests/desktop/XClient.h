@@ -2,6 +2,8 @@
 
 #include "TestTools.h"
 
+#include <QRect>
+
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
@@ -57,6 +59,27 @@ public:
         xcb_destroy_window(connection, window);
         xcb_flush(connection);
         return shown;
+    }
+
+    QRect screenRect() const { return {0, 0, screen->width_in_pixels, screen->height_in_pixels}; }
+
+    // Where the window lies on the screen with the frame its window manager put around it;
+    // empty until it has one.
+    QRect frameOf(xcb_window_t window) {
+        bool framed = false;
+        for (;;) {
+            const auto tree = owned(
+                xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr));
+            if (!tree || tree->parent == tree->root)
+                break;
+            window = tree->parent;
+            framed = true;
+        }
+        const auto place = owned(
+            xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
+        return framed && place ? QRect(place->x, place->y, place->width + 2 * place->border_width,
+                                       place->height + 2 * place->border_width)
+                               : QRect();
     }
 
     // Shift, Control, Alt (Mod1) and Super (Mod4) bits that the server sees held down now.
