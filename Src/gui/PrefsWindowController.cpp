@@ -171,8 +171,6 @@ void PrefsWindowController::showDesktopKeys() {
           std::tuple{kOpenUrlName, ui->autoSearchNotice, ui->autoSearchTextField}}) {
         const QString text = center.keyStateText(QLatin1String(name));
         notice->setText(text);
-        // A working key is what the field shows; the window must fit a 720-pixel screen.
-        notice->setVisible(center.keyState(QLatin1String(name)) != HotKeyState::working);
         field->setAccessibleDescription(text);
     }
     if (!assigned)
