@@ -31,6 +31,9 @@ def problems(node, path, inside_combo=False):
             yield f"{here}: no description"
     if role in ("table", "tree table"):
         return  # the cells are the sites, named by their text
+    if role == "page tab list":
+        # Its scroll buttons are the toolkit's own; the tabs are the pages.
+        node = [child for child in node if child is not None and child.getRoleName() == "page tab"]
     for child in node:
         if child is not None:
             yield from problems(child, here, inside_combo or role == "combo box")
