@@ -49,3 +49,18 @@ TEST_F(CommandRequest, BringToFrontAndASecondStartPutTheFocusIntoTheSearchField)
     EXPECT_EQ(waitForOpened(1), QStringList{kSearchOnWeb + "typed%20words"});
     EXPECT_EQ(sourceText(), "not this");
 }
+
+// Of two started at once one stays and comes forward; a start for the panel then just ends.
+TEST_F(CommandRequest, TwoStartsAtOnceLeaveOneAndAStartForThePanelEnds) {
+    ASSERT_TRUE(startSource("not this"));
+    QProcess* starts[] = {&startProgram(SKERRIN_INSTALLED_BIN, {}, "first.log"),
+                          &startProgram(SKERRIN_INSTALLED_BIN, {}, "second.log")};
+    EXPECT_TRUE(waitUntil([&] {
+        return starts[0]->state() == QProcess::NotRunning ||
+               starts[1]->state() == QProcess::NotRunning;
+    }));
+    EXPECT_TRUE(skerrinGetsTheFocus());
+    EXPECT_EQ(starts[0]->exitCode() + starts[1]->exitCode(), 0);
+    EXPECT_TRUE(runSkerrin({"--in-panel"}));
+    EXPECT_EQ(home.skerrinProcesses().size(), 1);
+}
