@@ -43,7 +43,24 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
     ${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/skerrin)
 # xdg-open hands the addresses over when neither $BROWSER nor a default handler does; Qt finds
 # the X server through its xcb plugin.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, qt6-qpa-plugins")
+set(depends xdg-utils qt6-qpa-plugins)
+# Skerrin loads these itself when a path first needs them (the import, GIO's default handler),
+# so dpkg-shlibdeps does not see them: each is named as its package's shlibs file says.
+find_program(DPKG_QUERY dpkg-query)
+if(DPKG_QUERY)
+    foreach(soname liblz4.so.1 libsqlite3.so.0 libgio-2.0.so.0)
+        string(REGEX REPLACE "\\.so\\.(.*)$" " \\1" shlibs_key ${soname})
+        execute_process(COMMAND sh -c "${DPKG_QUERY} --control-show \"$(${DPKG_QUERY} -S \
+            '*/${CMAKE_LIBRARY_ARCHITECTURE}/${soname}' | cut -d: -f1)\" shlibs"
+            OUTPUT_VARIABLE shlibs ERROR_QUIET)
+        if(shlibs MATCHES "(^|\n)${shlibs_key} ([^\n]+)")
+            list(APPEND depends "${CMAKE_MATCH_2}")
+        else()
+            message(WARNING "No installed package holds ${soname}: the package will lack it")
+        endif()
+    endforeach()
+endif()
+list(JOIN depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 # Qt's Wayland platform plugin: without it a Wayland session runs Skerrin through XWayland.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "dbus-user-session | dbus-x11, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -16,7 +16,6 @@
 #include "UserDefaults.h"
 #include "XdgUrlOpener.h"
 
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QIcon>
 #include <QTimer>
@@ -25,10 +24,8 @@
 
 namespace {
 
-// One Skerrin per session: a second start brings the first one forward instead.
+// A second start brings the Skerrin that holds the name forward instead.
 bool handedToRunningInstance(QDBusConnection bus) {
-    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(SkerrinService::serviceName))
-        return false;
     SkerrinService::passActivationToken(bus);
     const QDBusMessage reply = bus.call(QDBusMessage::createMethodCall(
         SkerrinService::serviceName, SkerrinService::objectPath, SkerrinService::interfaceName,
@@ -54,11 +51,11 @@ int runWindow(int argc, char* argv[]) {
     // Started at login: the window waits, hidden, behind the icon in the panel.
     const bool inPanel = app.arguments().contains(Autostart::hiddenArgument);
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (inPanel && bus.isConnected() &&
-        bus.interface()->isServiceRegistered(SkerrinService::serviceName))
-        return 0;
-    if (handedToRunningInstance(bus))
-        return 0;
+    // One Skerrin per session, decided by the bus in one request: of two started at once one
+    // gets the name. Calls wait in the queue until the event loop runs, everything wired.
+    SkerrinService service;
+    if (bus.isConnected() && !service.publish(bus))
+        return inPanel || handedToRunningInstance(bus) ? 0 : 1;
     if (!bus.isConnected())
         logLine("no session bus: the services are off");
 
@@ -74,7 +71,6 @@ int runWindow(int argc, char* argv[]) {
     MainWindow window(controller.searchHistoryModel());
     window.setWindowActivator(platform.activator.get());
     controller.awakeFromNib(window, center, *platform.keystrokes, *platform.selections);
-    SkerrinService service;
     QObject::connect(&service, &SkerrinService::serviceSearchRequested, &controller,
                      [&controller](const QString& text) { controller.searchForString(text); });
     QObject::connect(&service, &SkerrinService::siteSearchRequested, &controller,
@@ -91,11 +87,6 @@ int runWindow(int argc, char* argv[]) {
     };
     QObject::connect(&service, &SkerrinService::activationTokenGiven, &controller, offer);
     QObject::connect(&center, &HotKeyCenter::activationTokenGiven, &controller, offer);
-    if (bus.isConnected() && !service.publish(bus)) {
-        // Another instance took the name while this one started.
-        center.setEnabled(false);
-        return handedToRunningInstance(bus) ? 0 : 1;
-    }
     PanelIcon panelIcon;
     const auto showPanelIcon = [&] { panelIcon.setShown(prefs.getBool(PrefKeys::showPanelIcon)); };
     // The icon's picture and the panel wait until the window is up: its first frame needs

@@ -1,5 +1,6 @@
 #include "XdgUrlOpener.h"
 
+#include "LazyLibrary.h"
 #include "Log.h"
 #include "PrivateWindowCommand.h"
 
@@ -137,25 +138,45 @@ bool startFirstThatStays(const QList<Browser>& browsers, const std::shared_ptr<E
     return false;
 }
 
+// GIO and the libraries it brings are loaded by the first address without $BROWSER: a start
+// never needs them. The handle reaches GLib's and GObject's functions too, which GIO links.
+struct Gio : LazyLibrary {
+    Gio()
+        : LazyLibrary("libgio-2.0.so.0") {
+        if (!usable())
+            logLine(QStringLiteral("no default handler: %1, xdg-open opens the addresses")
+                        .arg(whyNot()));
+    }
+    decltype(&g_app_info_get_default_for_uri_scheme) app_info_get_default_for_uri_scheme =
+        function("g_app_info_get_default_for_uri_scheme");
+    decltype(&g_app_info_launch_uris) app_info_launch_uris = function("g_app_info_launch_uris");
+    decltype(&g_app_info_get_name) app_info_get_name = function("g_app_info_get_name");
+    decltype(&g_clear_error) clear_error = function("g_clear_error");
+    decltype(&g_object_unref) object_unref = function("g_object_unref");
+};
+
 bool startDefaultHandler(const QString& address) {
+    static const Gio g;
+    if (!g.usable())
+        return false;
     const QByteArray scheme = address.left(address.indexOf(':')).toLatin1();
-    GAppInfo* handler = g_app_info_get_default_for_uri_scheme(scheme.constData());
+    GAppInfo* handler = g.app_info_get_default_for_uri_scheme(scheme.constData());
     if (!handler)
         return false;
     const QByteArray uri = address.toUtf8();
     GList uris{const_cast<char*>(uri.constData()), nullptr, nullptr};
     GError* error = nullptr;
     // GIO starts the handler's own command line itself, no shell, and reaps what it starts.
-    const bool started = g_app_info_launch_uris(handler, &uris, nullptr, &error);
+    const bool started = g.app_info_launch_uris(handler, &uris, nullptr, &error);
     if (!started) {
         // The address holds the searched text, which stays out of the log.
         logLine(QStringLiteral("could not start %1: %2")
-                    .arg(QString::fromUtf8(g_app_info_get_name(handler)),
+                    .arg(QString::fromUtf8(g.app_info_get_name(handler)),
                          QString::fromUtf8(error ? error->message : "")
                              .replace(address, QLatin1String("the address"))));
-        g_clear_error(&error);
+        g.clear_error(&error);
     }
-    g_object_unref(handler);
+    g.object_unref(handler);
     return started;
 }
 

@@ -1,5 +1,7 @@
 #include "EngineReaders.h"
 
+#include "LazyLibrary.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
@@ -35,6 +37,35 @@ constexpr qint64 kMaxDatabaseSize = 64 << 20;
 // Far above the longest value an engine keeps, yet no value bigger is ever built.
 constexpr int kMaxSqliteValue = 1 << 20;
 constexpr int kMaxSqliteMilliseconds = 1000;
+
+// Only an import reads these files: the libraries are loaded then, not with every start.
+struct Lz4 : LazyLibrary {
+    Lz4()
+        : LazyLibrary("liblz4.so.1") {}
+    decltype(&LZ4_decompress_safe) decompress_safe = function("LZ4_decompress_safe");
+};
+
+struct Sqlite : LazyLibrary {
+    Sqlite()
+        : LazyLibrary("libsqlite3.so.0") {}
+    decltype(&sqlite3_open_v2) open_v2 = function("sqlite3_open_v2");
+    decltype(&sqlite3_close) close = function("sqlite3_close");
+    decltype(&sqlite3_limit) limit = function("sqlite3_limit");
+    decltype(&sqlite3_progress_handler) progress_handler = function("sqlite3_progress_handler");
+    decltype(&sqlite3_exec) exec = function("sqlite3_exec");
+    decltype(&sqlite3_prepare_v2) prepare_v2 = function("sqlite3_prepare_v2");
+    decltype(&sqlite3_finalize) finalize = function("sqlite3_finalize");
+    decltype(&sqlite3_step) step = function("sqlite3_step");
+    decltype(&sqlite3_column_text) column_text = function("sqlite3_column_text");
+    decltype(&sqlite3_column_bytes) column_bytes = function("sqlite3_column_bytes");
+    decltype(&sqlite3_errcode) errcode = function("sqlite3_errcode");
+    decltype(&sqlite3_errmsg) errmsg = function("sqlite3_errmsg");
+};
+
+const Lz4& lz4() {
+    static const Lz4 library;
+    return library;
+}
 
 EngineFile failure(const QString& reason) {
     EngineFile file;
@@ -112,7 +143,8 @@ std::optional<QString> firefoxAddress(const QJsonArray& urls) {
 } // namespace
 
 std::optional<QByteArray> decompressMozLz4(QByteArrayView bytes) {
-    if (bytes.size() < kMozLz4Header || std::memcmp(bytes.data(), kMozLz4Magic, 8) != 0)
+    if (bytes.size() < kMozLz4Header || std::memcmp(bytes.data(), kMozLz4Magic, 8) != 0 ||
+        !lz4().usable())
         return std::nullopt;
     const auto* size = reinterpret_cast<const unsigned char*>(bytes.data() + 8);
     const quint32 expected =
@@ -122,8 +154,8 @@ std::optional<QByteArray> decompressMozLz4(QByteArrayView bytes) {
     if (expected > kMaxJsonSize || compressed > INT_MAX || expected / 255 > quint64(compressed))
         return std::nullopt;
     QByteArray out(qsizetype(expected), Qt::Uninitialized);
-    const int written = LZ4_decompress_safe(bytes.data() + kMozLz4Header, out.data(),
-                                            int(compressed), int(expected));
+    const int written = lz4().decompress_safe(bytes.data() + kMozLz4Header, out.data(),
+                                              int(compressed), int(expected));
     if (written < 0 || quint32(written) != expected)
         return std::nullopt;
     return out;
@@ -132,6 +164,8 @@ std::optional<QByteArray> decompressMozLz4(QByteArrayView bytes) {
 EngineFile readMozLz4Engines(QByteArrayView bytes) {
     if (!bytes.startsWith(QByteArrayView(kMozLz4Magic, 8)))
         return failure(QStringLiteral("not a mozLz4 file"));
+    if (!lz4().usable())
+        return failure(QStringLiteral("cannot be read: ") + lz4().whyNot());
     const auto json = decompressMozLz4(bytes);
     if (!json)
         return failure(QStringLiteral("damaged mozLz4 data"));
@@ -276,6 +310,9 @@ int pastDeadline(void* deadline) {
 } // namespace
 
 EngineFile readChromiumWebData(const QString& path) {
+    static const Sqlite sqlite;
+    if (!sqlite.usable())
+        return failure(QStringLiteral("cannot be read: ") + sqlite.whyNot());
     removeStaleCopies();
     QTemporaryDir copyDir(QDir::tempPath() + '/' + kCopyPattern + QStringLiteral("XXXXXX"));
     const QString copy = copyDir.filePath(QStringLiteral("Web Data"));
@@ -291,35 +328,35 @@ EngineFile readChromiumWebData(const QString& path) {
     // left in its -wal or -journal; no statement may write.
     sqlite3* db = nullptr;
     const QByteArray name = QFile::encodeName(copy);
-    const int opened = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    const std::unique_ptr<sqlite3, int (*)(sqlite3*)> closer(db, sqlite3_close);
+    const int opened = sqlite.open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    const std::unique_ptr<sqlite3, int (*)(sqlite3*)> closer(db, sqlite.close);
     if (opened != SQLITE_OK)
         return failure(QStringLiteral("not a database"));
-    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, kMaxSqliteValue);
+    sqlite.limit(db, SQLITE_LIMIT_LENGTH, kMaxSqliteValue);
     QDeadlineTimer deadline(kMaxSqliteMilliseconds);
-    sqlite3_progress_handler(db, 1000, pastDeadline, &deadline);
-    sqlite3_exec(db, "PRAGMA query_only = ON", nullptr, nullptr, nullptr);
+    sqlite.progress_handler(db, 1000, pastDeadline, &deadline);
+    sqlite.exec(db, "PRAGMA query_only = ON", nullptr, nullptr, nullptr);
     using Statement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
     const auto prepare = [&](const char* sql) {
         sqlite3_stmt* statement = nullptr;
-        sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
-        return Statement(statement, sqlite3_finalize);
+        sqlite.prepare_v2(db, sql, -1, &statement, nullptr);
+        return Statement(statement, sqlite.finalize);
     };
     const auto why = [&] {
-        return sqlite3_errcode(db) == SQLITE_INTERRUPT
+        return sqlite.errcode(db) == SQLITE_INTERRUPT
                    ? QStringLiteral("too slow to read")
                    : QStringLiteral("cannot be read (%1)")
-                         .arg(QString::fromUtf8(sqlite3_errmsg(db)));
+                         .arg(QString::fromUtf8(sqlite.errmsg(db)));
     };
     // A view or a virtual table could compute anything, for ever.
     const Statement kind =
         prepare("SELECT type FROM pragma_table_list WHERE schema = 'main' AND name = 'keywords'");
-    const int found = kind ? sqlite3_step(kind.get()) : SQLITE_ERROR;
+    const int found = kind ? sqlite.step(kind.get()) : SQLITE_ERROR;
     if (found == SQLITE_DONE)
         return failure(QStringLiteral("no search engines in it"));
     if (found != SQLITE_ROW)
         return failure(why());
-    if (qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(kind.get(), 0)), "table") != 0)
+    if (qstrcmp(reinterpret_cast<const char*>(sqlite.column_text(kind.get(), 0)), "table") != 0)
         return failure(QStringLiteral("its keywords are not a table"));
     const Statement query =
         prepare("SELECT short_name, keyword, url, input_encodings FROM keywords ORDER BY id");
@@ -328,13 +365,13 @@ EngineFile readChromiumWebData(const QString& path) {
     // SQLite has the files open: a kill from here on leaves no copy behind.
     copyDir.remove();
     const auto text = [&](int column) {
-        const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(query.get(), column));
-        return value ? QString::fromUtf8(value, sqlite3_column_bytes(query.get(), column))
+        const auto* value = reinterpret_cast<const char*>(sqlite.column_text(query.get(), column));
+        return value ? QString::fromUtf8(value, sqlite.column_bytes(query.get(), column))
                      : QString();
     };
     EngineFile file;
     int step = SQLITE_ROW;
-    while (file.error.isEmpty() && (step = sqlite3_step(query.get())) == SQLITE_ROW) {
+    while (file.error.isEmpty() && (step = sqlite.step(query.get())) == SQLITE_ROW) {
         FoundEngine engine{text(0), text(2), text(1), text(3).section(';', 0, 0), {}};
         if (!takesText(engine.urlTemplate))
             ++file.withoutAddress;

@@ -65,3 +65,18 @@ TEST_F(CommandRequest, ClearHistoryEmptiesTheRunningSkerrinsListToo) {
     EXPECT_FALSE(stored("remembered"));
     EXPECT_EQ(waitForOpened(2).size(), 2);
 }
+
+// Of two started at once one stays and comes forward; a start for the panel then just ends.
+TEST_F(CommandRequest, TwoStartsAtOnceLeaveOneAndAStartForThePanelEnds) {
+    ASSERT_TRUE(startSource("not this"));
+    QProcess* starts[] = {&startProgram(SKERRIN_INSTALLED_BIN, {}, "first.log"),
+                          &startProgram(SKERRIN_INSTALLED_BIN, {}, "second.log")};
+    EXPECT_TRUE(waitUntil([&] {
+        return starts[0]->state() == QProcess::NotRunning ||
+               starts[1]->state() == QProcess::NotRunning;
+    }));
+    EXPECT_TRUE(skerrinGetsTheFocus());
+    EXPECT_EQ(starts[0]->exitCode() + starts[1]->exitCode(), 0);
+    EXPECT_TRUE(runSkerrin({"--in-panel"}));
+    EXPECT_EQ(home.skerrinProcesses().size(), 1);
+}

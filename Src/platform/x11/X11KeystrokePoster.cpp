@@ -198,8 +198,14 @@ std::unique_ptr<X11KeystrokePoster> X11KeystrokePoster::create() {
     if (X11Connection::xkbFirstEvent() != 0) {
         d->xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
         d->keyboard = xkb_x11_get_core_keyboard_device_id(connection);
-        // Read now rather than on the first press, which should not wait for it.
-        d->loadKeymap();
+        // Read once the window is up, in the event loop's second turn (it is mapped when the
+        // first ends): neither the first frame nor the first press should wait for it.
+        QTimer::singleShot(0, &d->timer, [d = d.get()] {
+            QTimer::singleShot(0, &d->timer, [d] {
+                if (!d->keymap)
+                    d->loadKeymap();
+            });
+        });
     }
     if (d->keyboard < 0)
         logLine("the X server has no XKB: the copy key is looked up in the first layout only");
