@@ -1,6 +1,6 @@
 #include "XdgUrlOpener.h"
 
-#include "LazyLibrary.h"
+#include "Gio.h"
 #include "Log.h"
 #include "PrivateWindowCommand.h"
 
@@ -18,12 +18,6 @@
 #include <thread>
 #include <utility>
 #include <vector>
-
-// GLib names a field "signals", which Qt defines as a keyword.
-#pragma push_macro("signals")
-#undef signals
-#include <gio/gio.h>
-#pragma pop_macro("signals")
 
 extern char** environ;
 
@@ -138,25 +132,8 @@ bool startFirstThatStays(const QList<Browser>& browsers, const std::shared_ptr<E
     return false;
 }
 
-// GIO and the libraries it brings are loaded by the first address without $BROWSER: a start
-// never needs them. The handle reaches GLib's and GObject's functions too, which GIO links.
-struct Gio : LazyLibrary {
-    Gio()
-        : LazyLibrary("libgio-2.0.so.0") {
-        if (!usable())
-            logLine(QStringLiteral("no default handler: %1, xdg-open opens the addresses")
-                        .arg(whyNot()));
-    }
-    decltype(&g_app_info_get_default_for_uri_scheme) app_info_get_default_for_uri_scheme =
-        function("g_app_info_get_default_for_uri_scheme");
-    decltype(&g_app_info_launch_uris) app_info_launch_uris = function("g_app_info_launch_uris");
-    decltype(&g_app_info_get_name) app_info_get_name = function("g_app_info_get_name");
-    decltype(&g_clear_error) clear_error = function("g_clear_error");
-    decltype(&g_object_unref) object_unref = function("g_object_unref");
-};
-
 bool startDefaultHandler(const QString& address) {
-    static const Gio g;
+    const Gio& g = Gio::library();
     if (!g.usable())
         return false;
     const QByteArray scheme = address.left(address.indexOf(':')).toLatin1();
