@@ -1,5 +1,6 @@
 #include "SearchUrlWindowController.h"
 
+#include "PercentEscaping.h"
 #include "ui_SearchUrlWindow.h"
 
 #include <QComboBox>
@@ -12,21 +13,6 @@ namespace {
 std::function<int(SearchUrlWindowController&)>& modalRunner() {
     static std::function<int(SearchUrlWindowController&)> runner;
     return runner;
-}
-
-// A browser's place for the text, "%s" or OpenSearch's "{searchTerms}", as Skerrin's "%@"; a
-// "%%" stays the percent sign it stands for.
-QString withOurTextPlace(const QString& typed) {
-    QString address = typed;
-    address.replace(QLatin1String("{searchTerms}"), QLatin1String("%@"));
-    for (qsizetype i = 0; i + 1 < address.size(); ++i) {
-        if (address.at(i) != '%')
-            continue;
-        if (address.at(i + 1) == 's')
-            address[i + 1] = '@';
-        ++i;
-    }
-    return address;
 }
 
 } // namespace
@@ -66,7 +52,7 @@ void SearchUrlWindowController::setOtherSites(QList<SearchUrl> others) {
 }
 
 SearchUrl SearchUrlWindowController::typedSite() const {
-    return SearchUrl(withOurTextPlace(ui->url->text()), ui->title->text(), ui->commandKey->text(),
+    return SearchUrl(withTextPlace(ui->url->text()), ui->title->text(), ui->commandKey->text(),
                      ui->encoding->currentIndex() == 0 ? InputEncoding::Utf8
                                                        : InputEncoding::Latin1,
                      ui->spaces->currentIndex() == 0 ? SpaceStyle::Percent20 : SpaceStyle::Plus,
