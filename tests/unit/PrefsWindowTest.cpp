@@ -132,6 +132,7 @@ TEST_F(PrefsWindow, OptionsShowTheStoredChoiceAndAChangeIsStoredAtOnceAndOutlive
         {"pasteTextButton", "pasteText", true},
         {"copySelectedTextButton", "copyText", true},
         {"tryAsUrlButton", "tryAsUrl", true},
+        {"rememberSearchesButton", "rememberSearches", true},
         {"panelIconButton", "showPanelIcon", true},
         {"restoreClipboardButton", "restoreClipboard", false},
         {"startAtLoginButton", "", false},
