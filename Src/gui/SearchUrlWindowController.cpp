@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 
 #include <tuple>
 
@@ -33,10 +34,11 @@ SearchUrlWindowController::SearchUrlWindowController(QWidget* parent)
         connect(choice, &QComboBox::currentIndexChanged, this,
                 &SearchUrlWindowController::fieldsChanged);
     ui->preview->setAccessibleName(ui->previewLabel->text());
-    // Room for three addresses; more scroll.
-    ui->moreUrls->setFixedHeight(ui->moreUrls->fontMetrics().lineSpacing() * 3 +
-                                 2 * ui->moreUrls->frameWidth() +
-                                 int(ui->moreUrls->document()->documentMargin() * 2));
+    // Room for three addresses and the scroll bar a long one brings; more scroll.
+    QPlainTextEdit& more = *ui->moreUrls;
+    more.setFixedHeight(more.fontMetrics().lineSpacing() * 3 + 2 * more.frameWidth() +
+                        int(more.document()->documentMargin() * 2) +
+                        more.horizontalScrollBar()->sizeHint().height());
     setPrivateWindowSupport(PrivateWindowCommand::privateWindowSupport());
 }
 
