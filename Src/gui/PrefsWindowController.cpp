@@ -70,6 +70,8 @@ PrefsWindowController::PrefsWindowController(HotKeyTargets targets, Prefs& prefs
     connect(ui->copySelectedTextButton, &QCheckBox::clicked, this,
             &PrefsWindowController::copyTextPressed);
     connect(ui->tryAsUrlButton, &QCheckBox::clicked, this, &PrefsWindowController::tryAsUrlPressed);
+    connect(ui->rememberSearchesButton, &QCheckBox::clicked, this,
+            &PrefsWindowController::rememberSearchesPressed);
     connect(ui->panelIconButton, &QCheckBox::clicked, this,
             &PrefsWindowController::panelIconPressed);
     connect(ui->startAtLoginButton, &QCheckBox::clicked, this,
@@ -100,6 +102,7 @@ void PrefsWindowController::windowDidLoad() {
         ui->copySelectedTextButton->setChecked(true);
     if (prefs.getBool(PrefKeys::tryAsUrl))
         ui->tryAsUrlButton->setChecked(true);
+    ui->rememberSearchesButton->setChecked(prefs.getBool(PrefKeys::rememberSearches));
     // Kept even while the panel has no tray: the icon shows once one is there.
     ui->panelIconButton->setChecked(prefs.getBool(PrefKeys::showPanelIcon));
     ui->startAtLoginButton->setChecked(Autostart::enabled());
@@ -266,6 +269,10 @@ void PrefsWindowController::copyTextPressed() {
 
 void PrefsWindowController::tryAsUrlPressed() {
     prefs.setBool(PrefKeys::tryAsUrl, ui->tryAsUrlButton->isChecked());
+}
+
+void PrefsWindowController::rememberSearchesPressed() {
+    prefs.setBool(PrefKeys::rememberSearches, ui->rememberSearchesButton->isChecked());
 }
 
 void PrefsWindowController::panelIconPressed() {

@@ -48,6 +48,7 @@ public:
     void pasteTextPressed();
     void copyTextPressed();
     void tryAsUrlPressed();
+    void rememberSearchesPressed();
     void panelIconPressed();
     void startAtLoginPressed();
     void readSelectionChosen(int mode);

@@ -1,9 +1,12 @@
 #include "SearchUrlWindowController.h"
 
+#include "PercentEscaping.h"
 #include "ui_SearchUrlWindow.h"
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 
 #include <tuple>
 
@@ -12,21 +15,6 @@ namespace {
 std::function<int(SearchUrlWindowController&)>& modalRunner() {
     static std::function<int(SearchUrlWindowController&)> runner;
     return runner;
-}
-
-// A browser's place for the text, "%s" or OpenSearch's "{searchTerms}", as Skerrin's "%@"; a
-// "%%" stays the percent sign it stands for.
-QString withOurTextPlace(const QString& typed) {
-    QString address = typed;
-    address.replace(QLatin1String("{searchTerms}"), QLatin1String("%@"));
-    for (qsizetype i = 0; i + 1 < address.size(); ++i) {
-        if (address.at(i) != '%')
-            continue;
-        if (address.at(i + 1) == 's')
-            address[i + 1] = '@';
-        ++i;
-    }
-    return address;
 }
 
 } // namespace
@@ -40,10 +28,18 @@ SearchUrlWindowController::SearchUrlWindowController(QWidget* parent)
             &SearchUrlWindowController::cancelPressed);
     for (QLineEdit* field : {ui->title, ui->commandKey, ui->url, ui->keyword})
         connect(field, &QLineEdit::textChanged, this, &SearchUrlWindowController::fieldsChanged);
+    connect(ui->moreUrls, &QPlainTextEdit::textChanged, this,
+            &SearchUrlWindowController::fieldsChanged);
     for (QComboBox* choice : {ui->encoding, ui->spaces})
         connect(choice, &QComboBox::currentIndexChanged, this,
                 &SearchUrlWindowController::fieldsChanged);
     ui->preview->setAccessibleName(ui->previewLabel->text());
+    // Room for three addresses and the scroll bar a long one brings; more scroll.
+    QPlainTextEdit& more = *ui->moreUrls;
+    more.setFixedHeight(more.fontMetrics().lineSpacing() * 3 + 2 * more.frameWidth() +
+                        int(more.document()->documentMargin() * 2) +
+                        more.horizontalScrollBar()->sizeHint().height());
+    setPrivateWindowSupport(PrivateWindowCommand::privateWindowSupport());
 }
 
 SearchUrlWindowController::~SearchUrlWindowController() = default;
@@ -54,6 +50,8 @@ void SearchUrlWindowController::setSearchUrl(const SearchUrl& surl, bool isNew) 
     ui->title->setText(surl.title());
     ui->title->selectAll();
     ui->url->setText(isNew ? QString() : surl.url());
+    ui->moreUrls->setPlainText(surl.urls().mid(1).join('\n'));
+    ui->privateWindow->setChecked(surl.privateWindow());
     ui->keyword->setText(surl.keyword());
     ui->encoding->setCurrentIndex(surl.encoding() == InputEncoding::Utf8 ? 0 : 1);
     ui->spaces->setCurrentIndex(surl.spaceStyle() == SpaceStyle::Percent20 ? 0 : 1);
@@ -65,25 +63,49 @@ void SearchUrlWindowController::setOtherSites(QList<SearchUrl> others) {
     fieldsChanged();
 }
 
+void SearchUrlWindowController::setPrivateWindowSupport(PrivateWindowCommand::Support support) {
+    using Support = PrivateWindowCommand::Support;
+    ui->privateNote->setText(
+        support == Support::None
+            ? QStringLiteral("Your default browser cannot open private windows: the address opens "
+                             "normally.")
+        : support == Support::BrowserVariable
+            ? QStringLiteral("$BROWSER is set: it opens the address, not in a private window.")
+            : QString());
+    ui->privateNote->setVisible(!ui->privateNote->text().isEmpty());
+}
+
 SearchUrl SearchUrlWindowController::typedSite() const {
-    return SearchUrl(withOurTextPlace(ui->url->text()), ui->title->text(), ui->commandKey->text(),
-                     ui->encoding->currentIndex() == 0 ? InputEncoding::Utf8
-                                                       : InputEncoding::Latin1,
-                     ui->spaces->currentIndex() == 0 ? SpaceStyle::Percent20 : SpaceStyle::Plus,
-                     ui->keyword->text().trimmed());
+    SearchUrl site(QString(), ui->title->text(), ui->commandKey->text(),
+                   ui->encoding->currentIndex() == 0 ? InputEncoding::Utf8 : InputEncoding::Latin1,
+                   ui->spaces->currentIndex() == 0 ? SpaceStyle::Percent20 : SpaceStyle::Plus,
+                   ui->keyword->text().trimmed());
+    // Blank lines between the further addresses are no addresses.
+    QStringList urls{withTextPlace(ui->url->text())};
+    for (const QString& line : ui->moreUrls->toPlainText().split('\n')) {
+        if (!line.trimmed().isEmpty())
+            urls.append(withTextPlace(line.trimmed()));
+    }
+    site.setUrls(urls);
+    site.setPrivateWindow(ui->privateWindow->isChecked());
+    return site;
 }
 
 void SearchUrlWindowController::fieldsChanged() {
     const SearchUrl site = typedSite();
-    ui->preview->setText(site.addressFor(QStringLiteral("example")));
+    ui->preview->setText(site.addressesFor(QStringLiteral("example")).join('\n'));
     const QList<SearchList::Problem> problems = SearchList::problemsOf(site, otherSites);
-    for (const auto& [field, input, label] :
-         {std::tuple{SearchList::Field::Title, ui->title, ui->titleProblem},
-          std::tuple{SearchList::Field::Address, ui->url, ui->urlProblem},
-          std::tuple{SearchList::Field::Keyword, ui->keyword, ui->keywordProblem}}) {
+    // The first address's problems show beside its field, the further ones' beside theirs.
+    using Field = SearchList::Field;
+    for (const auto& [field, further, input, label] :
+         {std::tuple<Field, bool, QWidget*, QLabel*>{Field::Title, false, ui->title,
+                                                     ui->titleProblem},
+          {Field::Address, false, ui->url, ui->urlProblem},
+          {Field::Address, true, ui->moreUrls, ui->moreUrlsProblem},
+          {Field::Keyword, false, ui->keyword, ui->keywordProblem}}) {
         QStringList reasons;
         for (const SearchList::Problem& problem : problems) {
-            if (problem.field == field)
+            if (problem.field == field && (problem.address > 0) == further)
                 reasons.append(problem.reason);
         }
         label->setText(reasons.join('\n'));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PrivateWindowCommand.h"
 #include "SearchList.h"
 
 #include <QDialog>
@@ -11,8 +12,9 @@ namespace Ui {
 class SearchUrlWindow;
 }
 
-// The modal editor of one search site: its command key, title and address template. It edits
-// a copy; the caller puts the copy back into the list once the editor has closed with OK.
+// The modal editor of one search site: its command key, title, address templates and whether it
+// opens in a private window. It edits a copy; the caller puts the copy back into the list once
+// the editor has closed with OK.
 class SearchUrlWindowController : public QDialog {
     Q_OBJECT
 public:
@@ -24,6 +26,9 @@ public:
     void setSearchUrl(const SearchUrl& surl, bool isNew = false);
     // The rest of the list: a title or keyword one of them has is refused.
     void setOtherSites(QList<SearchUrl> others);
+    // Whether the browser opens a private window, as the editor tells the person; the
+    // constructor asks the desktop.
+    void setPrivateWindowSupport(PrivateWindowCommand::Support support);
     // The site as OK last wrote it back from the fields.
     const SearchUrl& searchUrl() const { return mySearchUrl; }
 

@@ -173,30 +173,35 @@ SearchList::siteForKeyword(const QString& text) const {
 QList<SearchList::Problem> SearchList::problemsOf(const SearchUrl& site,
                                                   const QList<SearchUrl>& others) {
     QList<Problem> problems;
-    const auto add = [&](Field field, const QString& reason) { problems.append({field, reason}); };
+    const auto add = [&](Field field, const QString& reason, qsizetype address = 0) {
+        problems.append({field, reason, address});
+    };
     if (site.title().isEmpty())
         add(Field::Title, QStringLiteral("a site needs a title"));
     const QStringList urls = site.urls();
     if (urls.size() > SearchUrl::maxUrls)
         add(Field::Address,
-            QStringLiteral("a site opens %1 addresses at most").arg(SearchUrl::maxUrls));
+            QStringLiteral("a site opens %1 addresses at most").arg(SearchUrl::maxUrls),
+            SearchUrl::maxUrls);
     const QStringList examples = site.addressesFor(QStringLiteral("example"));
     for (qsizetype i = 0; i < urls.size(); ++i) {
         const QString which = urls.size() == 1 ? QStringLiteral("the address")
                                                : QStringLiteral("address %1").arg(i + 1);
         if (urls.at(i).isEmpty()) {
-            add(Field::Address, urls.size() == 1 ? QStringLiteral("a site needs an address")
-                                                 : which + QStringLiteral(" is empty"));
+            add(Field::Address,
+                urls.size() == 1 ? QStringLiteral("a site needs an address")
+                                 : which + QStringLiteral(" is empty"),
+                i);
             continue;
         }
         if (!urls.at(i).contains(QLatin1String("%@")))
-            add(Field::Address, which + QStringLiteral(" has no %@ for the search text"));
+            add(Field::Address, which + QStringLiteral(" has no %@ for the search text"), i);
         const QUrl example(examples.at(i), QUrl::StrictMode);
         const QString scheme = example.scheme();
         if (!example.isValid() || example.host().isEmpty() ||
             (scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
              scheme != QLatin1String("ftp")))
-            add(Field::Address, which + QStringLiteral(" is not a web address"));
+            add(Field::Address, which + QStringLiteral(" is not a web address"), i);
     }
     const auto same = [&](auto field, Qt::CaseSensitivity cs) {
         return std::any_of(others.begin(), others.end(), [&](const SearchUrl& other) {

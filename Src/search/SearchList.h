@@ -98,6 +98,8 @@ public:
     struct Problem {
         Field field;
         QString reason;
+        // Which of a group's addresses an Address problem concerns, from 0.
+        qsizetype address = 0;
     };
     static QList<Problem> problemsOf(const SearchUrl& site, const QList<SearchUrl>& others);
     // The reasons of the site at `index`.

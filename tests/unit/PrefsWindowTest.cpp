@@ -132,6 +132,7 @@ TEST_F(PrefsWindow, OptionsShowTheStoredChoiceAndAChangeIsStoredAtOnceAndOutlive
         {"pasteTextButton", "pasteText", true},
         {"copySelectedTextButton", "copyText", true},
         {"tryAsUrlButton", "tryAsUrl", true},
+        {"rememberSearchesButton", "rememberSearches", true},
         {"panelIconButton", "showPanelIcon", true},
         {"restoreClipboardButton", "restoreClipboard", false},
         {"startAtLoginButton", "", false},
@@ -378,21 +379,7 @@ TEST_F(PrefsWindow, IsADialogNamedForScreenReadersThatFitsASmallScreen) {
         }
     }
     // Each mnemonic is one control's or one page's; each key's Change… button has one.
-    for (QWidget* control : prefsWindow.findChildren<QWidget*>()) {
-        const auto* button = qobject_cast<QAbstractButton*>(control);
-        const auto* label = qobject_cast<QLabel*>(control);
-        texts.append(button ? button->text() : label ? label->text() : QString());
-    }
-    QMap<QChar, QString> mnemonics;
-    for (const QString& text : texts) {
-        const qsizetype amp = text.indexOf('&');
-        if (amp < 0 || amp + 1 >= text.size() || text.at(amp + 1) == '&')
-            continue;
-        const QChar key = text.at(amp + 1).toLower();
-        EXPECT_FALSE(mnemonics.contains(key))
-            << text.toStdString() << " and " << mnemonics.value(key).toStdString();
-        mnemonics.insert(key, text);
-    }
+    EXPECT_EQ(mnemonicClashes(prefsWindow, texts), QStringList());
     EXPECT_TRUE(child<QPushButton>(prefsWindow, "editHotKeyButton").text().contains('&'));
     EXPECT_TRUE(child<QPushButton>(prefsWindow, "editAutoSearchButton").text().contains('&'));
     // Tab leaves the site table at once.

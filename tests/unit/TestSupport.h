@@ -11,8 +11,10 @@
 #include "UrlOpener.h"
 #include "UserDefaults.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QDBusConnection>
+#include <QLabel>
 #include <QMimeData>
 #include <QTemporaryDir>
 
@@ -29,6 +31,29 @@ inline QStringList titlesOf(const SearchList& list) {
     for (const SearchUrl& site : list.searchUrls())
         titles.append(site.title());
     return titles;
+}
+
+// Each pair of a window's labels and buttons, and of `more` texts (its pages' titles), that
+// share a mnemonic, as "first and second".
+inline QStringList mnemonicClashes(QWidget& window, QStringList more = {}) {
+    for (QWidget* control : window.findChildren<QWidget*>()) {
+        if (const auto* button = qobject_cast<QAbstractButton*>(control))
+            more.append(button->text());
+        else if (const auto* label = qobject_cast<QLabel*>(control))
+            more.append(label->text());
+    }
+    QMap<QChar, QString> mnemonics;
+    QStringList clashes;
+    for (const QString& text : more) {
+        const qsizetype amp = text.indexOf('&');
+        if (amp < 0 || amp + 1 >= text.size() || text.at(amp + 1) == '&')
+            continue;
+        const QChar key = text.at(amp + 1).toLower();
+        if (mnemonics.contains(key))
+            clashes.append(mnemonics.value(key) + " and " + text);
+        mnemonics.insert(key, text);
+    }
+    return clashes;
 }
 
 inline QStringList popUpTitles(QWidget& mainWindow) {
