@@ -2,10 +2,13 @@
 // start-up: it says "shown" on stderr from the first turn of the event loop after show(), as
 // skerrin logs its launch. With --tray it also puts an icon in the panel, with --grabs it holds
 // skerrin's two default hot keys (Super+F11, Super+Alt+F11, each with the lock variants) and
-// with --text it shows a line of text, which loads the fonts as any window with words does.
+// with --text it shows a line of text, which loads the fonts as any window with words does; with
+// --raise (and --grabs) a press of Super+F11 brings it forward with the caret in its text, as
+// skerrin's bring-to-front key does.
 #include <QApplication>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -57,9 +60,27 @@ int main(int argc, char* argv[]) {
     QWidget window;
     window.setWindowTitle(QStringLiteral("bare window"));
     window.resize(400, 300);
+    QLineEdit* text = nullptr;
     if (arguments.contains(QStringLiteral("--text")))
-        (new QVBoxLayout(&window))->addWidget(new QLineEdit(QStringLiteral("a line of text")));
+        (new QVBoxLayout(&window))
+            ->addWidget(text = new QLineEdit(QStringLiteral("a line of text")));
     window.show();
+    std::unique_ptr<QSocketNotifier> presses;
+    if (grabs && arguments.contains(QStringLiteral("--raise"))) {
+        presses = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(grabs.get()),
+                                                    QSocketNotifier::Read);
+        QObject::connect(presses.get(), &QSocketNotifier::activated, [&] {
+            while (xcb_generic_event_t* event = xcb_poll_for_event(grabs.get())) {
+                if ((event->response_type & 0x7f) == XCB_KEY_PRESS) {
+                    window.raise();
+                    window.activateWindow();
+                    if (text)
+                        text->setFocus(Qt::ActiveWindowFocusReason);
+                }
+                std::free(event);
+            }
+        });
+    }
     std::unique_ptr<QSystemTrayIcon> icon;
     if (arguments.contains(QStringLiteral("--tray"))) {
         QPixmap picture(48, 48);
