@@ -11,9 +11,12 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSortFilterProxyModel>
 #include <QStringListModel>
 #include <QStyleHints>
+
+#include <algorithm>
 
 namespace {
 // The history is kept oldest first; its drop-down shows the newest first.
@@ -90,6 +93,10 @@ void MainWindow::setHistoryModel(QStringListModel* model) {
 }
 
 void MainWindow::updateList(const SearchList& searchList) {
+    // A list read anew, after another process changed the settings, keeps the site the person
+    // chose while it is still there; the rebuilding itself chooses nothing.
+    const QString chosen = ui->searchListMenu->currentText();
+    const QSignalBlocker quiet(ui->searchListMenu);
     ui->searchListMenu->clear();
     qDeleteAll(siteShortcuts);
     siteShortcuts.clear();
@@ -112,6 +119,9 @@ void MainWindow::updateList(const SearchList& searchList) {
         addAction(shortcut);
         siteShortcuts.append(shortcut);
     }
+    ui->searchListMenu->setCurrentIndex(
+        std::max(0, ui->searchListMenu->findText(chosen, Qt::MatchExactly)));
+    emit titleChosen(ui->searchListMenu->currentText());
 }
 
 void MainWindow::setSearchFieldText(const QString& text) {
