@@ -38,7 +38,7 @@ SearchUrlWindowController::SearchUrlWindowController(QWidget* parent)
     connect(ui->okButton, &QPushButton::clicked, this, &SearchUrlWindowController::okPressed);
     connect(ui->cancelButton, &QPushButton::clicked, this,
             &SearchUrlWindowController::cancelPressed);
-    for (QLineEdit* field : {ui->title, ui->commandKey, ui->url, ui->keyword})
+    for (QLineEdit* field : {ui->title, ui->commandKey, ui->url, ui->keyword, ui->suggestUrl})
         connect(field, &QLineEdit::textChanged, this, &SearchUrlWindowController::fieldsChanged);
     for (QComboBox* choice : {ui->encoding, ui->spaces})
         connect(choice, &QComboBox::currentIndexChanged, this,
@@ -55,6 +55,7 @@ void SearchUrlWindowController::setSearchUrl(const SearchUrl& surl, bool isNew) 
     ui->title->selectAll();
     ui->url->setText(isNew ? QString() : surl.url());
     ui->keyword->setText(surl.keyword());
+    ui->suggestUrl->setText(surl.suggestUrl());
     ui->encoding->setCurrentIndex(surl.encoding() == InputEncoding::Utf8 ? 0 : 1);
     ui->spaces->setCurrentIndex(surl.spaceStyle() == SpaceStyle::Percent20 ? 0 : 1);
     fieldsChanged();
@@ -66,11 +67,12 @@ void SearchUrlWindowController::setOtherSites(QList<SearchUrl> others) {
 }
 
 SearchUrl SearchUrlWindowController::typedSite() const {
-    return SearchUrl(withOurTextPlace(ui->url->text()), ui->title->text(), ui->commandKey->text(),
-                     ui->encoding->currentIndex() == 0 ? InputEncoding::Utf8
-                                                       : InputEncoding::Latin1,
-                     ui->spaces->currentIndex() == 0 ? SpaceStyle::Percent20 : SpaceStyle::Plus,
-                     ui->keyword->text().trimmed());
+    SearchUrl site(withOurTextPlace(ui->url->text()), ui->title->text(), ui->commandKey->text(),
+                   ui->encoding->currentIndex() == 0 ? InputEncoding::Utf8 : InputEncoding::Latin1,
+                   ui->spaces->currentIndex() == 0 ? SpaceStyle::Percent20 : SpaceStyle::Plus,
+                   ui->keyword->text().trimmed());
+    site.setSuggestUrl(withOurTextPlace(ui->suggestUrl->text().trimmed()));
+    return site;
 }
 
 void SearchUrlWindowController::fieldsChanged() {
@@ -80,7 +82,8 @@ void SearchUrlWindowController::fieldsChanged() {
     for (const auto& [field, input, label] :
          {std::tuple{SearchList::Field::Title, ui->title, ui->titleProblem},
           std::tuple{SearchList::Field::Address, ui->url, ui->urlProblem},
-          std::tuple{SearchList::Field::Keyword, ui->keyword, ui->keywordProblem}}) {
+          std::tuple{SearchList::Field::Keyword, ui->keyword, ui->keywordProblem},
+          std::tuple{SearchList::Field::Suggestions, ui->suggestUrl, ui->suggestUrlProblem}}) {
         QStringList reasons;
         for (const SearchList::Problem& problem : problems) {
             if (problem.field == field)

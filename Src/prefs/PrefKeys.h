@@ -37,6 +37,9 @@ inline constexpr const char* searchListFields = "searchListFields";
 // Only for sites that open several addresses or a private window, each "private" or nothing
 // and then every address, tab-separated; absent when no site does either.
 inline constexpr const char* searchListAddresses = "searchListAddresses";
+// Only for sites with a suggestion address: the site's first address and that template,
+// tab-separated; absent when no site has one.
+inline constexpr const char* searchListSuggestions = "searchListSuggestions";
 
 // Scratch entries that live for one run only.
 inline constexpr const char* bringToFrontCombo = "mCombo";
