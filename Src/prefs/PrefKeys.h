@@ -27,6 +27,8 @@ inline constexpr PrefKey<bool> restoreClipboard{"restoreClipboard", false};
 inline constexpr PrefKey<bool> rememberSearches{"rememberSearches", true};
 // The person has pressed one of the hot keys: the main window no longer says what they do.
 inline constexpr PrefKey<bool> hotKeyUsed{"hotKeyUsed", false};
+// The chosen site is asked what to suggest as the person types in the search field.
+inline constexpr PrefKey<bool> suggestSearches{"suggestSearches", false};
 // WM_CLASS names of terminals beyond the built-in ones (array of strings).
 inline constexpr const char* terminalClasses = "terminalClasses";
 // The archived site list (data) and the last searches (array of strings).
