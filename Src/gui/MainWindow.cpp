@@ -52,8 +52,10 @@ MainWindow::MainWindow(QStringListModel& history)
             &MainWindow::searchRequested);
     // Only keys typed in the field ask for suggestions, never text the program put there.
     connect(ui->searchText->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
-        suggestions.removeIf(
-            [&](const QString& s) { return !s.startsWith(text, Qt::CaseInsensitive); });
+        // Those still fitting the text stay until the site's answer for it replaces them.
+        suggestions.removeIf([&](const QString& s) {
+            return text.trimmed().isEmpty() || !s.startsWith(text, Qt::CaseInsensitive);
+        });
         listCompletions();
         emit suggestionsWanted(text);
     });
