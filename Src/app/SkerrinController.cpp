@@ -12,6 +12,7 @@
 #include "SearchListModel.h"
 #include "SelectionCapture.h"
 #include "SelectionReader.h"
+#include "SuggestionFetcher.h"
 #include "UrlOpener.h"
 #include "UserDefaults.h"
 
@@ -58,6 +59,9 @@ void SkerrinController::awakeFromNib(MainWindow& mainWindow, HotKeyCenter& hotKe
     connect(window, &MainWindow::unregisterHKRequested, this, &SkerrinController::unregisterHK);
     connect(window, &MainWindow::clearHistoryRequested, this, &Searcher::clearHistory);
     connect(window, &MainWindow::turnOnHKRequested, this, &SkerrinController::turnOnHK);
+    suggestions = new SuggestionFetcher(this);
+    connect(window, &MainWindow::suggestionsWanted, this, &SkerrinController::suggestFor);
+    connect(suggestions, &SuggestionFetcher::suggested, window, &MainWindow::showSuggestions);
     setDefaults();
     // A desktop that answers later refuses with the same words as one that answers at once.
     connect(center, &HotKeyCenter::hotKeyBindingSettled, this, [](const QString& name, bool bound) {
@@ -106,6 +110,21 @@ void SkerrinController::takeInChangesOnDisk(const QVariantMap& before) {
     }
     if (const QStringList searches = prefs.getHistory(); searches != history.stringList())
         history.setStringList(searches);
+}
+
+void SkerrinController::suggestFor(const QString& text) {
+    const QString trimmed = text.trimmed();
+    const SearchUrl* site = selectedSite();
+    const auto isKeyword = [&](const SearchUrl& s) {
+        return !s.keyword().isEmpty() && s.keyword().compare(trimmed, Qt::CaseInsensitive) == 0;
+    };
+    const auto& sites = searchList->searchUrls();
+    if (trimmed.isEmpty() || !prefs.getBool(PrefKeys::suggestSearches) || !site ||
+        site->suggestUrl().isEmpty() || std::any_of(sites.begin(), sites.end(), isKeyword)) {
+        suggestions->cancel();
+        return;
+    }
+    suggestions->ask(text, QUrl(site->suggestionAddressFor(trimmed)));
 }
 
 void SkerrinController::showHotKeys() {

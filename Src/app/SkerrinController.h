@@ -22,6 +22,7 @@ class MainWindow;
 class Prefs;
 class QMimeData;
 class SearchList;
+class SuggestionFetcher;
 class SelectionCapture;
 class SelectionReader;
 class UrlOpener;
@@ -90,7 +91,12 @@ private:
     void registerHotKey(const QString& name, const KeyComboRef& combo, QObject* target,
                         const char* action, const QString& failure);
 
+    // Asks the chosen site what to suggest for `text` typed in the window, when the person
+    // wants suggestions, the site offers them and the text is more than a site's keyword.
+    void suggestFor(const QString& text);
+
     MainWindow* window = nullptr;
+    SuggestionFetcher* suggestions = nullptr;
     HotKeyCenter* center = nullptr;
     KeyComboRef mCombo;
     KeyComboRef urlCombo;

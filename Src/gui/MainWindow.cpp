@@ -37,7 +37,8 @@ constexpr int kCaretQuietMs = 10000;
 MainWindow::MainWindow(QStringListModel& history)
     : ui(std::make_unique<Ui::MainWindow>())
     , caretQuiet(new QTimer(this))
-    , caretFlashTime(QGuiApplication::styleHints()->cursorFlashTime()) {
+    , caretFlashTime(QGuiApplication::styleHints()->cursorFlashTime())
+    , completions(new QStringListModel(this)) {
     ui->setupUi(this);
     // With a placeholder the field does not take the first history entry as the history grows.
     ui->searchText->setPlaceholderText(tr("Text to search for"));
@@ -52,6 +53,15 @@ MainWindow::MainWindow(QStringListModel& history)
     ui->searchText->installEventFilter(this);
     connect(ui->searchText->lineEdit(), &QLineEdit::returnPressed, this,
             &MainWindow::searchRequested);
+    // Only keys typed in the field ask for suggestions, never text the program put there.
+    connect(ui->searchText->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
+        // Those still fitting the text stay until the site's answer for it replaces them.
+        suggestions.removeIf([&](const QString& s) {
+            return text.trimmed().isEmpty() || !s.startsWith(text, Qt::CaseInsensitive);
+        });
+        listCompletions();
+        emit suggestionsWanted(text);
+    });
     connect(ui->searchButton, &QPushButton::clicked, this, &MainWindow::searchRequested);
     connect(ui->openButton, &QPushButton::clicked, this, &MainWindow::openAsUrl);
     connect(ui->actionSearch, &QAction::triggered, this, &MainWindow::searchRequested);
@@ -76,8 +86,11 @@ void MainWindow::setHistoryModel(QStringListModel* model) {
     newestFirst->setSourceModel(model);
     newestFirst->sort(0);
     ui->searchText->setModel(newestFirst);
-    // Offered in a list below: completed inline, Return would search more than was typed.
-    ui->searchText->completer()->setCompletionMode(QCompleter::PopupCompletion);
+    // Offered in a list below, filtered here: completed inline, Return would search more than
+    // was typed. On the field itself, so that choosing an entry only puts its text there.
+    auto* completer = new QCompleter(completions, this);
+    completer->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+    ui->searchText->lineEdit()->setCompleter(completer);
     // The field opens empty; the history waits in the drop-down.
     ui->searchText->setCurrentIndex(-1);
     ui->searchText->clearEditText();
@@ -126,6 +139,29 @@ void MainWindow::updateList(const SearchList& searchList) {
 
 void MainWindow::setSearchFieldText(const QString& text) {
     ui->searchText->setEditText(text);
+    suggestions.clear();
+    emit suggestionsWanted({});
+}
+
+void MainWindow::showSuggestions(const QString& text, const QStringList& found) {
+    QLineEdit* field = ui->searchText->lineEdit();
+    if (field->text() != text)
+        return;
+    suggestions = found;
+    listCompletions();
+    if (field->hasFocus())
+        field->completer()->complete();
+}
+
+void MainWindow::listCompletions() {
+    const QString text = ui->searchText->lineEdit()->text();
+    QStringList shown = suggestions;
+    for (int i = 0; i < ui->searchText->count(); ++i) {
+        const QString entry = ui->searchText->itemText(i);
+        if (entry.startsWith(text, Qt::CaseInsensitive) && !shown.contains(entry))
+            shown.append(entry);
+    }
+    completions->setStringList(shown);
 }
 
 QString MainWindow::searchFieldText() const {

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QStringList>
 #include <QTimer>
 
 #include <memory>
@@ -42,6 +43,9 @@ public:
     void showHotKeys(const QString& hint, const QString& states, bool askDesktop);
     // The Skerrin menu offers to turn the bring-to-front key off, or on again.
     void setBringToFrontKeyOn(bool on);
+    // A site's suggestions for `text`, listed below the field above the matching history while
+    // the field still holds that text.
+    void showSuggestions(const QString& text, const QStringList& suggestions);
 
 signals:
     void closed();
@@ -57,6 +61,8 @@ signals:
     void unregisterHKRequested();
     void turnOnHKRequested();
     void desktopKeysRequested();
+    // The person typed `text` in the search field; empty when the program put text there.
+    void suggestionsWanted(const QString& text);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -66,6 +72,8 @@ private:
     void setHistoryModel(QStringListModel* model);
     void openAsUrl();
     void setCaretFlashTime(int flashTime);
+    // Below the field: the suggestions, then the history entries that begin with its text.
+    void listCompletions();
 
     std::unique_ptr<Ui::MainWindow> ui;
     WindowActivator* activator = nullptr;
@@ -73,4 +81,6 @@ private:
     QTimer* caretQuiet;
     int caretFlashTime;
     QList<QAction*> siteShortcuts;
+    QStringListModel* completions;
+    QStringList suggestions;
 };

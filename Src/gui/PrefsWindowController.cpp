@@ -78,6 +78,8 @@ PrefsWindowController::PrefsWindowController(HotKeyTargets targets, Prefs& prefs
             &PrefsWindowController::startAtLoginPressed);
     connect(ui->restoreClipboardButton, &QCheckBox::clicked, this,
             &PrefsWindowController::restoreClipboardPressed);
+    connect(ui->suggestSearchesButton, &QCheckBox::clicked, this,
+            [this](bool on) { this->prefs.setBool(PrefKeys::suggestSearches, on); });
     connect(ui->readSelectionPopUp, &QComboBox::activated, this,
             &PrefsWindowController::readSelectionChosen);
     connect(ui->addNewUrlButton, &QPushButton::clicked, this,
@@ -107,6 +109,7 @@ void PrefsWindowController::windowDidLoad() {
     ui->panelIconButton->setChecked(prefs.getBool(PrefKeys::showPanelIcon));
     ui->startAtLoginButton->setChecked(Autostart::enabled());
     ui->restoreClipboardButton->setChecked(prefs.getBool(PrefKeys::restoreClipboard));
+    ui->suggestSearchesButton->setChecked(prefs.getBool(PrefKeys::suggestSearches));
     // An unknown stored mode reads as automatic, as the capture takes it.
     const int mode = prefs.getInt(PrefKeys::readSelection);
     ui->readSelectionPopUp->setCurrentIndex(
@@ -156,6 +159,8 @@ void PrefsWindowController::nameFieldsForScreenReaders() {
     };
     nameAfter(ui->hotKeyTextField, ui->hotKeyLabel);
     nameAfter(ui->autoSearchTextField, ui->autoSearchLabel);
+    // What the box sends where is said to screen readers too.
+    ui->suggestSearchesButton->setAccessibleDescription(ui->suggestSearchesButton->toolTip());
 }
 
 void PrefsWindowController::updateFields() {

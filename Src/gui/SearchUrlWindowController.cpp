@@ -26,7 +26,7 @@ SearchUrlWindowController::SearchUrlWindowController(QWidget* parent)
     connect(ui->okButton, &QPushButton::clicked, this, &SearchUrlWindowController::okPressed);
     connect(ui->cancelButton, &QPushButton::clicked, this,
             &SearchUrlWindowController::cancelPressed);
-    for (QLineEdit* field : {ui->title, ui->commandKey, ui->url, ui->keyword})
+    for (QLineEdit* field : {ui->title, ui->commandKey, ui->url, ui->keyword, ui->suggestUrl})
         connect(field, &QLineEdit::textChanged, this, &SearchUrlWindowController::fieldsChanged);
     connect(ui->moreUrls, &QPlainTextEdit::textChanged, this,
             &SearchUrlWindowController::fieldsChanged);
@@ -53,6 +53,7 @@ void SearchUrlWindowController::setSearchUrl(const SearchUrl& surl, bool isNew) 
     ui->moreUrls->setPlainText(surl.urls().mid(1).join('\n'));
     ui->privateWindow->setChecked(surl.privateWindow());
     ui->keyword->setText(surl.keyword());
+    ui->suggestUrl->setText(surl.suggestUrl());
     ui->encoding->setCurrentIndex(surl.encoding() == InputEncoding::Utf8 ? 0 : 1);
     ui->spaces->setCurrentIndex(surl.spaceStyle() == SpaceStyle::Percent20 ? 0 : 1);
     fieldsChanged();
@@ -88,6 +89,7 @@ SearchUrl SearchUrlWindowController::typedSite() const {
     }
     site.setUrls(urls);
     site.setPrivateWindow(ui->privateWindow->isChecked());
+    site.setSuggestUrl(withTextPlace(ui->suggestUrl->text().trimmed()));
     return site;
 }
 
@@ -102,7 +104,8 @@ void SearchUrlWindowController::fieldsChanged() {
                                                      ui->titleProblem},
           {Field::Address, false, ui->url, ui->urlProblem},
           {Field::Address, true, ui->moreUrls, ui->moreUrlsProblem},
-          {Field::Keyword, false, ui->keyword, ui->keywordProblem}}) {
+          {Field::Keyword, false, ui->keyword, ui->keywordProblem},
+          {Field::Suggestions, false, ui->suggestUrl, ui->suggestUrlProblem}}) {
         QStringList reasons;
         for (const SearchList::Problem& problem : problems) {
             if (problem.field == field && (problem.address > 0) == further)

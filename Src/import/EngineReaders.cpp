@@ -86,8 +86,12 @@ QString wellFormed(const QString& text) {
 }
 
 void keep(EngineFile& file, FoundEngine engine) {
-    for (QString* field : {&engine.title, &engine.urlTemplate, &engine.keyword, &engine.encoding})
+    for (QString* field : {&engine.title, &engine.urlTemplate, &engine.keyword, &engine.encoding,
+                           &engine.suggestTemplate})
         *field = wellFormed(*field);
+    // Suggestions are a nicety: a template no engine has is left off, the engine kept.
+    if (engine.suggestTemplate.size() > kMaxTemplate)
+        engine.suggestTemplate.clear();
     if (engine.title.size() > kMaxTitle)
         file.error = QStringLiteral("a title longer than %1 characters").arg(kMaxTitle);
     else if (engine.keyword.size() > kMaxKeyword)
@@ -115,12 +119,16 @@ bool isPageType(const QString& type) {
     return type.isEmpty() || type == QLatin1String("text/html");
 }
 
-// Firefox lists each address with its kind; the page of results for the text is the one wanted
-// (a search-form page or suggestions may come first).
-std::optional<QString> firefoxAddress(const QJsonArray& urls) {
+bool isSuggestionsType(const QString& type) {
+    return type == QLatin1String("application/x-suggestions+json");
+}
+
+// Firefox lists each address with its kind; the first of the kind wanted (the page of results
+// for the text, or the suggestions for it) that takes the text is the one.
+std::optional<QString> firefoxAddress(const QJsonArray& urls, bool (*wanted)(const QString&)) {
     for (const QJsonValue& value : urls) {
         const QJsonObject url = value.toObject();
-        if (!isPageType(url.value(QLatin1String("type")).toString()))
+        if (!wanted(url.value(QLatin1String("type")).toString()))
             continue;
         if (url.value(QLatin1String("method")).toString().compare("POST", Qt::CaseInsensitive) == 0)
             continue;
@@ -186,7 +194,8 @@ EngineFile readFirefoxSearchJson(QByteArrayView json) {
     EngineFile file;
     for (const QJsonValue& value : list) {
         const QJsonObject engine = value.toObject();
-        const auto address = firefoxAddress(engine.value(QLatin1String("_urls")).toArray());
+        const QJsonArray urls = engine.value(QLatin1String("_urls")).toArray();
+        const auto address = firefoxAddress(urls, isPageType);
         if (!address) {
             ++file.withoutAddress;
             continue;
@@ -194,6 +203,7 @@ EngineFile readFirefoxSearchJson(QByteArrayView json) {
         FoundEngine found;
         found.title = engine.value(QLatin1String("_name")).toString();
         found.urlTemplate = *address;
+        found.suggestTemplate = firefoxAddress(urls, isSuggestionsType).value_or(QString());
         found.encoding = engine.value(QLatin1String("queryCharset")).toString();
         found.keyword = engine.value(QLatin1String("_metaData"))
                             .toObject()
@@ -214,9 +224,10 @@ EngineFile readFirefoxSearchJson(QByteArrayView json) {
 EngineFile readOpenSearch(QByteArrayView xml) {
     QXmlStreamReader reader(xml.toByteArray());
     FoundEngine engine;
-    std::optional<QString> address;
-    QString* text = nullptr;    // the field the text of the element in hand goes to
-    std::optional<QString> url; // the <Url> in hand: its template, while it is usable
+    std::optional<QString> address, suggestions;
+    QString* text = nullptr;                  // the field the text of the element in hand goes to
+    std::optional<QString> url;               // the <Url> in hand: its template, while it is usable
+    std::optional<QString>* urlFor = nullptr; // where that <Url> goes: address or suggestions
     QList<std::pair<QString, QString>> params;
     int depth = 0;
     while (!reader.atEnd()) {
@@ -238,8 +249,11 @@ EngineFile readOpenSearch(QByteArrayView xml) {
                     text->clear();
                 const bool post = attributes.value(QLatin1String("method"))
                                       .compare(u"POST", Qt::CaseInsensitive) == 0;
-                if (name == u"Url" && !post &&
-                    isPageType(attributes.value(QLatin1String("type")).toString()))
+                const QString type = attributes.value(QLatin1String("type")).toString();
+                urlFor = isPageType(type)          ? &address
+                         : isSuggestionsType(type) ? &suggestions
+                                                   : nullptr;
+                if (name == u"Url" && !post && urlFor)
                     url = attributes.value(QLatin1String("template")).toString();
                 params.clear();
             } else if (depth == 3 && url && name == u"Param") {
@@ -248,8 +262,8 @@ EngineFile readOpenSearch(QByteArrayView xml) {
             }
         } else if (token == QXmlStreamReader::EndElement) {
             if (depth-- == 2) {
-                if (url && !address && takesText(withParams(*url, params)))
-                    address = withParams(*url, params);
+                if (url && !*urlFor && takesText(withParams(*url, params)))
+                    *urlFor = withParams(*url, params);
                 url.reset();
                 text = nullptr;
             }
@@ -267,6 +281,7 @@ EngineFile readOpenSearch(QByteArrayView xml) {
     EngineFile file;
     if (address) {
         engine.urlTemplate = *address;
+        engine.suggestTemplate = suggestions.value_or(QString());
         keep(file, engine);
     } else {
         file.withoutAddress = 1;
@@ -358,8 +373,15 @@ EngineFile readChromiumWebData(const QString& path) {
         return failure(why());
     if (qstrcmp(reinterpret_cast<const char*>(sqlite.column_text(kind.get(), 0)), "table") != 0)
         return failure(QStringLiteral("its keywords are not a table"));
+    // Older or hand-made tables may lack the suggestions' column.
+    const Statement suggestColumn = prepare("SELECT 1 FROM pragma_table_info('keywords') WHERE "
+                                            "schema = 'main' AND name = 'suggest_url'");
+    const bool hasSuggestUrl = suggestColumn && sqlite.step(suggestColumn.get()) == SQLITE_ROW;
     const Statement query =
-        prepare("SELECT short_name, keyword, url, input_encodings FROM keywords ORDER BY id");
+        prepare(hasSuggestUrl ? "SELECT short_name, keyword, url, input_encodings, suggest_url "
+                                "FROM keywords ORDER BY id"
+                              : "SELECT short_name, keyword, url, input_encodings, '' "
+                                "FROM keywords ORDER BY id");
     if (!query)
         return failure(why());
     // SQLite has the files open: a kill from here on leaves no copy behind.
@@ -372,7 +394,7 @@ EngineFile readChromiumWebData(const QString& path) {
     EngineFile file;
     int step = SQLITE_ROW;
     while (file.error.isEmpty() && (step = sqlite.step(query.get())) == SQLITE_ROW) {
-        FoundEngine engine{text(0), text(2), text(1), text(3).section(';', 0, 0), {}};
+        FoundEngine engine{text(0), text(2), text(1), text(3).section(';', 0, 0), {}, text(4)};
         if (!takesText(engine.urlTemplate))
             ++file.withoutAddress;
         else

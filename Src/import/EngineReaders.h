@@ -13,8 +13,9 @@ struct FoundEngine {
     QString title;
     QString urlTemplate; // the source's own: {searchTerms} and other {…} parameters
     QString keyword;
-    QString encoding; // the source's name for it; empty when it gives none
-    QString spaces;   // "+" or "%20" when Skerrin wrote the description itself
+    QString encoding;        // the source's name for it; empty when it gives none
+    QString spaces;          // "+" or "%20" when Skerrin wrote the description itself
+    QString suggestTemplate; // the address of its suggestions as typed; empty for none
 };
 
 // What a file holds, or why it cannot be read.

@@ -190,7 +190,12 @@ std::variant<SearchUrl, QString> siteFromEngine(const FoundEngine& engine) {
                                 : engine.keyword.trimmed();
     const SpaceStyle spaces =
         engine.spaces == QLatin1String("%20") ? SpaceStyle::Percent20 : SpaceStyle::Plus;
-    return SearchUrl(url, title, QString(), encoding, spaces, keyword);
+    SearchUrl site(url, title, QString(), encoding, spaces, keyword);
+    // An address of suggestions Skerrin could not ask is left off; the site is kept.
+    if (const auto suggestions = siteTemplate(engine.suggestTemplate, encodingName(encoding));
+        suggestions.index() == 0)
+        site.setSuggestUrl(std::get<0>(suggestions));
+    return site;
 }
 
 QString engineFileOf(const QString& path) {
@@ -305,9 +310,10 @@ Report merge(SearchList& list, const Found& found) {
     return report;
 }
 
-QByteArray openSearchDescription(const SearchUrl& site) {
+namespace {
+// A site's template as OpenSearch writes it: {searchTerms} for the text, "%%" a percent sign.
+QString openSearchTemplate(const QString& url) {
     QString urlTemplate;
-    const QString& url = site.url();
     for (qsizetype i = 0; i < url.size(); ++i) {
         const QChar next = i + 1 < url.size() ? url.at(i + 1) : QChar();
         if (url.at(i) == '%' && next == '@') {
@@ -319,6 +325,11 @@ QByteArray openSearchDescription(const SearchUrl& site) {
                 ++i;
         }
     }
+    return urlTemplate;
+}
+} // namespace
+
+QByteArray openSearchDescription(const SearchUrl& site) {
     QByteArray out;
     QXmlStreamWriter xml(&out);
     xml.setAutoFormatting(true);
@@ -329,10 +340,15 @@ QByteArray openSearchDescription(const SearchUrl& site) {
     xml.writeTextElement(kOpenSearchNs, QStringLiteral("ShortName"), xmlSafe(site.title()));
     xml.writeTextElement(kOpenSearchNs, QStringLiteral("InputEncoding"),
                          encodingName(site.encoding()));
-    xml.writeStartElement(kOpenSearchNs, QStringLiteral("Url"));
-    xml.writeAttribute(QStringLiteral("type"), QStringLiteral("text/html"));
-    xml.writeAttribute(QStringLiteral("template"), xmlSafe(urlTemplate));
-    xml.writeEndElement();
+    const auto writeUrl = [&](const QString& type, const QString& url) {
+        xml.writeStartElement(kOpenSearchNs, QStringLiteral("Url"));
+        xml.writeAttribute(QStringLiteral("type"), type);
+        xml.writeAttribute(QStringLiteral("template"), xmlSafe(openSearchTemplate(url)));
+        xml.writeEndElement();
+    };
+    writeUrl(QStringLiteral("text/html"), site.url());
+    if (!site.suggestUrl().isEmpty())
+        writeUrl(QStringLiteral("application/x-suggestions+json"), site.suggestUrl());
     if (!site.keyword().isEmpty())
         xml.writeTextElement(kSkerrinNs, QStringLiteral("Keyword"), xmlSafe(site.keyword()));
     xml.writeTextElement(kSkerrinNs, QStringLiteral("Spaces"),

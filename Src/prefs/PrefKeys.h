@@ -27,6 +27,8 @@ inline constexpr PrefKey<bool> restoreClipboard{"restoreClipboard", false};
 inline constexpr PrefKey<bool> rememberSearches{"rememberSearches", true};
 // The person has pressed one of the hot keys: the main window no longer says what they do.
 inline constexpr PrefKey<bool> hotKeyUsed{"hotKeyUsed", false};
+// The chosen site is asked what to suggest as the person types in the search field.
+inline constexpr PrefKey<bool> suggestSearches{"suggestSearches", false};
 // WM_CLASS names of terminals beyond the built-in ones (array of strings).
 inline constexpr const char* terminalClasses = "terminalClasses";
 // The archived site list (data) and the last searches (array of strings).
@@ -37,6 +39,9 @@ inline constexpr const char* searchListFields = "searchListFields";
 // Only for sites that open several addresses or a private window, each "private" or nothing
 // and then every address, tab-separated; absent when no site does either.
 inline constexpr const char* searchListAddresses = "searchListAddresses";
+// Only for sites with a suggestion address: the site's first address and that template,
+// tab-separated; absent when no site has one.
+inline constexpr const char* searchListSuggestions = "searchListSuggestions";
 
 // Scratch entries that live for one run only.
 inline constexpr const char* bringToFrontCombo = "mCombo";

@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -62,6 +63,12 @@ QStringList SearchUrl::addressesFor(const QString& text) const {
     for (const QString& url : urls())
         addresses.append(fillTemplate(url, escaped));
     return addresses;
+}
+
+QString SearchUrl::suggestionAddressFor(const QString& text) const {
+    return suggestUrl_.isEmpty()
+               ? QString()
+               : fillTemplate(suggestUrl_, addPercentEscapes(text, encoding_, spaces_));
 }
 
 QString encodingName(InputEncoding encoding) {
@@ -183,6 +190,18 @@ QList<SearchList::Problem> SearchList::problemsOf(const SearchUrl& site,
         add(Field::Address,
             QStringLiteral("a site opens %1 addresses at most").arg(SearchUrl::maxUrls),
             SearchUrl::maxUrls);
+    // A template, filled with an example, must make a web address.
+    const auto checkTemplate = [&](Field field, const QString& which, const QString& url,
+                                   const QString& example, qsizetype address = 0) {
+        if (!url.contains(QLatin1String("%@")))
+            add(field, which + QStringLiteral(" has no %@ for the search text"), address);
+        const QUrl filled(example, QUrl::StrictMode);
+        const QString scheme = filled.scheme();
+        if (!filled.isValid() || filled.host().isEmpty() ||
+            (scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
+             scheme != QLatin1String("ftp")))
+            add(field, which + QStringLiteral(" is not a web address"), address);
+    };
     const QStringList examples = site.addressesFor(QStringLiteral("example"));
     for (qsizetype i = 0; i < urls.size(); ++i) {
         const QString which = urls.size() == 1 ? QStringLiteral("the address")
@@ -194,15 +213,11 @@ QList<SearchList::Problem> SearchList::problemsOf(const SearchUrl& site,
                 i);
             continue;
         }
-        if (!urls.at(i).contains(QLatin1String("%@")))
-            add(Field::Address, which + QStringLiteral(" has no %@ for the search text"), i);
-        const QUrl example(examples.at(i), QUrl::StrictMode);
-        const QString scheme = example.scheme();
-        if (!example.isValid() || example.host().isEmpty() ||
-            (scheme != QLatin1String("http") && scheme != QLatin1String("https") &&
-             scheme != QLatin1String("ftp")))
-            add(Field::Address, which + QStringLiteral(" is not a web address"), i);
+        checkTemplate(Field::Address, which, urls.at(i), examples.at(i), i);
     }
+    if (!site.suggestUrl().isEmpty())
+        checkTemplate(Field::Suggestions, QStringLiteral("the suggestion address"),
+                      site.suggestUrl(), site.suggestionAddressFor(QStringLiteral("example")));
     const auto same = [&](auto field, Qt::CaseSensitivity cs) {
         return std::any_of(others.begin(), others.end(), [&](const SearchUrl& other) {
             return (other.*field)().compare((site.*field)(), cs) == 0;
@@ -282,6 +297,25 @@ QStringList escapedFields(const QString& entry) {
     }
     return fields;
 }
+
+// Each entry, its fields escaped, goes to the next site whose first address is the entry's
+// field `addressAt`, so sites an older release added or removed leave the others' intact.
+void applyToSites(QList<SearchUrl>& list, const QStringList& entries, qsizetype addressAt,
+                  const std::function<void(SearchUrl&, const QStringList&)>& apply) {
+    qsizetype next = 0;
+    for (const QString& entry : entries) {
+        const QStringList fields = escapedFields(entry);
+        if (fields.size() < 2)
+            continue;
+        const auto site =
+            std::find_if(list.begin() + std::min(next, list.size()), list.end(),
+                         [&](const SearchUrl& s) { return s.url() == fields.at(addressAt); });
+        if (site == list.end())
+            continue;
+        apply(*site, fields);
+        next = site - list.begin() + 1;
+    }
+}
 } // namespace
 
 QStringList SearchList::siteAddresses() const {
@@ -299,24 +333,32 @@ QStringList SearchList::siteAddresses() const {
 }
 
 void SearchList::applySiteAddresses(const QStringList& entries) {
-    qsizetype next = 0;
-    for (const QString& entry : entries) {
-        const QStringList fields = escapedFields(entry);
-        if (fields.size() < 2)
-            continue;
-        const auto site = std::find_if(list.begin() + std::min(next, list.size()), list.end(),
-                                       [&](const SearchUrl& s) { return s.url() == fields.at(1); });
-        if (site == list.end())
-            continue;
-        site->setUrls(fields.mid(1, SearchUrl::maxUrls));
-        site->setPrivateWindow(fields.at(0) == kPrivateWindow);
-        next = site - list.begin() + 1;
+    applyToSites(list, entries, 1, [](SearchUrl& site, const QStringList& fields) {
+        site.setUrls(fields.mid(1, SearchUrl::maxUrls));
+        site.setPrivateWindow(fields.at(0) == kPrivateWindow);
+    });
+}
+
+QStringList SearchList::siteSuggestions() const {
+    QStringList entries;
+    for (const SearchUrl& site : list) {
+        if (!site.suggestUrl().isEmpty())
+            entries.append(escapedField(site.url()) + kFieldSeparator +
+                           escapedField(site.suggestUrl()));
     }
+    return entries;
+}
+
+void SearchList::applySiteSuggestions(const QStringList& entries) {
+    applyToSites(list, entries, 0, [](SearchUrl& site, const QStringList& fields) {
+        site.setSuggestUrl(fields.at(1));
+    });
 }
 
 QStringList SearchList::storedKeys() {
     return {QLatin1String(PrefKeys::searchList), QLatin1String(PrefKeys::searchListFields),
-            QLatin1String(PrefKeys::searchListAddresses)};
+            QLatin1String(PrefKeys::searchListAddresses),
+            QLatin1String(PrefKeys::searchListSuggestions)};
 }
 
 QVariantMap SearchList::storedIn(const UserDefaults& defaults) {
@@ -327,10 +369,12 @@ QVariantMap SearchList::storedIn(const UserDefaults& defaults) {
 }
 
 QVariantMap SearchList::storedBeside() const {
-    const QStringList addresses = siteAddresses();
+    const auto unlessEmpty = [](const QStringList& entries) {
+        return entries.isEmpty() ? QVariant() : QVariant(entries);
+    };
     return {{QLatin1String(PrefKeys::searchListFields), siteFields()},
-            {QLatin1String(PrefKeys::searchListAddresses),
-             addresses.isEmpty() ? QVariant() : QVariant(addresses)}};
+            {QLatin1String(PrefKeys::searchListAddresses), unlessEmpty(siteAddresses())},
+            {QLatin1String(PrefKeys::searchListSuggestions), unlessEmpty(siteSuggestions())}};
 }
 
 ArchiveObjectRef SearchList::encodeWithCoder() const {
@@ -372,6 +416,9 @@ std::unique_ptr<SearchList> SearchList::fromStored(const QVariantMap& stored) {
     const QVariant addresses = stored.value(QLatin1String(PrefKeys::searchListAddresses));
     if (list && addresses.typeId() == QMetaType::QStringList)
         list->applySiteAddresses(addresses.toStringList());
+    const QVariant suggestions = stored.value(QLatin1String(PrefKeys::searchListSuggestions));
+    if (list && suggestions.typeId() == QMetaType::QStringList)
+        list->applySiteSuggestions(suggestions.toStringList());
     return list;
 }
 

@@ -43,9 +43,15 @@ public:
     // Opened in the browser's private window.
     bool privateWindow() const { return private_; }
     void setPrivateWindow(bool privateWindow) { private_ = privateWindow; }
+    // Where the site offers searches for what is being typed, a template like the address;
+    // empty for none.
+    const QString& suggestUrl() const { return suggestUrl_; }
+    void setSuggestUrl(const QString& suggestUrl) { suggestUrl_ = suggestUrl; }
     // The address a search for `text` opens on this site, and on each address of a group.
     QString addressFor(const QString& text) const;
     QStringList addressesFor(const QString& text) const;
+    // The address that asks the site what to suggest for `text`; empty without one.
+    QString suggestionAddressFor(const QString& text) const;
     bool operator==(const SearchUrl&) const = default;
 
     ArchiveObjectRef encodeWithCoder() const;
@@ -61,6 +67,7 @@ private:
     SpaceStyle spaces_;
     QStringList moreUrls_;
     bool private_ = false;
+    QString suggestUrl_;
 };
 
 // Names as --list-sites prints them and the settings file keeps them.
@@ -93,8 +100,9 @@ public:
 
     // What is wrong with a site among `others` (the rest of its list), each as a reason a person
     // reads and the field it concerns: no address or no place for the text in it, a malformed
-    // address, no title, a title or keyword another site has, a keyword of two words.
-    enum class Field { Title, Address, Keyword };
+    // address, no title, a title or keyword another site has, a keyword of two words, a
+    // suggestion address that is not a template of a web address.
+    enum class Field { Title, Address, Keyword, Suggestions };
     struct Problem {
         Field field;
         QString reason;
@@ -116,6 +124,11 @@ public:
     // Takes back what siteAddresses() gave: each entry goes to the next site whose first address
     // is the entry's, so sites an older release added or removed leave the others' intact.
     void applySiteAddresses(const QStringList& entries);
+    // The suggestion addresses, one entry per site that has one, for the settings file; none
+    // for a list without them.
+    QStringList siteSuggestions() const;
+    // Takes back what siteSuggestions() gave, matched to the sites as applySiteAddresses does.
+    void applySiteSuggestions(const QStringList& entries);
     // The keys of the settings file that hold the list, and their values there.
     static QStringList storedKeys();
     static QVariantMap storedIn(const UserDefaults& defaults);

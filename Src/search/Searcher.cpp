@@ -70,6 +70,10 @@ void Searcher::setSearchList(std::unique_ptr<SearchList> list) {
     searchList = std::move(list);
 }
 
+const SearchUrl* Searcher::selectedSite() const {
+    return searchList->siteForTitle(selectedTitle);
+}
+
 std::unique_ptr<SearchList> Searcher::loadSearchList(UserDefaults& defaults) {
     if (defaults.objectForKey(QLatin1String(PrefKeys::searchList)).isValid()) {
         if (auto list = SearchList::fromStored(SearchList::storedIn(defaults)))

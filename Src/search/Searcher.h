@@ -33,6 +33,8 @@ public:
     QStringListModel& searchHistoryModel() { return history; }
     QStringList searchHistory() const { return history.stringList(); }
     void setSelectedTitle(const QString& title) { selectedTitle = title; }
+    // The site chosen in the window, or none when no site has its title.
+    const SearchUrl* selectedSite() const;
     void setSearchText(const QString& text) { searchText = text; }
 
     // No text at all (nullopt) does nothing; blank text shows the alert; text beyond

@@ -159,10 +159,10 @@ TEST(SiteImport, KeepsWhatIsThereAndSaysWhy) {
         SiteImporter::readPaths({sample("firefox-search.json.mozlz4")});
     EXPECT_EQ(found.withoutAddress, 6); // five built-in engines and one sent by POST
     SiteImporter::Found withTwin = found;
-    withTwin.engines.append({"Images", "https://img.example.org/?q={searchTerms}", "", "", ""});
+    withTwin.engines.append({"Images", "https://img.example.org/?q={searchTerms}", "", "", "", ""});
     // The report is printed: a title is no terminal's command.
     withTwin.engines.append({QString::fromLatin1("\x1b[2J\0Red", 8),
-                             "https://red.example/?q={searchTerms}", "r\x07", "", ""});
+                             "https://red.example/?q={searchTerms}", "r\x07", "", "", ""});
     const SiteImporter::Report first = SiteImporter::merge(list, withTwin);
     EXPECT_EQ(first.addedTitles.size(), 4);
     EXPECT_EQ(first.added.last(),
