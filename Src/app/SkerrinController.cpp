@@ -119,8 +119,10 @@ void SkerrinController::suggestFor(const QString& text) {
         return !s.keyword().isEmpty() && s.keyword().compare(trimmed, Qt::CaseInsensitive) == 0;
     };
     const auto& sites = searchList->searchUrls();
+    // A site opened in a private window is not told what is typed before the person searches.
     if (trimmed.isEmpty() || !prefs.getBool(PrefKeys::suggestSearches) || !site ||
-        site->suggestUrl().isEmpty() || std::any_of(sites.begin(), sites.end(), isKeyword)) {
+        site->suggestUrl().isEmpty() || site->privateWindow() ||
+        std::any_of(sites.begin(), sites.end(), isKeyword)) {
         suggestions->cancel();
         return;
     }

@@ -114,13 +114,18 @@ TEST_F(Suggestions, AKeyTypedWhileAskingAbortsTheRequestInFlight) {
     EXPECT_EQ(server.paths, QStringList({"/s?q=a", "/s?q=ab"}));
 }
 
-// Only what the person types, for a site with suggestions, with the preference on; a keyword
-// alone names a site and is no search yet.
+// Only what the person types, for a site with suggestions not opened privately, with the
+// preference on; a keyword alone names a site and is no search yet.
 TEST_F(Suggestions, NothingIsAskedUnlessThePersonTypesAText) {
     server.answer = [](const QString&) { return R"(["x", ["x"]])"; };
     const std::function<void()> cases[] = {
         [&] { window.bringToFrontWithText("put there"); },
         [&] { QTest::keyClicks(&field(), "ng"); },
+        [&] {
+            controller.getSearchList().searchUrls()[0].setPrivateWindow(true);
+            QTest::keyClicks(&field(), "private");
+            controller.getSearchList().searchUrls()[0].setPrivateWindow(false);
+        },
         [&] {
             prefs.setBool(PrefKeys::suggestSearches, false);
             QTest::keyClicks(&field(), "typed");
