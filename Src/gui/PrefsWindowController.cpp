@@ -16,6 +16,7 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QScrollArea>
 
 #include <tuple>
 
@@ -135,8 +136,26 @@ void PrefsWindowController::windowDidLoad() {
             header->resizeSection(SearchListModel::columnOf(column), width);
     }
     nameFieldsForScreenReaders();
+    scrollPages();
     fitScreen();
     updateFields();
+}
+
+void PrefsWindowController::scrollPages() {
+    // A page taller than a small or much scaled screen scrolls instead of growing the window past
+    // it; the site table scrolls by itself.
+    for (QWidget* page : {ui->generalPage, ui->keysPage}) {
+        const int index = ui->pages->indexOf(page);
+        const QString title = ui->pages->tabText(index);
+        auto* scroll = new QScrollArea;
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setFocusPolicy(Qt::NoFocus);
+        ui->pages->removeTab(index);
+        scroll->setWidget(page);
+        ui->pages->insertTab(index, scroll, title);
+    }
+    ui->pages->setCurrentIndex(0);
 }
 
 void PrefsWindowController::fitScreen() {

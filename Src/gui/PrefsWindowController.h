@@ -76,6 +76,7 @@ private:
 
     void windowDidLoad();
     // A size that keeps the whole window, its frame and buttons, on its screen.
+    void scrollPages();
     void fitScreen();
     void changeHotKey(KeyComboRef& combo, const HotKeySetting& setting, QObject& target);
     int selectedRow() const;
