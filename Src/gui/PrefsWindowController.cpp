@@ -71,16 +71,18 @@ PrefsWindowController::PrefsWindowController(HotKeyTargets targets, Prefs& prefs
     connect(ui->copySelectedTextButton, &QCheckBox::clicked, this,
             &PrefsWindowController::copyTextPressed);
     connect(ui->tryAsUrlButton, &QCheckBox::clicked, this, &PrefsWindowController::tryAsUrlPressed);
-    connect(ui->rememberSearchesButton, &QCheckBox::clicked, this,
-            &PrefsWindowController::rememberSearchesPressed);
     connect(ui->panelIconButton, &QCheckBox::clicked, this,
             &PrefsWindowController::panelIconPressed);
     connect(ui->startAtLoginButton, &QCheckBox::clicked, this,
             &PrefsWindowController::startAtLoginPressed);
     connect(ui->restoreClipboardButton, &QCheckBox::clicked, this,
             &PrefsWindowController::restoreClipboardPressed);
-    connect(ui->suggestSearchesButton, &QCheckBox::clicked, this,
-            [this](bool on) { this->prefs.setBool(PrefKeys::suggestSearches, on); });
+    // The newer options have no method of their own: each box stands for its key.
+    for (const auto& [box, key] :
+         {std::pair{ui->rememberSearchesButton, PrefKeys::rememberSearches},
+          std::pair{ui->suggestSearchesButton, PrefKeys::suggestSearches}})
+        connect(box, &QCheckBox::clicked, this,
+                [this, key = key](bool on) { this->prefs.setBool(key, on); });
     connect(ui->readSelectionPopUp, &QComboBox::activated, this,
             &PrefsWindowController::readSelectionChosen);
     connect(ui->addNewUrlButton, &QPushButton::clicked, this,
@@ -293,10 +295,6 @@ void PrefsWindowController::copyTextPressed() {
 
 void PrefsWindowController::tryAsUrlPressed() {
     prefs.setBool(PrefKeys::tryAsUrl, ui->tryAsUrlButton->isChecked());
-}
-
-void PrefsWindowController::rememberSearchesPressed() {
-    prefs.setBool(PrefKeys::rememberSearches, ui->rememberSearchesButton->isChecked());
 }
 
 void PrefsWindowController::panelIconPressed() {

@@ -48,7 +48,6 @@ public:
     void pasteTextPressed();
     void copyTextPressed();
     void tryAsUrlPressed();
-    void rememberSearchesPressed();
     void panelIconPressed();
     void startAtLoginPressed();
     void readSelectionChosen(int mode);
