@@ -339,8 +339,8 @@ int CommandLine::run(const QStringList& arguments) {
         return usageError("--in-panel goes alone");
     const bool searching = parser.isSet(searchOption);
     const bool exporting = parser.isSet(exportOption);
-    const QList<QCommandLineOption> requests = {searchOption, listOption,   importOption,
-                                                exportOption, addOption,    removeOption,
+    const QList<QCommandLineOption> requests = {searchOption, listOption,      importOption,
+                                                exportOption, addOption,       removeOption,
                                                 clearOption,  selectionOption, frontOption};
     if (std::count_if(requests.begin(), requests.end(),
                       [&](const QCommandLineOption& o) { return parser.isSet(o); }) != 1)
